@@ -1,0 +1,27 @@
+#pragma once
+// The local time zone, read from the system's zone database.
+#include "platform/LUMTypes.h"
+#include "platform/SystemTime.h"
+
+#include <cstdint>
+
+struct TIME_ZONE_INFORMATION
+{
+    std::int32_t Bias = 0;           // minutes west of UTC, standard time
+    char StandardName[32] = {};
+    SYSTEMTIME StandardDate;         // transition dates are not known here: all zero
+    std::int32_t StandardBias = 0;   // always 0
+    char DaylightName[32] = {};
+    SYSTEMTIME DaylightDate;
+    std::int32_t DaylightBias = 0;   // minutes daylight time adds, negative (-60)
+};
+
+constexpr DWORD TIME_ZONE_ID_UNKNOWN = 0;    // the zone has no daylight time
+constexpr DWORD TIME_ZONE_ID_STANDARD = 1;
+constexpr DWORD TIME_ZONE_ID_DAYLIGHT = 2;   // daylight time is in force now
+
+DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* information);
+
+// Makes GetTimeZoneInformation answer `information` and `result` until called with
+// null, without touching the process environment.
+void SetTimeZoneForTesting(const TIME_ZONE_INFORMATION* information, DWORD result);

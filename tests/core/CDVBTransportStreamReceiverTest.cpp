@@ -1,0 +1,345 @@
+#include "core/CDVBTransportStreamReceiver.h"
+
+#include "core/CDVBPIDReceiver.h"
+#include "platform/CEvent.h"
+#include "platform/DebugOutput.h"
+#include "tests/support/CRecordingPIDReceiver.h"
+#include "tests/support/CScriptedSource.h"
+#include "tests/support/CTestPacket.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Numbers = std::vector<std::uint64_t>;
+
+class CTestableReceiver : public CDVBTransportStreamReceiver
+{
+public:
+    using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
+    using CDVBTransportStreamReceiver::ProcessBuffer;
+};
+
+// Bounded poll for what the receive thread brings about once a second.
+template <typename Condition>
+bool Eventually(Condition condition, std::chrono::milliseconds limit = 10s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+bool Drained(const CScriptedSource& s)
+{
+    return s.IsDrained();
+}
+
+class CDVBTransportStreamReceiverTest : public ::testing::Test
+{
+protected:
+    // Starts a period and waits until the source has delivered its whole script; the
+    // quiet step makes sure the period has really begun before this returns.
+    void StartAndDrain()
+    {
+        m_source.AddQuietSteps(1);
+        if (!m_initialised) {
+            ASSERT_TRUE(m_receiver.Initialise());
+            m_initialised = true;
+        }
+        m_receiver.Start();
+        ASSERT_TRUE(m_source.WaitFor(Drained));
+    }
+    void StopReception()
+    {
+        m_receiver.Stop();
+        ASSERT_TRUE(m_receiver.WaitForStop(10000));
+    }
+    void TearDown() override
+    {
+        m_receiver.Stop();
+        m_receiver.WaitForStop(10000);
+        m_receiver.DeInitialise();
+    }
+
+    CReceptionLog m_log;
+    CScriptedSource m_source;
+    CTestableReceiver m_receiver{&m_source, nullptr};
+    bool m_initialised = false;
+};
+
+}  // namespace
+
+TEST_F(CDVBTransportStreamReceiverTest, PacketNumbersCountEveryPacketFromZeroAfterStart)
+{
+    m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
+    m_source.AddStep(CTestPacket::Stream({0x200, 0x100, 0x300, 0x100}));
+    m_source.AddQuietSteps(2);
+    m_source.AddStep(CTestPacket::Stream({0x100, 0x200}));
+    StartAndDrain();
+    StopReception();
+    EXPECT_EQ(m_log.NumbersOf(1), (Numbers{1, 3, 4}));
+    EXPECT_EQ(m_receiver.GetPacketsReceived(), 6u);
+
+    m_source.AddStep(CTestPacket::Stream({0x100}));
+    StartAndDrain();   // a new period counts from 0 again
+    StopReception();
+    EXPECT_EQ(m_log.NumbersOf(1), (Numbers{1, 3, 4, 0}));
+    for (const auto& entry : m_log.Entries())
+        EXPECT_EQ(entry.pid, 0x100);
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, ReceiversOfOnePIDAreCalledInOrderOfRegistration)
+{
+    m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
+    m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 2));
+    m_source.AddStep(CTestPacket::Stream({0x100, 0x101, 0x100}));
+    StartAndDrain();
+    StopReception();
+    std::vector<int> order;
+    for (const auto& entry : m_log.Entries())
+        order.push_back(entry.tag);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 1, 2}));
+    EXPECT_EQ(m_log.NumbersOf(2), (Numbers{0, 2}));
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, ReadOfAThousandBytesGivesFivePacketsAndDropsTheRest)
+{
+    m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
+    std::vector<BYTE> read = CTestPacket::Stream({0x100, 0x100, 0x100, 0x100, 0x100});
+    const std::vector<BYTE> partial = CTestPacket::Payload(0x100);
+    read.insert(read.end(), partial.begin(), partial.begin() + 60);
+    ASSERT_EQ(read.size(), 1000u);
+    m_source.AddStep(read);
+    m_source.AddStep(CTestPacket::Stream({0x100}));   // starts a new packet at its byte 0
+    StartAndDrain();
+    StopReception();
+    EXPECT_EQ(m_log.NumbersOf(1), (Numbers{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(m_receiver.GetPacketsReceived(), 6u);
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, DispatchLooksAtNeitherSyncByteNorErrorFlag)
+{
+    m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
+    std::vector<BYTE> buffer = CTestPacket::Stream({0x100, 0x100});
+    buffer[0] = 0x00;
+    buffer[188 + 1] |= 0x80;   // transport_error_indicator
+    m_receiver.ProcessBuffer(buffer.data(), DWORD(buffer.size()));
+    EXPECT_EQ(m_log.NumbersOf(1), (Numbers{0, 1}));
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, RegistryFindsAndDeletesTheFirstOfAType)
+{
+    auto* firstPCR = new CRecordingPIDReceiver(&m_log, 1, CDVBPIDReceiver::TypePCR);
+    auto* secondPCR = new CRecordingPIDReceiver(&m_log, 2, CDVBPIDReceiver::TypePCR);
+    m_receiver.AddPIDReceiver(0x101, new CRecordingPIDReceiver(&m_log, 0));
+    m_receiver.AddPIDReceiver(0x101, firstPCR);
+    m_receiver.AddPIDReceiver(0x101, secondPCR);
+    EXPECT_EQ(firstPCR->GetPID(), 0x101);
+    EXPECT_EQ(m_receiver.GetPIDReceiver(0x101, CDVBPIDReceiver::TypePCR), firstPCR);
+    EXPECT_TRUE(m_receiver.HasPIDReceiver(0x101, CDVBPIDReceiver::TypePlain));
+    EXPECT_FALSE(m_receiver.HasPIDReceiver(0x101, CDVBPIDReceiver::TypeSI));
+    EXPECT_FALSE(m_receiver.HasPIDReceiver(0x102, CDVBPIDReceiver::TypePlain));
+    EXPECT_EQ(m_receiver.GetPIDReceiver(0x102, CDVBPIDReceiver::TypePlain), nullptr);
+
+    EXPECT_TRUE(m_receiver.DeletePIDReceiver(0x101, CDVBPIDReceiver::TypePCR));
+    EXPECT_EQ(m_log.deleted, 1);
+    EXPECT_EQ(m_receiver.GetPIDReceiver(0x101, CDVBPIDReceiver::TypePCR), secondPCR);
+    EXPECT_FALSE(m_receiver.DeletePIDReceiver(0x102, CDVBPIDReceiver::TypePCR));
+    EXPECT_FALSE(m_receiver.DeletePIDReceiver(0x101, CDVBPIDReceiver::TypeSI));
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, PIDsAbove8191AreRefusedWithoutALeak)
+{
+    std::vector<std::string> lines;
+    const DebugOutputSink previous = SetDebugOutputSink([&](const char* line) { lines.emplace_back(line); });
+    m_receiver.AddPIDReceiver(0x2000, new CRecordingPIDReceiver(&m_log, 1));
+    SetDebugOutputSink(previous);
+    EXPECT_EQ(m_log.deleted, 1);
+    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_FALSE(m_receiver.HasPIDReceiver(0x2000, CDVBPIDReceiver::TypePlain));
+    EXPECT_FALSE(m_receiver.DeletePIDReceiver(0xFFFF, CDVBPIDReceiver::TypePlain));
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, RemovedReceiverIsNoLongerCalledAndBelongsToTheCaller)
+{
+    CReceptionLog removedLog;
+    GUID cookie;
+    cookie.Data2 = 0x4C55;
+    auto* marked = new CRecordingPIDReceiver(&removedLog, 7, CDVBPIDReceiver::TypePlain, true);
+    marked->SetCookie(&cookie);
+    m_receiver.AddPIDReceiver(0x100, marked);
+    m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
+    m_source.AddStep(CTestPacket::Stream({0x100, 0x100}));
+    StartAndDrain();
+    ASSERT_TRUE(Eventually([&] { return removedLog.milliseconds > 0; }));
+
+    // removed while the receive thread runs
+    std::unique_ptr<CDVBPIDReceiver> removed(m_receiver.RemovePIDReceiverWithCookie(0x100, &cookie));
+    ASSERT_EQ(removed.get(), marked);
+    const int millisecondsAtRemoval = removedLog.milliseconds;
+    m_source.AddStep(CTestPacket::Stream({0x100}));
+    ASSERT_TRUE(m_source.WaitFor(Drained));
+    const int readsAfter = m_source.Reads();
+    ASSERT_TRUE(m_source.WaitFor([&](const CScriptedSource& s) { return s.m_reads > readsAfter + 20; }));
+    StopReception();
+
+    EXPECT_EQ(removedLog.NumbersOf(7), (Numbers{0, 1}));
+    EXPECT_EQ(m_log.NumbersOf(1), (Numbers{0, 1, 2}));
+    EXPECT_EQ(removedLog.milliseconds, millisecondsAtRemoval);
+    EXPECT_EQ(removedLog.deleted, 0);
+    EXPECT_EQ(m_receiver.RemovePIDReceiverWithCookie(0x100, &cookie), nullptr);
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, DeletedReceiverLeavesTheMillisecondNotifications)
+{
+    CReceptionLog timed;
+    m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&timed, 1, CDVBPIDReceiver::TypePCR, true));
+    StartAndDrain();
+    ASSERT_TRUE(Eventually([&] { return timed.milliseconds > 5; }));
+    EXPECT_TRUE(m_receiver.DeletePIDReceiver(0x100, CDVBPIDReceiver::TypePCR));
+    EXPECT_EQ(timed.deleted, 1);
+    const int reads = m_source.Reads();
+    // further ticks would touch a deleted receiver: the sanitizer run catches it
+    ASSERT_TRUE(m_source.WaitFor([&](const CScriptedSource& s) { return s.m_reads > reads + 20; }));
+    StopReception();
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, WaitForStopBeforeAnyStartIsTrueAtOnce)
+{
+    EXPECT_TRUE(m_receiver.WaitForStop(0));
+    ASSERT_TRUE(m_receiver.Initialise());
+    EXPECT_TRUE(m_receiver.WaitForStop(0));
+    EXPECT_FALSE(m_receiver.IsReceiving());
+    m_receiver.Start();
+    EXPECT_TRUE(m_receiver.IsReceiving());
+    ASSERT_TRUE(m_source.WaitFor([](const CScriptedSource& s) { return s.m_reads > 0; }));
+    EXPECT_FALSE(m_receiver.WaitForStop(0));   // a period runs
+    m_receiver.Stop();
+    EXPECT_FALSE(m_receiver.IsReceiving());
+    EXPECT_TRUE(m_receiver.WaitForStop(10000));
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, DataBeingReceivedTurnsFalseAboutASecondAfterTheSourceGoesQuiet)
+{
+    for (int i = 0; i < 1500; ++i)   // one packet a tick for a second and a half
+        m_source.AddStep(CTestPacket::Stream({0x100}));
+    ASSERT_TRUE(m_receiver.Initialise());
+    m_receiver.Start();
+    ASSERT_TRUE(Eventually([&] { return m_receiver.IsDataBeingReceived(); }));
+    ASSERT_TRUE(m_source.WaitFor(Drained, 30s));
+    const auto quiet = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Eventually([&] { return !m_receiver.IsDataBeingReceived(); }));
+    const auto after = std::chrono::steady_clock::now() - quiet;
+    EXPECT_GE(after, 900ms);   // one full second without a packet, give or take a tick
+    EXPECT_LE(after, 4s);
+    const int seconds = m_receiver.GetSecondsSinceStart();
+    EXPECT_GE(seconds, 2);
+    ASSERT_TRUE(Eventually([&] { return m_receiver.GetSecondsSinceStart() > seconds; }));
+    EXPECT_GT(m_source.SecondsNotified(), 0);
+    EXPECT_EQ(m_source.LastBitrate(), 0);
+}
+
+TEST_F(CDVBTransportStreamReceiverTest, SourceSeesInitialiseStartStopPeriodsAndDeInitialise)
+{
+    StartAndDrain();
+    StopReception();
+    StartAndDrain();
+    StopReception();
+    m_receiver.DeInitialise();
+    EXPECT_EQ(m_source.m_calls,
+              (std::vector<std::string>{"Initialise", "Start", "Stop", "Start", "Stop", "DeInitialise"}));
+}
+
+TEST(CDVBTransportStreamReceiverDefaults, SourceWithEveryDefaultRunsAndReportsZeroPackets)
+{
+    CDVBTransportStreamSource source;
+    CDVBTransportStreamReceiver receiver(&source, nullptr);
+    ASSERT_TRUE(receiver.Initialise());
+    receiver.Start();
+    ASSERT_TRUE(Eventually([&] { return receiver.GetSecondsSinceStart() >= 1; }));
+    EXPECT_EQ(receiver.GetPacketsReceived(), 0u);
+    EXPECT_FALSE(receiver.IsDataBeingReceived());
+    EXPECT_EQ(receiver.GetBitrate(), 0);
+    CString status("x");
+    source.GetStatus(status);
+    EXPECT_TRUE(status.IsEmpty());
+    receiver.Stop();
+    EXPECT_TRUE(receiver.WaitForStop(10000));
+    EXPECT_TRUE(receiver.DeInitialise());
+}
+
+TEST(CDVBTransportStreamReceiverLifecycle, TwoHundredRoundsEndCleanly)
+{
+    for (int round = 0; round < 200; ++round) {
+        CScriptedSource source;
+        source.AddStep(CTestPacket::Stream({0x100, 0x101}));
+        CReceptionLog log;
+        auto receiver = std::make_unique<CDVBTransportStreamReceiver>(&source, nullptr);
+        receiver->AddPIDReceiver(0x100, new CRecordingPIDReceiver(&log, 1, CDVBPIDReceiver::TypePlain, true));
+        ASSERT_TRUE(receiver->Initialise());
+        receiver->Start();
+        ASSERT_TRUE(source.WaitFor([](const CScriptedSource& s) { return s.m_reads >= 3; })) << round;
+        receiver->Stop();
+        ASSERT_TRUE(receiver->WaitForStop(10000)) << round;
+        ASSERT_TRUE(receiver->DeInitialise());
+        receiver.reset();
+        EXPECT_EQ(log.deleted, 1);
+        EXPECT_EQ(log.NumbersOf(1), (Numbers{0}));
+    }
+}
+
+namespace {
+
+// A source whose read blocks until the test lets it go: a device that hangs.
+class CHangingSource : public CScriptedSource
+{
+public:
+    DWORD ReadBuffer(BYTE* buffer, DWORD size) override
+    {
+        m_inRead = true;
+        m_release.Wait(30000);
+        return CScriptedSource::ReadBuffer(buffer, size);
+    }
+    std::atomic<bool> m_inRead{false};
+    CEvent m_release{true, false};
+};
+
+}  // namespace
+
+TEST(CDVBTransportStreamReceiverLifecycle, ThreadThatDoesNotEndIsLeftToFinishBeforeTheReceiverGoes)
+{
+    std::vector<std::string> lines;
+    std::mutex linesLock;
+    const DebugOutputSink previous = SetDebugOutputSink([&](const char* line) {
+        std::lock_guard<std::mutex> guard(linesLock);
+        lines.emplace_back(line);
+    });
+    CHangingSource source;
+    {
+        CDVBTransportStreamReceiver receiver(&source, nullptr);
+        ASSERT_TRUE(receiver.Initialise());
+        receiver.Start();
+        ASSERT_TRUE(Eventually([&] { return source.m_inRead.load(); }));
+        EXPECT_TRUE(receiver.DeInitialise());   // gives up after its second
+        {
+            std::lock_guard<std::mutex> guard(linesLock);
+            ASSERT_EQ(lines.size(), 1u);
+        }
+        source.m_release.Set();
+    }   // the destructor waits for the thread, which still ends its period
+    SetDebugOutputSink(previous);
+    EXPECT_EQ(source.m_calls.back(), "Stop");
+}

@@ -1,0 +1,72 @@
+// The small process-wide services: time zone, debugger output, executable path, clocks.
+#include "platform/DebugOutput.h"
+#include "platform/ExecutablePath.h"
+#include "platform/MonotonicClock.h"
+#include "platform/TimeZone.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+TEST(TimeZoneTest, TestZoneReplacesTheSystemOneUntilCleared)
+{
+    TIME_ZONE_INFORMATION zone;
+    zone.Bias = -60;
+    SetTimeZoneForTesting(&zone, TIME_ZONE_ID_STANDARD);
+    TIME_ZONE_INFORMATION read;
+    EXPECT_EQ(GetTimeZoneInformation(&read), TIME_ZONE_ID_STANDARD);
+    EXPECT_EQ(read.Bias, -60);
+    EXPECT_EQ(read.StandardBias, 0);
+    SetTimeZoneForTesting(nullptr, 0);
+}
+
+TEST(TimeZoneTest, SystemZoneAgreesWithTheCLibrary)
+{
+    TIME_ZONE_INFORMATION zone;
+    const DWORD result = GetTimeZoneInformation(&zone);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    // UTC = local + bias, whichever of the two is in force now
+    const long bias = zone.Bias + (result == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
+    EXPECT_EQ(-bias * 60, local.tm_gmtoff);
+    EXPECT_EQ(result == TIME_ZONE_ID_DAYLIGHT, local.tm_isdst > 0);
+    EXPECT_LE(zone.DaylightBias, 0);
+}
+
+TEST(DebugOutputTest, ASinkReceivesEveryLineUntilReplaced)
+{
+    std::vector<std::string> lines;
+    const DebugOutputSink previous = SetDebugOutputSink([&](const char* line) { lines.emplace_back(line); });
+    OutputDebugStringA("SDT base size error.\n");
+    OutputDebugStringA(nullptr);
+    const DebugOutputSink ours = SetDebugOutputSink(previous);
+    OutputDebugStringA("not for us\n");
+    EXPECT_TRUE(static_cast<bool>(ours));
+    EXPECT_EQ(lines, std::vector<std::string>{"SDT base size error.\n"});
+}
+
+TEST(ExecutablePathTest, NamesThisProgramAndItsFolder)
+{
+    const CString path = GetExecutablePath();
+    const CString folder = GetExecutableFolder();
+    ASSERT_FALSE(path.IsEmpty());
+    EXPECT_EQ(::access(path, X_OK), 0);
+    EXPECT_EQ(folder.Right(1), "/");
+    EXPECT_EQ(path.Left(folder.GetLength()), folder);
+    EXPECT_EQ(path.Find('/', folder.GetLength()), -1);
+}
+
+TEST(MonotonicClockTest, MillisecondsFollowTheNanosecondClock)
+{
+    std::int64_t frequency = 0, count = 0;
+    ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
+    EXPECT_EQ(frequency, 1000000000);
+    ASSERT_TRUE(QueryPerformanceCounter(&count));
+    const DWORD ms = timeGetTime();
+    EXPECT_LE(DWORD(std::uint64_t(count / 1000000)), ms);
+    EXPECT_FALSE(QueryPerformanceCounter(nullptr));
+}

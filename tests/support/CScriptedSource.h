@@ -1,0 +1,57 @@
+#pragma once
+// A source that delivers chosen byte sequences, one per read, and records how the
+// receiver drives it. Tests wait on its counters with a bounded wait, never a sleep.
+#include "core/CDVBTransportStreamSource.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CScriptedSource : public CDVBTransportStreamSource
+{
+public:
+    // Each read takes the next step; an empty step is a read that finds nothing. Once the
+    // script is used up every read finds nothing.
+    void AddStep(std::vector<BYTE> bytes);
+    void AddQuietSteps(int count);
+
+    bool Initialise() override;
+    bool DeInitialise() override;
+    bool Start() override;
+    bool Stop() override;
+    DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
+    void NotifyBitrate(int bitsPerSecond) override;
+    void OnEverySecond() override;
+
+    // Waits up to `timeout` for `condition`, checked under the source's lock after every
+    // call the receiver makes.
+    bool WaitFor(const std::function<bool(const CScriptedSource&)>& condition,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // True once every step has been read and a further read found nothing: all the
+    // script's bytes have been dispatched by then.
+    bool IsDrained() const { return m_drained; }
+
+    // Safe to read while the receive thread runs.
+    int Reads() const;
+    int SecondsNotified() const;
+    int LastBitrate() const;
+
+    // Read inside WaitFor conditions, or once reception has stopped.
+    int m_reads = 0;
+    std::vector<std::string> m_calls;   // "Initialise", "Start", "Stop", "DeInitialise"
+
+private:
+    int m_secondsNotified = 0;
+    int m_lastBitrate = -1;
+    void Record(const char* call);
+
+    mutable std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<std::vector<BYTE>> m_steps;
+    bool m_drained = false;
+};

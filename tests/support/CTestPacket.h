@@ -1,0 +1,19 @@
+#pragma once
+// Transport packets for tests, each in a vector of exactly 188 bytes so that the
+// sanitizer run catches a read one byte past its end.
+#include "platform/LUMTypes.h"
+
+#include <vector>
+
+class CTestPacket
+{
+public:
+    // Payload only (adaptation_field_control 01), payload bytes set to `fill`.
+    static std::vector<BYTE> Payload(WORD pid, bool unitStart = false, BYTE fill = 0xFF);
+    // adaptation_field_control as given, adaptation_field_length at byte 4.
+    static std::vector<BYTE> WithAdaptation(WORD pid, BYTE control, BYTE fieldLength);
+    // A packet starting a PES packet whose header is `header` (from the 00 00 01 prefix).
+    static std::vector<BYTE> Pes(WORD pid, const std::vector<BYTE>& header);
+    // Packets laid end to end, as a source delivers them.
+    static std::vector<BYTE> Stream(const std::vector<WORD>& pids);
+};
