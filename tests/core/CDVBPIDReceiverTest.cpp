@@ -112,6 +112,11 @@ struct TimeStampCase
     DWORD expected;
 };
 
+void PrintTo(const TimeStampCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class CDVBPIDReceiverTimeStamps : public ::testing::TestWithParam<TimeStampCase> {};
 
 TEST_P(CDVBPIDReceiverTimeStamps, ReadOnlyWhatTheLengthsAllow)
