@@ -9,6 +9,9 @@
 #include "platform/CString.h"
 #include "platform/CThread.h"
 #include "platform/DebugOutput.h"
+#include "si/CDVBSIReceiver.h"
+#include "si/CDVBTDTSection.h"
+#include "si/CDVBTOTSection.h"
 
 #include <cstdlib>
 
@@ -16,6 +19,8 @@ namespace {
 
 constexpr DWORD kThreadEndTimeoutMs = 1000;
 constexpr DWORD kTickPeriodMs = 1;
+// PAT, NIT, SDT, EIT, TDT/TOT: the tables every stream is read for.
+constexpr WORD kSIPIDs[] = {0x0000, 0x0010, 0x0011, 0x0012, 0x0014};
 
 }  // namespace
 
@@ -90,6 +95,8 @@ void CDVBTransportStreamReceiver::Start()
     m_packetCounter = 0;
     m_packetsAtLastSecond = 0;
     m_secondsSinceStart = 0;
+    for (WORD pid : kSIPIDs)
+        AddSIReceiverIfNotPresent(pid);
     if (m_stopEvent == nullptr)
         return;   // not initialised: there is no thread to wake
     m_stopEvent->Reset();
@@ -195,6 +202,51 @@ CDVBPIDReceiver* CDVBTransportStreamReceiver::RemovePIDReceiverWithCookie(WORD p
     if (receiver && receiver->RequiresTimeNotifications())
         m_timeList->RemoveReceiver(receiver);
     return receiver;
+}
+
+bool CDVBTransportStreamReceiver::AddSIReceiverIfNotPresent(WORD pid)
+{
+    if (HasPIDReceiver(pid, CDVBPIDReceiver::TypeSI))
+        return false;
+    AddPIDReceiver(pid, new CDVBSIReceiver(this));
+    return true;
+}
+
+void CDVBTransportStreamReceiver::OnSectionAdd(WORD pid, CDVBSISection* section)
+{
+    OnSectionUpdate(pid, section);
+}
+
+void CDVBTransportStreamReceiver::OnSectionUpdate(WORD, CDVBSISection* section)
+{
+    switch (section->m_type) {
+    case CDVBSISection::TypeTDT:
+        OnReceiveTDT(static_cast<CDVBTDTSection*>(section));
+        break;
+    case CDVBSISection::TypeTOT:
+        OnReceiveTOT(static_cast<CDVBTOTSection*>(section));
+        break;
+    default:
+        break;
+    }
+}
+
+void CDVBTransportStreamReceiver::OnReceiveTDT(CDVBTDTSection* section)
+{
+    CString date, time, line;
+    section->GetDateText(date);
+    section->GetTimeText(time);
+    line.Format("TDT %s %s.\n", static_cast<const char*>(date), static_cast<const char*>(time));
+    OutputDebugStringA(line);
+}
+
+void CDVBTransportStreamReceiver::OnReceiveTOT(CDVBTOTSection* section)
+{
+    CString date, time, line;
+    section->GetDateText(date);
+    section->GetTimeText(time);
+    line.Format("TOT %s %s.\n", static_cast<const char*>(date), static_cast<const char*>(time));
+    OutputDebugStringA(line);
 }
 
 void CDVBTransportStreamReceiver::ProcessBuffer(BYTE* buffer, DWORD length)

@@ -2,14 +2,16 @@
 // The heart of the library: over one transport stream source it runs a receive thread
 // that, every millisecond, reads a buffer of packets and hands each packet to the PID
 // receivers registered for its PID, in order of registration; it drives the millisecond
-// and one-second notifications.
+// and one-second notifications. It is also the handler of the SI receivers it registers:
+// on PIDs 0x0000, 0x0010, 0x0011, 0x0012 and 0x0014 at Start.
 //
 // Ownership: the receiver owns every PID receiver registered with it; it borrows its
 // source and update handler. Life cycle, on the owner's thread: constructor, Initialise,
 // any number of Start ... Stop + WaitForStop periods, DeInitialise, destructor. Reset and
 // the destructor run only while no reception period runs.
-#include "platform/LUMTypes.h"
 #include "platform/GUID.h"
+#include "platform/LUMTypes.h"
+#include "si/CDVBSIHandler.h"
 
 #include <array>
 #include <atomic>
@@ -22,7 +24,10 @@ class CDVBTransportStreamUpdateHandler;
 class CEvent;
 class CThread;
 
-class CDVBTransportStreamReceiver
+class CDVBTDTSection;
+class CDVBTOTSection;
+
+class CDVBTransportStreamReceiver : public CDVBSIHandler
 {
 public:
     static constexpr WORD PIDCount = 8192;
@@ -37,6 +42,8 @@ public:
 
     bool Initialise();
     bool DeInitialise();
+    // Resets the counters, registers the SI receivers that are not there yet, and starts a
+    // reception period.
     void Start();
     void Stop();
     // True when no reception period runs within `timeoutMs` (at once if none ever ran).
@@ -52,6 +59,12 @@ public:
     CDVBPIDReceiver* GetPIDReceiver(WORD pid, int type);
     // The receiver found is unlinked and owned by the caller from now on.
     CDVBPIDReceiver* RemovePIDReceiverWithCookie(WORD pid, GUID* cookie);
+    // Registers a section reassembler reporting to this receiver unless the PID has one.
+    bool AddSIReceiverIfNotPresent(WORD pid);
+
+    // Called on the receive thread by the SI receivers, under their PID's list lock.
+    void OnSectionAdd(WORD pid, CDVBSISection* section) override;
+    void OnSectionUpdate(WORD pid, CDVBSISection* section) override;
 
     std::uint64_t GetPacketsReceived() const { return m_packetCounter.load(std::memory_order_relaxed); }
     bool IsDataBeingReceived() const { return m_dataBeingReceived.load(std::memory_order_relaxed); }
@@ -61,6 +74,8 @@ public:
 protected:
     void OnEverySecond();
     void OnEveryMillisecond();
+    void OnReceiveTDT(CDVBTDTSection* section);
+    void OnReceiveTOT(CDVBTOTSection* section);
     void ProcessBuffer(BYTE* buffer, DWORD length);
     // One tick of a reception period: notifications, one read, dispatch.
     void ReceiveTick(BYTE* buffer, DWORD size);

@@ -1,0 +1,29 @@
+#include "si/CDVBEITSection.h"
+
+#include "core/CDVBByteReader.h"
+
+#include <memory>
+
+bool CDVBEITSection::ParseBody(const BYTE* body, WORD length)
+{
+    CDVBByteReader reader(body, length);
+    if (!reader.ReadWord(m_transportStreamId) || !reader.ReadWord(m_originalNetworkId) ||
+        !reader.ReadByte(m_segmentLastSectionNumber) || !reader.ReadByte(m_lastTableId))
+        return false;
+    while (reader.Remaining() >= 12) {   // fewer trailing bytes are not an event
+        auto entry = std::make_unique<CDVBEITEntry>();
+        WORD loop = 0;
+        if (!reader.ReadWord(entry->m_eventId) || !reader.ReadWord(entry->m_startDate) ||
+            !reader.Read24(entry->m_startTime) || !reader.Read24(entry->m_duration) || !reader.ReadWord(loop))
+            return false;
+        entry->m_runningStatus = BYTE(loop >> 13);
+        entry->m_freeCaMode = BYTE((loop >> 12) & 1);
+        entry->m_descriptorsLoopLength = WORD(loop & 0x0FFF);
+        CDVBByteReader descriptors;
+        if (!reader.Split(entry->m_descriptorsLoopLength, descriptors))
+            return false;
+        entry->m_descriptors.Parse(descriptors.Data(), descriptors.Remaining());
+        m_entries.push_back(entry.release());
+    }
+    return true;
+}

@@ -1,0 +1,42 @@
+#include "si/CDVBNITSection.h"
+
+#include "core/CDVBByteReader.h"
+
+#include <memory>
+
+bool CDVBNITSection::ParseBody(const BYTE* body, WORD length)
+{
+    CDVBByteReader reader(body, length);
+    WORD word = 0;
+    if (!reader.ReadWord(word))
+        return false;
+    m_reserved1 = BYTE(word >> 12);
+    m_networkDescriptorsLength = WORD(word & 0x0FFF);
+    CDVBByteReader network;
+    if (!reader.Split(m_networkDescriptorsLength, network))
+        return false;
+    if (!m_descriptors.Parse(network.Data(), network.Remaining()))
+        return false;
+    if (!reader.ReadWord(word))
+        return false;
+    m_reserved2 = BYTE(word >> 12);
+    m_transportStreamLoopLength = WORD(word & 0x0FFF);
+    CDVBByteReader loop;   // bytes after the loop are ignored
+    if (!reader.Split(m_transportStreamLoopLength, loop))
+        return false;
+    while (loop.Remaining() >= 6) {
+        auto entry = std::make_unique<CDVBNITEntry>();
+        if (!loop.ReadWord(entry->m_transportStreamId) || !loop.ReadWord(entry->m_originalNetworkId) ||
+            !loop.ReadWord(word))
+            return false;
+        entry->m_reserved = BYTE(word >> 12);
+        entry->m_transportDescriptorsLength = WORD(word & 0x0FFF);
+        CDVBByteReader descriptors;
+        if (!loop.Split(entry->m_transportDescriptorsLength, descriptors))
+            return false;
+        // a broken transport descriptor loop does not fail the network
+        entry->m_descriptors.Parse(descriptors.Data(), descriptors.Remaining());
+        m_entries.push_back(entry.release());
+    }
+    return true;
+}

@@ -1,0 +1,38 @@
+#include "si/CDVBSDTSection.h"
+
+#include "core/CDVBByteReader.h"
+#include "platform/DebugOutput.h"
+
+#include <memory>
+
+bool CDVBSDTSection::ParseBody(const BYTE* body, WORD length)
+{
+    CDVBByteReader reader(body, length);
+    if (!reader.ReadWord(m_originalNetworkId) || !reader.ReadByte(m_reserved)) {
+        OutputDebugStringA("SDT base size error.\n");
+        return false;
+    }
+    while (reader.Remaining() >= 5) {   // fewer trailing bytes are not a service
+        auto entry = std::make_unique<CDVBSDTEntry>();
+        BYTE flags = 0;
+        WORD loop = 0;
+        if (!reader.ReadWord(entry->m_serviceId) || !reader.ReadByte(flags) || !reader.ReadWord(loop))
+            return false;
+        entry->m_reserved = BYTE(flags >> 2);
+        entry->m_eitScheduleFlag = BYTE((flags >> 1) & 1);
+        entry->m_eitPresentFollowingFlag = BYTE(flags & 1);
+        entry->m_runningStatus = BYTE(loop >> 13);
+        entry->m_freeCaMode = BYTE((loop >> 12) & 1);
+        entry->m_descriptorsLoopLength = WORD(loop & 0x0FFF);
+        CDVBByteReader descriptors;
+        if (!reader.Split(entry->m_descriptorsLoopLength, descriptors)) {
+            OutputDebugStringA("SDT descriptors length error.\n");
+            return false;
+        }
+        // the service stays, with the descriptors read before the fault
+        if (!entry->m_descriptors.Parse(descriptors.Data(), descriptors.Remaining()))
+            OutputDebugStringA("SDT descriptor decode error.\n");
+        m_entries.push_back(entry.release());
+    }
+    return true;
+}

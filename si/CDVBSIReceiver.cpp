@@ -1,0 +1,156 @@
+#include "si/CDVBSIReceiver.h"
+
+#include "platform/MonotonicClock.h"
+#include "si/CDVBSIHandler.h"
+#include "si/CalculateCRC32.h"
+
+#include <algorithm>
+#include <cstring>
+
+CDVBSIReceiver::CDVBSIReceiver(CDVBSIHandler* handler) : m_buffer(new BYTE[BufferSize]), m_handler(handler)
+{
+    m_type = TypeSI;
+}
+
+CDVBSIReceiver::~CDVBSIReceiver()
+{
+    delete[] m_buffer;
+}
+
+void CDVBSIReceiver::Start()
+{
+    m_bytesCollected = 0;
+    m_headerKnown = false;
+}
+
+void CDVBSIReceiver::OnReceivePacket(std::uint64_t, BYTE* packet)
+{
+    BYTE* payload = nullptr;
+    DWORD length = 0;
+    if (!GetPacketPayload(packet, payload, length))
+        return;
+    if (!(packet[1] & 0x40)) {
+        AppendSectionData(payload, length, false);
+        return;
+    }
+    const DWORD pointer = payload[0];
+    ++payload;
+    --length;
+    if (length == 0)
+        return;
+    if (pointer == 0) {
+        AppendSectionData(payload, length, true);
+    } else if (pointer >= length) {
+        AppendSectionData(payload, length, false);   // all of it continues the old section
+    } else {
+        AppendSectionData(payload, pointer, false);
+        AppendSectionData(payload + pointer, length - pointer, true);
+    }
+}
+
+void CDVBSIReceiver::AppendSectionData(const BYTE* data, DWORD length, bool start)
+{
+    if (start && m_bytesCollected != 0) {
+        OnSectionAbandoned();
+        m_bytesCollected = 0;
+        m_headerKnown = false;
+    }
+    const DWORD n = std::min(length, BufferSize - m_bytesCollected);
+    if (n == 0)
+        return;
+    std::memcpy(m_buffer + m_bytesCollected, data, n);
+    m_bytesCollected += n;
+    if (!m_headerKnown && m_bytesCollected >= 3) {
+        m_currentTableId = m_buffer[0];
+        m_currentSectionLength = WORD(((m_buffer[1] & 0x0F) << 8) | m_buffer[2]);
+        m_expectedLength = DWORD(m_currentSectionLength) + 3;
+        m_headerKnown = true;
+    }
+    // Whatever follows the end of a section in this call (stuffing, or a further section
+    // that began in the same packet) goes with it: only sections that start at a
+    // pointer_field are assembled.
+    if (m_headerKnown && m_bytesCollected >= m_expectedLength) {
+        OnSectionComplete();
+        m_bytesCollected = 0;
+        m_headerKnown = false;
+    }
+}
+
+void CDVBSIReceiver::OnSectionComplete()
+{
+    if (m_buffer[1] & 0x80)
+        CompleteLongSection();
+    else
+        CompleteShortSection();
+}
+
+void CDVBSIReceiver::CompleteLongSection()
+{
+    // A long-form section has a 5-byte header extension and a CRC: fewer than 9 bytes of
+    // section_length cannot hold them. Parse refuses it too, but the CRC field would lie
+    // before the section.
+    if (m_currentSectionLength < 9)
+        return;
+    const BYTE* crcField = m_buffer + m_currentSectionLength - 1;
+    const DWORD crc = (DWORD(crcField[0]) << 24) | (DWORD(crcField[1]) << 16) | (DWORD(crcField[2]) << 8) | crcField[3];
+    const BYTE sectionNumber = m_buffer[6];
+    const WORD extension = WORD((m_buffer[3] << 8) | m_buffer[4]);
+    if (CalculateCRC32(m_buffer, int(m_currentSectionLength) + 3) != 0)
+        return;
+
+    CDVBSISectionList::Position position;
+    const int found = m_sections.FindLongSection(m_currentTableId, extension, sectionNumber,
+                                                 m_currentSectionLength, crc, position);
+    if (found == CDVBSISectionList::FoundRepeat) {
+        (*position)->m_lastSeen = timeGetTime();
+        return;
+    }
+    CDVBSISection* section = CreateLongSection(m_currentTableId);
+    section->m_lastSeen = timeGetTime();
+    if (!section->Parse(m_buffer, m_bytesCollected)) {
+        delete section;   // the section held before stays
+        return;
+    }
+    if (found == CDVBSISectionList::NotFound)
+        m_sections.AddSection(section);
+    else
+        m_sections.ReplaceSection(position, section);   // the old object is gone before the report
+    if (m_handler)
+        m_handler->OnSectionAdd(GetPID(), section);
+}
+
+void CDVBSIReceiver::CompleteShortSection()
+{
+    CDVBSISectionList::Position position;
+    const int found = m_sections.FindShortSection(m_currentTableId, position);
+    CDVBSISection* section = CreateShortSection(m_currentTableId);
+    if (section == nullptr)
+        return;
+    section->m_lastSeen = timeGetTime();
+    if (!section->Parse(m_buffer, m_bytesCollected)) {
+        delete section;
+        return;
+    }
+    if (found == CDVBSISectionList::NotFound)
+        m_sections.AddSection(section);
+    else
+        m_sections.ReplaceSection(position, section);
+    if (m_handler)
+        m_handler->OnSectionAdd(GetPID(), section);
+}
+
+void CDVBSIReceiver::OnEverySecond()
+{
+    const DWORD now = timeGetTime();
+    for (auto position = m_sections.begin(); position != m_sections.end();) {
+        CDVBSISection* section = *position;
+        if (!section->IsExpired(now)) {
+            ++position;
+            continue;
+        }
+        if (m_handler)
+            m_handler->OnSectionExpiry(GetPID(), section);
+        position = m_sections.RemoveSection(position);
+        delete section;
+    }
+}

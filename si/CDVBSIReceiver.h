@@ -1,0 +1,43 @@
+#pragma once
+// A PID receiver that reassembles the PSI/SI sections of its PID from packet payloads,
+// checks them, parses each into a section object, keeps the latest of every kind and
+// reports new and changed ones to its handler. It owns the sections it keeps.
+#include "core/CDVBPIDReceiver.h"
+#include "si/CDVBSISectionList.h"
+
+class CDVBSIHandler;
+
+class CDVBSIReceiver : public CDVBPIDReceiver
+{
+public:
+    static constexpr DWORD BufferSize = 4099;   // the largest section (4098 bytes) fits
+
+    explicit CDVBSIReceiver(CDVBSIHandler* handler);
+    ~CDVBSIReceiver() override;
+    CDVBSIReceiver(const CDVBSIReceiver&) = delete;
+    CDVBSIReceiver& operator=(const CDVBSIReceiver&) = delete;
+
+    void Start() override;
+    void OnReceivePacket(std::uint64_t packetNumber, BYTE* packet) override;
+    void OnEverySecond() override;
+    virtual void OnSectionComplete();
+    virtual void OnSectionAbandoned() {}
+
+    const CDVBSISectionList& GetSections() const { return m_sections; }
+
+protected:
+    void AppendSectionData(const BYTE* data, DWORD length, bool start);
+
+    BYTE* m_buffer;
+    DWORD m_bytesCollected = 0;
+    BYTE m_currentTableId = 0;
+    WORD m_currentSectionLength = 0;
+    bool m_headerKnown = false;
+    DWORD m_expectedLength = 0;
+    CDVBSISectionList m_sections;
+    CDVBSIHandler* m_handler;   // not owned
+
+private:
+    void CompleteLongSection();
+    void CompleteShortSection();
+};

@@ -1,0 +1,51 @@
+#pragma once
+// Base of every parsed section: the header fields, then a table-specific body. Fields are
+// public and read directly by the service model.
+#include "platform/LUMTypes.h"
+
+class CDVBSISection
+{
+public:
+    // Type codes of the section classes.
+    static constexpr int TypeOther = 0;
+    static constexpr int TypePAT = 1;
+    static constexpr int TypePMT = 2;
+    static constexpr int TypeSDT = 3;
+    static constexpr int TypeEIT = 4;
+    static constexpr int TypeNIT = 5;
+    static constexpr int TypeTDT = 6;
+    static constexpr int TypeTOT = 7;
+
+    CDVBSISection() = default;
+    CDVBSISection(const CDVBSISection&) = delete;
+    CDVBSISection& operator=(const CDVBSISection&) = delete;
+    virtual ~CDVBSISection() = default;
+
+    // Reads the header and hands the body on; false drops the section. `available` is the
+    // number of bytes at `section`.
+    bool Parse(const BYTE* section, DWORD available);
+    // The long-form body excludes the five bytes after section_length and the CRC; the
+    // short-form body is all section_length bytes.
+    virtual bool ParseBody(const BYTE* body, WORD length);
+    virtual bool IsExpired(DWORD now);
+
+    int m_type = TypeOther;
+    DWORD m_lastSeen = 0;   // timeGetTime of creation or of the last unchanged repeat
+    BYTE m_tableId = 0;
+    BYTE m_sectionSyntaxIndicator = 0;
+    BYTE m_privateIndicator = 0;
+    BYTE m_reserved1 = 0;
+    WORD m_sectionLength = 0;
+    WORD m_tableIdExtension = 0;
+    BYTE m_reserved2 = 0;
+    BYTE m_versionNumber = 0;
+    BYTE m_currentNextIndicator = 0;
+    BYTE m_sectionNumber = 0;
+    BYTE m_lastSectionNumber = 0;
+    DWORD m_crc32 = 0;
+};
+
+// The section class for a table_id: long form for any table_id (header-only sections for
+// those without a class), short form only for the TDT (0x70) and TOT (0x73), else null.
+CDVBSISection* CreateLongSection(BYTE tableId);
+CDVBSISection* CreateShortSection(BYTE tableId);

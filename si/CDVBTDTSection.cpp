@@ -1,0 +1,20 @@
+#include "si/CDVBTDTSection.h"
+
+#include "core/CDVBByteReader.h"
+#include "si/DVBTime.h"
+
+bool CDVBTDTSection::ParseBody(const BYTE* body, WORD length)
+{
+    CDVBByteReader reader(body, length);
+    return reader.ReadWord(m_utcDate) && reader.Read24(m_utcTime);
+}
+
+void CDVBTDTSection::GetDateText(CString& text) const
+{
+    MJDToDateText(m_utcDate, text);
+}
+
+void CDVBTDTSection::GetTimeText(CString& text) const
+{
+    BCDTimeToText(m_utcTime, text);
+}

@@ -1,0 +1,43 @@
+#include "si/CDVBTOTSection.h"
+
+#include "core/CDVBByteReader.h"
+#include "platform/DebugOutput.h"
+#include "si/DVBTime.h"
+
+bool CDVBTOTSection::ParseBody(const BYTE* body, WORD length)
+{
+    CDVBByteReader reader(body, length);
+    WORD loop = 0;
+    if (!reader.ReadWord(m_utcDate) || !reader.Read24(m_utcTime) || !reader.ReadWord(loop)) {
+        OutputDebugStringA("Failed TOT 1.\n");
+        return false;
+    }
+    m_reserved = BYTE(loop >> 12);
+    m_descriptorsLoopLength = WORD(loop & 0x0FFF);
+    CDVBByteReader descriptors;
+    if (!reader.Split(m_descriptorsLoopLength, descriptors)) {
+        OutputDebugStringA("Failed TOT 2.\n");
+        return false;
+    }
+    if (!m_descriptors.Parse(descriptors.Data(), descriptors.Remaining())) {
+        OutputDebugStringA("Failed TOT 3.\n");
+        return false;
+    }
+    // the CRC_32 field must follow; its value was not tested for this short-form section
+    if (reader.Remaining() < 4) {
+        OutputDebugStringA("Failed TOT 4.\n");
+        return false;
+    }
+    OutputDebugStringA("ok TOT 1.\n");
+    return true;
+}
+
+void CDVBTOTSection::GetDateText(CString& text) const
+{
+    MJDToDateText(m_utcDate, text);
+}
+
+void CDVBTOTSection::GetTimeText(CString& text) const
+{
+    BCDTimeToText(m_utcTime, text);
+}

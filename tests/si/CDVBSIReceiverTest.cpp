@@ -1,0 +1,243 @@
+#include "si/CDVBSIReceiver.h"
+
+#include "si/CDVBPATSection.h"
+#include "si/CDVBSIHandler.h"
+#include "si/CDVBTDTSection.h"
+#include "si/CalculateCRC32.h"
+#include "tests/support/CTestSectionBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+using B = CTestSectionBuilder;
+
+// Notes every report, and which sections the SI receiver held at that moment.
+class CRecordingHandler : public CDVBSIHandler
+{
+public:
+    struct Report
+    {
+        WORD pid;
+        CDVBSISection* section;
+        int type;
+        BYTE tableId;
+        BYTE version;
+        BYTE currentNext;
+        std::size_t held;
+    };
+
+    void OnSectionAdd(WORD pid, CDVBSISection* section) override
+    {
+        m_reports.push_back({pid, section, section->m_type, section->m_tableId, section->m_versionNumber,
+                             section->m_currentNextIndicator, m_receiver ? m_receiver->GetSections().size() : 0});
+    }
+
+    const CDVBSIReceiver* m_receiver = nullptr;
+    std::vector<Report> m_reports;
+};
+
+class CDVBSIReceiverTest : public ::testing::Test
+{
+protected:
+    CDVBSIReceiverTest() { m_handler.m_receiver = &m_receiver; }
+
+    void Feed(const Bytes& packet)
+    {
+        Bytes copy(packet);   // exactly 188 bytes: a read past the packet is caught
+        m_receiver.OnReceivePacket(0, copy.data());
+    }
+    void FeedSection(const Bytes& section)
+    {
+        for (const Bytes& packet : B::Packetise(0x0000, section, m_continuity))
+            Feed(packet);
+    }
+    // One packet: pointer_field, then the bytes given, then stuffing.
+    static Bytes StartPacket(BYTE pointer, const Bytes& bytes)
+    {
+        Bytes packet(188, 0xFF);
+        packet[0] = 0x47;
+        packet[1] = 0x40;
+        packet[3] = 0x10;
+        packet[4] = pointer;
+        std::copy(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min<std::size_t>(bytes.size(), 183)),
+                  packet.begin() + 5);
+        return packet;
+    }
+
+    Bytes Pat(BYTE version, WORD programs = 1, bool currentNext = true)
+    {
+        std::vector<std::pair<WORD, WORD>> list;
+        for (WORD i = 1; i <= programs; ++i)
+            list.push_back({i, WORD(0x100 + i)});
+        return B::Long(0x00, 0x0042, version, 0, 0, B::PATBody(list), currentNext);
+    }
+
+    CRecordingHandler m_handler;
+    CDVBSIReceiver m_receiver{&m_handler};
+    BYTE m_continuity = 0;
+};
+
+}  // namespace
+
+TEST(CalculateCRC32Test, IsZeroOverAnIntactSectionAndCatchesAnyFlippedByte)
+{
+    EXPECT_EQ(CalculateCRC32(nullptr, 0), 0xFFFFFFFFu);
+    const BYTE check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(CalculateCRC32(check, 9), 0x0376E6E7u);   // the catalogued CRC-32/MPEG-2 check value
+    Bytes section = B::Long(0x02, 1, 0, 0, 0, B::PMTBody(0x100, {}, B::PMTStream(0x1B, 0x100)));
+    EXPECT_EQ(CalculateCRC32(section.data(), int(section.size())), 0u);
+    for (std::size_t i = 0; i < section.size(); ++i) {
+        Bytes damaged(section);
+        damaged[i] ^= 0x01;
+        EXPECT_NE(CalculateCRC32(damaged.data(), int(damaged.size())), 0u) << "byte " << i;
+    }
+}
+
+TEST_F(CDVBSIReceiverTest, ARepeatRefreshesAndIsNotReported)
+{
+    FeedSection(Pat(3));
+    ASSERT_EQ(m_handler.m_reports.size(), 1u);
+    EXPECT_EQ(m_handler.m_reports[0].type, CDVBSISection::TypePAT);
+    CDVBSISection* held = m_receiver.GetSections().front();
+    held->m_lastSeen = 0;
+    FeedSection(Pat(3));
+    EXPECT_EQ(m_handler.m_reports.size(), 1u);
+    EXPECT_EQ(m_receiver.GetSections().front(), held);
+    EXPECT_NE(held->m_lastSeen, 0u);
+}
+
+TEST_F(CDVBSIReceiverTest, AChangedSectionReplacesTheOldOneBeforeItIsReported)
+{
+    FeedSection(Pat(3));
+    FeedSection(Pat(4, 2));
+    ASSERT_EQ(m_handler.m_reports.size(), 2u);
+    const auto& changed = m_handler.m_reports[1];
+    EXPECT_EQ(changed.version, 4);
+    EXPECT_EQ(changed.held, 1u);   // only the new object: the old one is gone
+    EXPECT_EQ(m_receiver.GetSections().front(), changed.section);
+    EXPECT_EQ(static_cast<CDVBPATSection*>(changed.section)->m_entries.size(), 2u);
+}
+
+TEST_F(CDVBSIReceiverTest, CurrentAndNextVersionsReplaceEachOtherAlternately)
+{
+    // same table, extension and number; only current_next_indicator differs, and the CRC
+    FeedSection(Pat(5, 1, true));
+    FeedSection(Pat(5, 1, false));
+    FeedSection(Pat(5, 1, true));
+    ASSERT_EQ(m_handler.m_reports.size(), 3u);
+    EXPECT_EQ(m_handler.m_reports[1].currentNext, 0);
+    EXPECT_EQ(m_handler.m_reports[2].currentNext, 1);
+    EXPECT_EQ(m_receiver.GetSections().size(), 1u);
+}
+
+TEST_F(CDVBSIReceiverTest, ASectionSpanningThreePacketsIsReportedAfterTheThird)
+{
+    Bytes section = Pat(1, 90);   // 9 + 360 + 3 bytes
+    std::vector<Bytes> packets = B::Packetise(0, section, m_continuity);
+    ASSERT_EQ(packets.size(), 3u);
+    Feed(packets[0]);
+    Feed(packets[1]);
+    EXPECT_TRUE(m_handler.m_reports.empty());
+    Feed(packets[2]);
+    ASSERT_EQ(m_handler.m_reports.size(), 1u);
+    EXPECT_EQ(static_cast<CDVBPATSection*>(m_handler.m_reports[0].section)->m_entries.size(), 90u);
+}
+
+TEST_F(CDVBSIReceiverTest, APointerFieldFinishesTheOldSectionAndStartsTheNext)
+{
+    Bytes first = Pat(1, 45);   // 192 bytes: 183 in the first packet, 9 left
+    Bytes second = Pat(2, 2);
+    Feed(StartPacket(0, first));
+    Bytes rest(first.begin() + 183, first.end());
+    Bytes packet = StartPacket(BYTE(rest.size()), B::Cat({rest, second}));
+    Feed(packet);
+    ASSERT_EQ(m_handler.m_reports.size(), 2u);
+    EXPECT_EQ(m_handler.m_reports[0].version, 1);
+    EXPECT_EQ(m_handler.m_reports[1].version, 2);
+}
+
+TEST_F(CDVBSIReceiverTest, ShortSectionsAreReportedEveryTimeAndStuffingIsIgnored)
+{
+    const Bytes tdt = B::Short(0x70, {0xCF, 0xD1, 0x12, 0x45, 0x07});
+    Feed(StartPacket(0, tdt));   // 8 bytes, then 0xFF stuffing
+    Feed(StartPacket(0, tdt));
+    ASSERT_EQ(m_handler.m_reports.size(), 2u);
+    EXPECT_EQ(m_handler.m_reports[1].type, CDVBSISection::TypeTDT);
+    EXPECT_EQ(m_receiver.GetSections().size(), 1u);
+    auto* held = static_cast<CDVBTDTSection*>(m_receiver.GetSections().front());
+    EXPECT_EQ(held->m_utcTime, 0x124507u);
+}
+
+TEST_F(CDVBSIReceiverTest, DropsWhatIsDamagedOrUnknown)
+{
+    Bytes corrupted = Pat(1);
+    corrupted[9] ^= 0x40;
+    FeedSection(corrupted);
+    Bytes tooShort = {0x00, 0xB0, 0x05, 0x00, 0x01, 0xC1, 0x00, 0x00};   // section_length 5
+    Feed(StartPacket(0, tooShort));
+    Feed(StartPacket(0, B::Short(0x72, {1, 2, 3})));   // stuffing table
+    Feed(StartPacket(0, B::Short(0x70, {0xCF, 0xD1})));   // a TDT body of 2 bytes
+    EXPECT_TRUE(m_handler.m_reports.empty());
+    EXPECT_TRUE(m_receiver.GetSections().empty());
+}
+
+TEST_F(CDVBSIReceiverTest, AFailedParseKeepsTheSectionHeldBefore)
+{
+    const Bytes good = B::Long(0x02, 7, 1, 0, 0, B::PMTBody(0x100, {}, B::PMTStream(0x1B, 0x100)));
+    Bytes lying = B::Long(0x02, 7, 2, 0, 0, B::PMTBody(0x100, {}, B::PMTStream(0x1B, 0x100)));
+    lying[11] = 0x0F;   // program_info_length 0xFxx: past the body
+    B::FixCRC(lying);
+    FeedSection(good);
+    FeedSection(lying);
+    ASSERT_EQ(m_handler.m_reports.size(), 1u);
+    ASSERT_EQ(m_receiver.GetSections().size(), 1u);
+    EXPECT_EQ(m_receiver.GetSections().front()->m_versionNumber, 1);
+}
+
+TEST_F(CDVBSIReceiverTest, AnUnfinishedSectionIsAbandonedAtTheNextStart)
+{
+    Bytes big = Pat(1, 90);
+    Feed(B::Packetise(0, big, m_continuity)[0]);   // the rest never comes
+    FeedSection(Pat(2));
+    ASSERT_EQ(m_handler.m_reports.size(), 1u);
+    EXPECT_EQ(m_handler.m_reports[0].version, 2);
+}
+
+TEST_F(CDVBSIReceiverTest, OnlyTheSectionAtThePointerIsAssembled)
+{
+    // two whole sections in one packet: the second one goes with the first one's end
+    Feed(StartPacket(0, B::Cat({Pat(1), B::Long(0x02, 1, 0, 0, 0, B::PMTBody(0x100, {}, {}))})));
+    ASSERT_EQ(m_handler.m_reports.size(), 1u);
+    EXPECT_EQ(m_handler.m_reports[0].type, CDVBSISection::TypePAT);
+}
+
+TEST_F(CDVBSIReceiverTest, StartForgetsBytesCollectedSoFar)
+{
+    Bytes big = Pat(1, 90);
+    std::vector<Bytes> packets = B::Packetise(0, big, m_continuity);
+    Feed(packets[0]);
+    m_receiver.Start();
+    Feed(packets[1]);
+    Feed(packets[2]);
+    EXPECT_TRUE(m_handler.m_reports.empty());
+}
+
+TEST_F(CDVBSIReceiverTest, LongestSectionFitsAndAnyPacketIsSafe)
+{
+    // section_length 4093 (largest that a PAT body can fill whole) in 23 packets
+    FeedSection(Pat(1, 1021));
+    ASSERT_EQ(m_handler.m_reports.size(), 1u);
+    // a section_length of 0xFFF whose bytes never end: collection stops at the buffer
+    Bytes endless = {0x00, 0xBF, 0xFF};
+    endless.resize(183, 0x00);
+    Feed(StartPacket(0, endless));
+    Bytes filler(188, 0x00);
+    filler[0] = 0x47;
+    filler[3] = 0x10;
+    for (int i = 0; i < 30; ++i)
+        Feed(filler);
+    EXPECT_EQ(m_handler.m_reports.size(), 1u);
+}
