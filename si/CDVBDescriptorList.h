@@ -1,7 +1,7 @@
 #pragma once
 // The descriptors of one descriptor loop, in loop order; the list owns them.
 #include "si/CDVBDescriptor.h"
-#include "si/CDVBOwningList.h"
+#include "core/CDVBOwningList.h"
 
 class CDVBDescriptorList : public CDVBOwningList<CDVBDescriptor>
 {

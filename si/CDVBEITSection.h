@@ -3,7 +3,7 @@
 // events of one service (m_tableIdExtension). In present/following tables section 0 is
 // the present event and section 1 the following one.
 #include "si/CDVBEITEntry.h"
-#include "si/CDVBOwningList.h"
+#include "core/CDVBOwningList.h"
 #include "si/CDVBSISection.h"
 
 class CDVBEITSection : public CDVBSISection

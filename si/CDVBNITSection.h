@@ -4,7 +4,7 @@
 // is m_tableIdExtension.
 #include "si/CDVBDescriptorList.h"
 #include "si/CDVBNITEntry.h"
-#include "si/CDVBOwningList.h"
+#include "core/CDVBOwningList.h"
 #include "si/CDVBSISection.h"
 
 class CDVBNITSection : public CDVBSISection

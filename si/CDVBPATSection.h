@@ -1,7 +1,7 @@
 #pragma once
 // Program association section (table_id 0x00): the programs of the stream and the PIDs
 // of their program maps.
-#include "si/CDVBOwningList.h"
+#include "core/CDVBOwningList.h"
 #include "si/CDVBPATEntry.h"
 #include "si/CDVBSISection.h"
 

@@ -2,7 +2,7 @@
 // Program map section (table_id 0x02): a program's PCR PID, its descriptors and its
 // elementary streams. The program number is m_tableIdExtension.
 #include "si/CDVBDescriptorList.h"
-#include "si/CDVBOwningList.h"
+#include "core/CDVBOwningList.h"
 #include "si/CDVBPMTEntry.h"
 #include "si/CDVBSISection.h"
 

@@ -2,7 +2,7 @@
 // Service description section (0x42 actual, 0x46 other transport stream): each service's
 // descriptors (name, provider, type), running status and scrambling. The
 // transport_stream_id is m_tableIdExtension.
-#include "si/CDVBOwningList.h"
+#include "core/CDVBOwningList.h"
 #include "si/CDVBSDTEntry.h"
 #include "si/CDVBSISection.h"
 

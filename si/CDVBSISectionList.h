@@ -1,6 +1,6 @@
 #pragma once
 // The sections an SI receiver holds, in arrival order; the list owns them.
-#include "si/CDVBOwningList.h"
+#include "core/CDVBOwningList.h"
 #include "si/CDVBSISection.h"
 
 class CDVBSISectionList : public CDVBOwningList<CDVBSISection>
