@@ -4,16 +4,25 @@
 #include "core/CDVBPIDReceiverList.h"
 #include "core/CDVBTiming.h"
 #include "core/CDVBTransportStreamSource.h"
+#include "decode/CDVBPCRReceiver.h"
+#include "model/CDVBComponentDefinition.h"
+#include "model/CDVBTransportStreamUpdateHandler.h"
 #include "platform/CEvent.h"
 #include "platform/CMultimediaTimer.h"
-#include "platform/CString.h"
+#include "platform/CSingleLock.h"
 #include "platform/CThread.h"
 #include "platform/DebugOutput.h"
+#include "si/CDVBEITSection.h"
+#include "si/CDVBNITSection.h"
+#include "si/CDVBPATSection.h"
+#include "si/CDVBPMTSection.h"
+#include "si/CDVBSDTSection.h"
 #include "si/CDVBSIReceiver.h"
 #include "si/CDVBTDTSection.h"
 #include "si/CDVBTOTSection.h"
 
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -21,12 +30,24 @@ constexpr DWORD kThreadEndTimeoutMs = 1000;
 constexpr DWORD kTickPeriodMs = 1;
 // PAT, NIT, SDT, EIT, TDT/TOT: the tables every stream is read for.
 constexpr WORD kSIPIDs[] = {0x0000, 0x0010, 0x0011, 0x0012, 0x0014};
+constexpr BYTE kSDTActual = 0x42;
+constexpr BYTE kEITPresentFollowingActual = 0x4E;
+
+template <typename Section>
+void WriteTimeLine(const char* table, Section* section)
+{
+    CString date, time, line;
+    section->GetDateText(date);
+    section->GetTimeText(time);
+    line.Format("%s %s %s.\n", table, static_cast<const char*>(date), static_cast<const char*>(time));
+    OutputDebugStringA(line);
+}
 
 }  // namespace
 
 CDVBTransportStreamReceiver::CDVBTransportStreamReceiver(
     CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* updateHandler)
-    : m_timeList(new CDVBPIDReceiverList), m_source(source), m_updateHandler(updateHandler)
+    : m_source(source), m_updateHandler(updateHandler)
 {
 }
 
@@ -41,8 +62,9 @@ CDVBTransportStreamReceiver::~CDVBTransportStreamReceiver()
         CloseEvents();
     }
     Reset();
-    delete m_timeList;
 }
+
+// ---- life cycle ----
 
 bool CDVBTransportStreamReceiver::Initialise()
 {
@@ -125,83 +147,46 @@ bool CDVBTransportStreamReceiver::IsReceiving()
 
 void CDVBTransportStreamReceiver::Reset()
 {
-    m_timeList->RemoveAll();
-    for (auto& slot : m_pidTable)
-        delete slot.exchange(nullptr);
+    m_pidTable.Clear();
+    {
+        CSingleLock guard(m_programsLock);
+        m_programs.DeleteAll();
+    }
     m_packetCounter = 0;
+    m_receivedPAT = false;
+    m_transportStreamId = 0xFFFF;
 }
 
-CDVBPIDReceiverList* CDVBTransportStreamReceiver::GetList(WORD pid) const
-{
-    if (pid >= PIDCount)
-        return nullptr;
-    return m_pidTable[pid].load(std::memory_order_acquire);
-}
-
-CDVBPIDReceiverList* CDVBTransportStreamReceiver::GetOrCreateList(WORD pid)
-{
-    CDVBPIDReceiverList* list = GetList(pid);
-    if (list)
-        return list;
-    // Two threads may add the first receivers of one PID at once: one list wins.
-    auto* created = new CDVBPIDReceiverList;
-    CDVBPIDReceiverList* expected = nullptr;
-    if (m_pidTable[pid].compare_exchange_strong(expected, created, std::memory_order_acq_rel))
-        return created;
-    delete created;
-    return expected;
-}
+// ---- PID registry ----
 
 void CDVBTransportStreamReceiver::AddPIDReceiver(WORD pid, CDVBPIDReceiver* receiver)
 {
-    if (receiver == nullptr)
-        return;
-    if (pid >= PIDCount) {
+    if (pid >= PIDCount && receiver != nullptr) {
         CString line;
         line.Format("PID receiver refused: PID %u is above 8191.\n", unsigned(pid));
         OutputDebugStringA(line);
-        delete receiver;
-        return;
     }
-    CDVBPIDReceiverList* list = GetOrCreateList(pid);
-    receiver->SetPID(pid);
-    list->Add(receiver);
-    if (receiver->RequiresTimeNotifications())
-        m_timeList->Add(receiver);
+    m_pidTable.Add(pid, receiver);
 }
 
 bool CDVBTransportStreamReceiver::DeletePIDReceiver(WORD pid, int type)
 {
-    CDVBPIDReceiverList* list = GetList(pid);
-    if (list == nullptr)
-        return false;
-    if (CDVBPIDReceiver* doomed = list->GetByType(type))
-        m_timeList->RemoveReceiver(doomed);
-    return list->DeleteByType(type);
+    return m_pidTable.Delete(pid, type);
 }
 
 bool CDVBTransportStreamReceiver::HasPIDReceiver(WORD pid, int type)
 {
-    CDVBPIDReceiverList* list = GetList(pid);
-    return list != nullptr && list->HasType(type);
+    return m_pidTable.Has(pid, type);
 }
 
 CDVBPIDReceiver* CDVBTransportStreamReceiver::GetPIDReceiver(WORD pid, int type)
 {
-    CDVBPIDReceiverList* list = GetList(pid);
-    return list ? list->GetByType(type) : nullptr;
+    return m_pidTable.Get(pid, type);
 }
 
 CDVBPIDReceiver* CDVBTransportStreamReceiver::RemovePIDReceiverWithCookie(WORD pid, GUID* cookie)
 {
-    CDVBPIDReceiverList* list = GetList(pid);
-    if (list == nullptr)
-        return nullptr;
-    CDVBPIDReceiver* receiver = list->RemoveByCookie(cookie);
-    // Taken after the PID's list lock is released: no two list locks are held together.
-    if (receiver && receiver->RequiresTimeNotifications())
-        m_timeList->RemoveReceiver(receiver);
-    return receiver;
+    return m_pidTable.RemoveWithCookie(pid, cookie);
 }
 
 bool CDVBTransportStreamReceiver::AddSIReceiverIfNotPresent(WORD pid)
@@ -212,6 +197,14 @@ bool CDVBTransportStreamReceiver::AddSIReceiverIfNotPresent(WORD pid)
     return true;
 }
 
+// ---- service information ----
+
+void CDVBTransportStreamReceiver::Notify(WORD programNumber, int updateType)
+{
+    if (m_updateHandler)
+        m_updateHandler->OnServiceInformationUpdate(programNumber, updateType);
+}
+
 void CDVBTransportStreamReceiver::OnSectionAdd(WORD pid, CDVBSISection* section)
 {
     OnSectionUpdate(pid, section);
@@ -220,6 +213,21 @@ void CDVBTransportStreamReceiver::OnSectionAdd(WORD pid, CDVBSISection* section)
 void CDVBTransportStreamReceiver::OnSectionUpdate(WORD, CDVBSISection* section)
 {
     switch (section->m_type) {
+    case CDVBSISection::TypePAT:
+        OnReceivePAT(static_cast<CDVBPATSection*>(section));
+        break;
+    case CDVBSISection::TypePMT:
+        OnReceivePMT(static_cast<CDVBPMTSection*>(section));
+        break;
+    case CDVBSISection::TypeSDT:
+        OnReceiveSDT(static_cast<CDVBSDTSection*>(section));
+        break;
+    case CDVBSISection::TypeEIT:
+        OnReceiveEIT(static_cast<CDVBEITSection*>(section));
+        break;
+    case CDVBSISection::TypeNIT:
+        OnReceiveNIT(static_cast<CDVBNITSection*>(section));
+        break;
     case CDVBSISection::TypeTDT:
         OnReceiveTDT(static_cast<CDVBTDTSection*>(section));
         break;
@@ -231,23 +239,165 @@ void CDVBTransportStreamReceiver::OnSectionUpdate(WORD, CDVBSISection* section)
     }
 }
 
+void CDVBTransportStreamReceiver::OnReceivePAT(CDVBPATSection* section)
+{
+    m_receivedPAT = true;
+    m_transportStreamId = section->m_tableIdExtension;
+    for (CDVBPATEntry* entry : section->m_entries) {
+        if (entry->m_programNumber != 0) {
+            CSingleLock guard(m_programsLock);
+            m_programs.GetOrCreateProgram(entry->m_programNumber)->OnReceivePAT(section, entry);
+            Notify(entry->m_programNumber, CDVBTransportStreamUpdateHandler::UpdatePAT);
+        }
+        // outside the programs lock: registering takes list locks
+        AddSIReceiverIfNotPresent(entry->m_pid);
+    }
+}
+
+void CDVBTransportStreamReceiver::OnReceivePMT(CDVBPMTSection* section)
+{
+    {
+        CSingleLock guard(m_programsLock);
+        m_programs.GetOrCreateProgram(section->m_tableIdExtension)->OnReceivePMT(section);
+        Notify(section->m_tableIdExtension, CDVBTransportStreamUpdateHandler::UpdatePMT);
+    }
+    if (!HasPIDReceiver(section->m_pcrPid, CDVBPIDReceiver::TypePCR))
+        AddPIDReceiver(section->m_pcrPid, new CDVBPCRReceiver);
+}
+
+void CDVBTransportStreamReceiver::OnReceiveSDT(CDVBSDTSection* section)
+{
+    if (section->m_tableId != kSDTActual)
+        return;
+    for (CDVBSDTEntry* entry : section->m_entries) {
+        CSingleLock guard(m_programsLock);
+        m_programs.GetOrCreateProgram(entry->m_serviceId)->OnReceiveSDT(section, entry);
+        Notify(entry->m_serviceId, CDVBTransportStreamUpdateHandler::UpdateSDT);
+    }
+}
+
+void CDVBTransportStreamReceiver::OnReceiveEIT(CDVBEITSection* section)
+{
+    if (section->m_tableId != kEITPresentFollowingActual)
+        return;
+    CSingleLock guard(m_programsLock);
+    m_programs.GetOrCreateProgram(section->m_tableIdExtension)->OnReceiveEIT(section);
+    Notify(section->m_tableIdExtension, CDVBTransportStreamUpdateHandler::UpdateEIT);
+}
+
+void CDVBTransportStreamReceiver::OnReceiveNIT(CDVBNITSection*) {}
+
 void CDVBTransportStreamReceiver::OnReceiveTDT(CDVBTDTSection* section)
 {
-    CString date, time, line;
-    section->GetDateText(date);
-    section->GetTimeText(time);
-    line.Format("TDT %s %s.\n", static_cast<const char*>(date), static_cast<const char*>(time));
-    OutputDebugStringA(line);
+    WriteTimeLine("TDT", section);
 }
 
 void CDVBTransportStreamReceiver::OnReceiveTOT(CDVBTOTSection* section)
 {
-    CString date, time, line;
-    section->GetDateText(date);
-    section->GetTimeText(time);
-    line.Format("TOT %s %s.\n", static_cast<const char*>(date), static_cast<const char*>(time));
-    OutputDebugStringA(line);
+    WriteTimeLine("TOT", section);
 }
+
+bool CDVBTransportStreamReceiver::HasCompleteBasicServiceInformation()
+{
+    if (!m_receivedPAT)
+        return false;
+    CSingleLock guard(m_programsLock);
+    for (const CDVBProgram* program : m_programs)
+        if (!program->m_receivedPMT || !program->m_receivedSDT)
+            return false;
+    return true;
+}
+
+int CDVBTransportStreamReceiver::GetNowAndNextInformation(WORD programNumber, CDVBScheduleEntry* now,
+                                                          CDVBScheduleEntry* next)
+{
+    CSingleLock guard(m_programsLock);
+    CDVBProgram* program = m_programs.GetProgram(programNumber);
+    return program ? program->m_schedule.GetNowAndNextInformation(now, next) : 0;
+}
+
+bool CDVBTransportStreamReceiver::GetComponentDefinition(WORD programNumber, WORD pid,
+                                                         CDVBComponentDefinition* definition)
+{
+    definition->m_pid = pid;
+    definition->m_programNumber = programNumber;
+    CSingleLock guard(m_programsLock);
+    const CDVBProgram* program = m_programs.GetProgram(programNumber);
+    const CDVBProgramElement* element = program ? program->GetProgramElement(pid) : nullptr;
+    if (element == nullptr)
+        return false;
+    definition->m_description = element->GetDescription();
+    return true;
+}
+
+// ---- clocks and bitrate ----
+
+CDVBPCRReceiver* CDVBTransportStreamReceiver::GetPCRReceiver(WORD programNumber)
+{
+    WORD pcrPid = 0xFFFF;
+    {
+        CSingleLock guard(m_programsLock);
+        const CDVBProgram* program = m_programs.GetProgram(programNumber);
+        if (program == nullptr)
+            return nullptr;
+        pcrPid = program->m_pcrPid;
+    }
+    // the registry is asked only once the programs lock is released
+    if (pcrPid >= PIDCount)
+        return nullptr;
+    return static_cast<CDVBPCRReceiver*>(GetPIDReceiver(pcrPid, CDVBPIDReceiver::TypePCR));
+}
+
+bool CDVBTransportStreamReceiver::GetProgramClock(WORD programNumber, std::int64_t& clock)
+{
+    CDVBPCRReceiver* pcr = GetPCRReceiver(programNumber);
+    return pcr != nullptr && pcr->GetClockAtPacket(GetPacketsReceived(), clock);
+}
+
+bool CDVBTransportStreamReceiver::GetProgramClock(WORD programNumber, CString& text)
+{
+    std::int64_t clock = 0;
+    if (!GetProgramClock(programNumber, clock))
+        return false;
+    ClockToString(clock, text);
+    return true;
+}
+
+void CDVBTransportStreamReceiver::AddReferencePoint(std::uint64_t packets)
+{
+    m_referencePoints.Add(CDVBTiming::GetSystemClock(), packets);
+}
+
+void CDVBTransportStreamReceiver::GetReferencePoint(std::int64_t& clock, std::uint64_t& packets)
+{
+    m_referencePoints.GetReferencePoint(clock, packets);
+}
+
+void CDVBTransportStreamReceiver::CalculateBitrate()
+{
+    // PCR PIDs first, under the programs lock; the registry after it is released
+    std::vector<WORD> pcrPids;
+    {
+        CSingleLock guard(m_programsLock);
+        for (const CDVBProgram* program : m_programs)
+            pcrPids.push_back(program->m_pcrPid);
+    }
+    std::int64_t sum = 0;   // wide: many fast multiplexes add up past 2^31
+    int counted = 0;
+    for (WORD pid : pcrPids) {
+        if (pid >= PIDCount)
+            continue;   // no PMT yet
+        auto* pcr = static_cast<CDVBPCRReceiver*>(GetPIDReceiver(pid, CDVBPIDReceiver::TypePCR));
+        const int bitrate = pcr ? pcr->GetBitrate() : 0;
+        if (bitrate != 0) {
+            sum += bitrate;
+            ++counted;
+        }
+    }
+    m_bitrate = counted > 0 ? int(sum / counted) : 0;
+}
+
+// ---- the receive thread ----
 
 void CDVBTransportStreamReceiver::ProcessBuffer(BYTE* buffer, DWORD length)
 {
@@ -256,7 +406,7 @@ void CDVBTransportStreamReceiver::ProcessBuffer(BYTE* buffer, DWORD length)
     for (DWORD i = 0; i < packets; ++i) {
         BYTE* packet = buffer + std::size_t(i) * PacketSize;
         const WORD pid = WORD(((packet[1] & 0x1F) << 8) | packet[2]);
-        if (CDVBPIDReceiverList* list = m_pidTable[pid].load(std::memory_order_acquire))
+        if (CDVBPIDReceiverList* list = m_pidTable.GetList(pid))
             list->DeliverPacket(counter, packet);
         m_packetCounter.store(++counter, std::memory_order_relaxed);
     }
@@ -264,7 +414,7 @@ void CDVBTransportStreamReceiver::ProcessBuffer(BYTE* buffer, DWORD length)
 
 void CDVBTransportStreamReceiver::OnEveryMillisecond()
 {
-    m_timeList->NotifyEveryMillisecond();
+    m_pidTable.NotifyEveryMillisecond();
     const std::int64_t now = CDVBTiming::GetSystemClock();
     if (now >= m_lastSecond + CDVBTiming::GetSystemClockFrequency()) {
         OnEverySecond();
@@ -274,11 +424,10 @@ void CDVBTransportStreamReceiver::OnEveryMillisecond()
 
 void CDVBTransportStreamReceiver::OnEverySecond()
 {
+    CalculateBitrate();
     m_source->NotifyBitrate(GetBitrate());
     m_source->OnEverySecond();
-    for (WORD pid = 0; pid < PIDCount; ++pid)
-        if (CDVBPIDReceiverList* list = GetList(pid))
-            list->NotifyEverySecond();
+    m_pidTable.NotifyEverySecond();
     const std::uint64_t packets = m_packetCounter.load(std::memory_order_relaxed);
     m_dataBeingReceived = packets != m_packetsAtLastSecond;
     m_packetsAtLastSecond = packets;
@@ -294,6 +443,7 @@ void CDVBTransportStreamReceiver::ReceiveTick(BYTE* buffer, DWORD size)
     if (length > size)
         length = size;   // a source that claims more than it was given: never read past
     m_source->GetSuggestedBufferSize();
+    AddReferencePoint(m_packetCounter.load(std::memory_order_relaxed));
     ProcessBuffer(buffer, length);
 }
 
@@ -305,6 +455,7 @@ DWORD CDVBTransportStreamReceiver::GlobalReceiveThreadProc(void* receiver)
 DWORD CDVBTransportStreamReceiver::ReceiveThreadProc()
 {
     DWORD size = m_source->GetSuggestedBufferSize();
+    AddReferencePoint(0);
     m_lastSecond = CDVBTiming::GetSystemClock();
     auto* buffer = static_cast<BYTE*>(std::malloc(size ? size : 1));
     if (buffer == nullptr)

@@ -1,42 +1,58 @@
 #pragma once
 // The heart of the library: over one transport stream source it runs a receive thread
 // that, every millisecond, reads a buffer of packets and hands each packet to the PID
-// receivers registered for its PID, in order of registration; it drives the millisecond
-// and one-second notifications. It is also the handler of the SI receivers it registers:
-// on PIDs 0x0000, 0x0010, 0x0011, 0x0012 and 0x0014 at Start.
+// receivers registered for its PID, in order of registration, and drives the millisecond
+// and one-second notifications. It is the handler of the SI receivers it registers (on
+// PIDs 0x0000, 0x0010, 0x0011, 0x0012 and 0x0014 at Start, then on every PID a PAT
+// names), keeps the program list from the tables they report, and tells an update
+// handler what changed.
 //
-// Ownership: the receiver owns every PID receiver registered with it; it borrows its
-// source and update handler. Life cycle, on the owner's thread: constructor, Initialise,
-// any number of Start ... Stop + WaitForStop periods, DeInitialise, destructor. Reset and
-// the destructor run only while no reception period runs.
+// Ownership: the receiver owns every PID receiver registered with it and every program;
+// it borrows its source and update handler. Life cycle, on the owner's thread:
+// constructor, Initialise, any number of Start ... Stop + WaitForStop periods,
+// DeInitialise, destructor. Reset and the destructor run only while no reception period
+// runs.
+//
+// Locks: a PID receiver list lock, then the programs lock, then an update handler's or a
+// schedule's lock. No list lock is taken while the programs lock is held.
+#include "core/CDVBPIDRegistry.h"
+#include "core/CDVBReferencePointTracker.h"
+#include "model/CDVBProgramList.h"
+#include "platform/CCriticalSection.h"
+#include "platform/CString.h"
 #include "platform/GUID.h"
 #include "platform/LUMTypes.h"
 #include "si/CDVBSIHandler.h"
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 
+class CDVBComponentDefinition;
+class CDVBEITSection;
+class CDVBNITSection;
+class CDVBPATSection;
+class CDVBPCRReceiver;
 class CDVBPIDReceiver;
-class CDVBPIDReceiverList;
+class CDVBPMTSection;
+class CDVBScheduleEntry;
+class CDVBSDTSection;
+class CDVBTDTSection;
+class CDVBTOTSection;
 class CDVBTransportStreamSource;
 class CDVBTransportStreamUpdateHandler;
 class CEvent;
 class CThread;
 
-class CDVBTDTSection;
-class CDVBTOTSection;
-
 class CDVBTransportStreamReceiver : public CDVBSIHandler
 {
 public:
-    static constexpr WORD PIDCount = 8192;
+    static constexpr WORD PIDCount = CDVBPIDRegistry::PIDCount;
     static constexpr DWORD PacketSize = 188;
 
     // The source is required and not owned; the update handler may be null.
     CDVBTransportStreamReceiver(CDVBTransportStreamSource* source,
                                 CDVBTransportStreamUpdateHandler* updateHandler);
-    virtual ~CDVBTransportStreamReceiver();
+    ~CDVBTransportStreamReceiver() override;
     CDVBTransportStreamReceiver(const CDVBTransportStreamReceiver&) = delete;
     CDVBTransportStreamReceiver& operator=(const CDVBTransportStreamReceiver&) = delete;
 
@@ -49,6 +65,7 @@ public:
     // True when no reception period runs within `timeoutMs` (at once if none ever ran).
     bool WaitForStop(DWORD timeoutMs);
     bool IsReceiving();
+    // Deletes every PID receiver and every program.
     void Reset();
 
     // The registry owns `receiver` from this call on. PIDs above 8191 index nothing: such
@@ -62,29 +79,58 @@ public:
     // Registers a section reassembler reporting to this receiver unless the PID has one.
     bool AddSIReceiverIfNotPresent(WORD pid);
 
-    // Called on the receive thread by the SI receivers, under their PID's list lock.
-    void OnSectionAdd(WORD pid, CDVBSISection* section) override;
-    void OnSectionUpdate(WORD pid, CDVBSISection* section) override;
+    // The program list. Callers hold GetProgramsSection() while they call these and while
+    // they use what they return.
+    CDVBProgram* GetProgram(WORD programNumber) { return m_programs.GetProgram(programNumber); }
+    CDVBProgram* GetOrCreateProgram(WORD programNumber) { return m_programs.GetOrCreateProgram(programNumber); }
+    CDVBProgramList* GetProgramsList() { return &m_programs; }
+    CCriticalSection* GetProgramsSection() { return &m_programsLock; }
+
+    // These take the programs lock themselves.
+    // A PAT has come and every program has its PMT and its SDT entry.
+    bool HasCompleteBasicServiceInformation();
+    // Bit 0: `now` filled; bit 1: `next` filled.
+    int GetNowAndNextInformation(WORD programNumber, CDVBScheduleEntry* now, CDVBScheduleEntry* next);
+    // Always sets the definition's PID and program number; the description only when the
+    // program has that stream.
+    bool GetComponentDefinition(WORD programNumber, WORD pid, CDVBComponentDefinition* definition);
+
+    CDVBPCRReceiver* GetPCRReceiver(WORD programNumber);
+    bool GetProgramClock(WORD programNumber, std::int64_t& clock);
+    bool GetProgramClock(WORD programNumber, CString& text);
+    // The mean of the recent (system clock, packets processed) pairs.
+    void GetReferencePoint(std::int64_t& clock, std::uint64_t& packets);
 
     std::uint64_t GetPacketsReceived() const { return m_packetCounter.load(std::memory_order_relaxed); }
     bool IsDataBeingReceived() const { return m_dataBeingReceived.load(std::memory_order_relaxed); }
     int GetSecondsSinceStart() const { return m_secondsSinceStart.load(std::memory_order_relaxed); }
+    // Bits per second: the mean of the programs' PCR bitrates, once a second.
     int GetBitrate() const { return m_bitrate.load(std::memory_order_relaxed); }
 
 protected:
-    void OnEverySecond();
-    void OnEveryMillisecond();
+    // Section callbacks, on the receive thread, under the reporting PID's list lock.
+    void OnSectionAdd(WORD pid, CDVBSISection* section) override;
+    void OnSectionUpdate(WORD pid, CDVBSISection* section) override;
+    void OnReceivePAT(CDVBPATSection* section);
+    void OnReceivePMT(CDVBPMTSection* section);
+    void OnReceiveSDT(CDVBSDTSection* section);
+    void OnReceiveEIT(CDVBEITSection* section);
+    void OnReceiveNIT(CDVBNITSection* section);
     void OnReceiveTDT(CDVBTDTSection* section);
     void OnReceiveTOT(CDVBTOTSection* section);
+
+    void OnEverySecond();
+    void OnEveryMillisecond();
+    void AddReferencePoint(std::uint64_t packets);
+    void CalculateBitrate();
     void ProcessBuffer(BYTE* buffer, DWORD length);
     // One tick of a reception period: notifications, one read, dispatch.
     void ReceiveTick(BYTE* buffer, DWORD size);
     DWORD ReceiveThreadProc();
     static DWORD GlobalReceiveThreadProc(void* receiver);
 
-    CDVBPIDReceiverList* GetList(WORD pid) const;
-    CDVBPIDReceiverList* GetOrCreateList(WORD pid);
     void CloseEvents();
+    void Notify(WORD programNumber, int updateType);
 
     CThread* m_receiveThread = nullptr;
     // A thread that did not end within its time-out: kept, with the events it still
@@ -99,13 +145,17 @@ protected:
 
     // Written by the receive thread (and Start, Reset), read anywhere without a lock.
     std::atomic<std::uint64_t> m_packetCounter{0};
-    std::array<std::atomic<CDVBPIDReceiverList*>, PIDCount> m_pidTable{};
-    CDVBPIDReceiverList* m_timeList;   // refers to receivers owned by m_pidTable's lists
+    CDVBPIDRegistry m_pidTable;
+    CDVBProgramList m_programs;   // sorted by program number
+    CCriticalSection m_programsLock;
+    bool m_receivedPAT = false;        // receive thread and Reset only
+    WORD m_transportStreamId = 0xFFFF;
     std::atomic<std::uint64_t> m_packetsAtLastSecond{0};
     std::atomic<int> m_bitrate{0};
     CDVBTransportStreamSource* m_source;
     CDVBTransportStreamUpdateHandler* m_updateHandler;
     std::atomic<bool> m_dataBeingReceived{false};
     std::atomic<int> m_secondsSinceStart{0};
+    CDVBReferencePointTracker m_referencePoints{50};
     std::int64_t m_lastSecond = 0;   // receive thread only
 };

@@ -35,7 +35,7 @@ Bytes StreamOfTables()
     add(0x0000, B::Long(0x00, 1, 0, 0, 0, B::PATBody({{0, 0x10}, {1, 0x100}})));
     add(0x0011, B::Long(0x42, 1, 0, 0, 0, B::SDTBody(1, B::SDTService(1, 4, false, B::ServiceDescriptor(1, "P", "N")))));
     add(0x0012, B::Long(0x4E, 1, 0, 0, 1, B::EITBody(1, 1, B::EITEvent(1, 0xCFD1, 0x120000, 0x010000,
-                                                                          B::ShortEventDescriptor("eng", "A", "B"))))));
+                                                                          B::ShortEventDescriptor("eng", "A", "B")))));
     add(0x0010, B::Long(0x40, 1, 0, 0, 0, B::Cat({{0xF0, 0x00}, {0xF0, 0x00}})));
     Bytes video(188, 0xFF);   // a PID nobody listens to
     video[0] = 0x47;

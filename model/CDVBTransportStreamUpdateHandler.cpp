@@ -1,0 +1,3 @@
+#include "model/CDVBTransportStreamUpdateHandler.h"
+
+void CDVBTransportStreamUpdateHandler::OnServiceInformationUpdate(WORD, int) {}

@@ -1,0 +1,158 @@
+#include "model/CDVBProgram.h"
+
+#include "model/CDVBComponentDefinitionList.h"
+#include "model/CDVBProgramList.h"
+#include "si/CDVBPMTSection.h"
+#include "si/CDVBSDTSection.h"
+#include "tests/support/CTestSectionBuilder.h"
+#include "tests/support/ParseSection.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using B = CTestSectionBuilder;
+
+std::unique_ptr<CDVBPMTSection> Pmt(const Bytes& streams, WORD pcr = 0x100)
+{
+    return ParseSection<CDVBPMTSection>(B::Long(0x02, 1, 0, 0, 0, B::PMTBody(pcr, {}, streams)));
+}
+
+CString Describe(BYTE streamType, const Bytes& descriptors = {})
+{
+    CDVBProgram program(1);
+    program.OnReceivePMT(Pmt(B::PMTStream(streamType, 0x100, descriptors)).get());
+    return program.m_elements.front()->GetDescription();
+}
+
+int ServiceTypeOf(const Bytes& streams)
+{
+    CDVBProgram program(1);
+    program.OnReceivePMT(Pmt(streams).get());
+    return program.GetServiceTypeFromPMT();
+}
+
+void ApplySdt(CDVBProgram& program, const Bytes& service)
+{
+    auto sdt = ParseSection<CDVBSDTSection>(B::Long(0x42, 0x1004, 0, 0, 0, B::SDTBody(1, service)));
+    program.OnReceiveSDT(sdt.get(), sdt->m_entries.front());
+}
+
+}  // namespace
+
+TEST(CDVBProgramTest, DefaultNamesCarryTheProgramNumber)
+{
+    EXPECT_EQ(CDVBProgram(1).m_serviceName, "Service 0001");
+    EXPECT_EQ(CDVBProgram(12345).m_serviceName, "Service 12345");
+    EXPECT_EQ(CDVBProgram(65535).m_serviceName, "Service 65535");
+}
+
+TEST(CDVBProgramTest, ElementDescriptionsByStreamTypeAndDescriptor)
+{
+    EXPECT_EQ(Describe(0x00), "reserved");
+    EXPECT_EQ(Describe(0x02), "video");
+    EXPECT_EQ(Describe(0x04), "audio");
+    EXPECT_EQ(Describe(0x03, B::LanguageDescriptor("eng")), "audio (eng)");
+    EXPECT_EQ(Describe(0x03, B::LanguageDescriptor("eng", 3)), "audio description (eng)");
+    EXPECT_EQ(Describe(0x06), "private PES");
+    EXPECT_EQ(Describe(0x06, B::Descriptor(0x59, B::Cat({B::Text("deu"), {0x10, 0, 1, 0, 1}}))), "subtitles (deu)");
+    EXPECT_EQ(Describe(0x06, B::Descriptor(0x59, B::Text("de"))), "subtitles ()");
+    EXPECT_EQ(Describe(0x05), "private sections");
+    EXPECT_EQ(Describe(0x0B), "DSMCC-B");
+    EXPECT_EQ(Describe(0x0E), "auxilary");
+    EXPECT_EQ(Describe(0x0F), "unknown");
+    EXPECT_EQ(Describe(0x1B), "unknown");
+}
+
+TEST(CDVBProgramTest, ServiceTypeFromTheStreams)
+{
+    EXPECT_EQ(ServiceTypeOf(B::Cat({B::PMTStream(0x02, 0x100), B::PMTStream(0x03, 0x101)})), CDVBProgram::ServiceTelevision);
+    const Bytes subtitles = B::Descriptor(0x59, B::Cat({B::Text("deu"), {0x10, 0, 1, 0, 1}}));
+    EXPECT_EQ(ServiceTypeOf(B::Cat({B::PMTStream(0x03, 0x101, B::LanguageDescriptor("eng", 3)),
+                                    B::PMTStream(0x06, 0x102, subtitles)})),
+              CDVBProgram::ServiceRadio);
+    EXPECT_EQ(ServiceTypeOf(B::PMTStream(0x0B, 0x100)), CDVBProgram::ServiceData);
+    EXPECT_EQ(ServiceTypeOf(B::Cat({B::PMTStream(0x06, 0x100, subtitles), B::PMTStream(0x06, 0x101),
+                                    B::PMTStream(0x07, 0x102)})),
+              CDVBProgram::ServiceUnknown);
+    EXPECT_EQ(ServiceTypeOf({}), CDVBProgram::ServiceUnknown);
+}
+
+TEST(CDVBProgramTest, ServiceTypeAndAccessFromTheSDT)
+{
+    CDVBProgram program(1);
+    EXPECT_EQ(program.GetAccessTypeText(), "unknown");
+    EXPECT_EQ(program.GetServiceTypeFromSDT(), CDVBProgram::ServiceUnknown);
+    ApplySdt(program, B::SDTService(1, 4, false, B::ServiceDescriptor(0x0C, "P", "Data")));
+    EXPECT_EQ(program.GetServiceTypeFromSDT(), CDVBProgram::ServiceData);
+    EXPECT_EQ(CDVBProgram::GetServiceTypeText(program.GetServiceTypeFromSDT()), "data service");
+    EXPECT_EQ(program.GetAccessTypeText(), "free to air");
+    ApplySdt(program, B::SDTService(1, 4, true, B::ServiceDescriptor(0x19, "P", "HD")));
+    EXPECT_EQ(program.GetServiceTypeFromSDT(), CDVBProgram::ServiceUnknown);
+    EXPECT_EQ(program.GetAccessTypeText(), "encrypted");
+    EXPECT_EQ(CDVBProgram::GetServiceTypeText(0), "unknown");
+    EXPECT_EQ(CDVBProgram::GetServiceTypeText(4), "");
+    EXPECT_EQ(CDVBProgram::GetServiceTypeText(-1), "");
+}
+
+TEST(CDVBProgramTest, AnSDTWithoutAServiceDescriptorKeepsTheNames)
+{
+    CDVBProgram program(7);
+    ApplySdt(program, B::SDTService(7, 2, false, {}));
+    EXPECT_EQ(program.m_serviceName, "Service 0007");
+    EXPECT_FALSE(program.m_hasServiceDescriptor);
+    ApplySdt(program, B::SDTService(7, 4, false, B::ServiceDescriptor(1, "BBC", "BBC ONE")));
+    ApplySdt(program, B::SDTService(7, 1, false, {}));
+    EXPECT_EQ(program.m_serviceName, "BBC ONE");
+    EXPECT_EQ(program.m_providerName, "BBC");
+    EXPECT_EQ(program.m_runningStatus, 1);
+    EXPECT_EQ(program.m_sdtTransportStreamId, 0x1004);
+}
+
+TEST(CDVBProgramTest, ElementsOnlyGrowAndKeepTheirOrder)
+{
+    CDVBProgram program(1);
+    program.OnReceivePMT(Pmt(B::Cat({B::PMTStream(0x02, 0x101), B::PMTStream(0x03, 0x102)})).get());
+    program.OnReceivePMT(Pmt(B::Cat({B::PMTStream(0x04, 0x103), B::PMTStream(0x02, 0x101,
+                                                                          B::LanguageDescriptor("eng"))}),
+                             0x101)
+                             .get());
+    ASSERT_EQ(program.m_elements.size(), 3u);
+    auto it = program.m_elements.begin();
+    EXPECT_EQ((*it)->m_elementaryPid, 0x101);
+    EXPECT_EQ((*it)->m_descriptors.size(), 1u);   // replaced by the new map's copies
+    EXPECT_EQ((*++it)->m_elementaryPid, 0x102);   // no longer listed, still there
+    EXPECT_EQ((*++it)->m_elementaryPid, 0x103);
+    EXPECT_EQ(program.m_pcrPid, 0x101);
+    EXPECT_EQ(program.GetProgramElement(0x104), nullptr);
+}
+
+TEST(CDVBProgramListTest, StaysSortedAndUnique)
+{
+    CDVBProgramList list;
+    CDVBProgram* three = list.GetOrCreateProgram(5) ? list.GetOrCreateProgram(3) : nullptr;
+    list.GetOrCreateProgram(9);
+    EXPECT_EQ(list.GetOrCreateProgram(3), three);
+    std::vector<WORD> numbers;
+    for (const CDVBProgram* program : list)
+        numbers.push_back(program->m_programNumber);
+    EXPECT_EQ(numbers, (std::vector<WORD>{3, 5, 9}));
+    EXPECT_EQ(list.GetProgram(5)->m_programNumber, 5);
+    EXPECT_EQ(list.GetProgram(4), nullptr);
+    EXPECT_EQ(list.GetProgram(10), nullptr);
+}
+
+TEST(CDVBComponentDefinitionListTest, CopiesAndFindsByExactDescription)
+{
+    CDVBComponentDefinition audio;
+    audio.m_pid = 0x101;
+    audio.m_description = "audio (eng)";
+    audio.m_userValue = 42;
+    CDVBComponentDefinitionList list;
+    EXPECT_FALSE(list.ContainsComponentWithDescription("audio (eng)"));
+    list.AddCopy(&audio);
+    audio.m_description = "changed";
+    EXPECT_TRUE(list.ContainsComponentWithDescription("audio (eng)"));
+    EXPECT_FALSE(list.ContainsComponentWithDescription("Audio (eng)"));
+    EXPECT_EQ(list.front()->m_userValue, 42u);
+}

@@ -1,0 +1,96 @@
+#include "model/CDVBSchedule.h"
+
+#include "si/CDVBEITSection.h"
+#include "tests/support/CTestSectionBuilder.h"
+#include "tests/support/ParseSection.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using B = CTestSectionBuilder;
+
+// An EIT present/following section whose one event has the given status; no name when
+// `name` is empty.
+std::unique_ptr<CDVBEITSection> Event(BYTE sectionNumber, BYTE runningStatus, const std::string& name,
+                                      DWORD start = 0x120000)
+{
+    Bytes event = B::EITEvent(0x10, 0xCFD1, start, 0x003000,
+                              name.empty() ? Bytes{} : B::ShortEventDescriptor("eng", name, name + " text"));
+    event[10] = BYTE((runningStatus << 5) | (event[10] & 0x1F));
+    return ParseSection<CDVBEITSection>(B::Long(0x4E, 7, 0, sectionNumber, 1, B::EITBody(0x1004, 1, event)));
+}
+
+}  // namespace
+
+TEST(CDVBScheduleTest, NothingSeenLeavesBothAlone)
+{
+    CDVBSchedule schedule;
+    CDVBScheduleEntry now, next;
+    now.m_eventName = "kept";
+    EXPECT_EQ(schedule.GetNowAndNextInformation(&now, &next), 0);
+    EXPECT_EQ(now.m_eventName, "kept");
+}
+
+TEST(CDVBScheduleTest, PresentAndFollowingByRunningStatus)
+{
+    CDVBSchedule schedule;
+    schedule.Update(Event(0, 4, "News").get());
+    schedule.Update(Event(1, 1, "Weather", 0x123000).get());
+    CDVBScheduleEntry now, next;
+    EXPECT_EQ(schedule.GetNowAndNextInformation(&now, &next), 3);
+    EXPECT_EQ(now.m_eventName, "News");
+    EXPECT_EQ(now.m_eventText, "News text");
+    EXPECT_EQ(now.m_serviceId, 7);
+    EXPECT_EQ(now.m_transportStreamId, 0x1004);
+    EXPECT_EQ(now.m_durationText, "30 mins");
+    EXPECT_EQ(next.m_eventName, "Weather");
+    EXPECT_EQ(next.m_localStartTime.wMinute, 30);
+}
+
+TEST(CDVBScheduleTest, OnlyRunningAndNotRunningAreReported)
+{
+    CDVBSchedule schedule;
+    schedule.Update(Event(0, 4, "Now").get());
+    schedule.Update(Event(1, 0, "Undefined").get());
+    CDVBScheduleEntry now, next;
+    next.m_eventName = "untouched";
+    EXPECT_EQ(schedule.GetNowAndNextInformation(&now, &next), 1);
+    EXPECT_EQ(next.m_eventName, "untouched");
+
+    // "starts in a few seconds" is kept, not reported; running later makes a second entry
+    CDVBSchedule soon;
+    soon.Update(Event(0, 2, "Film").get());
+    EXPECT_EQ(soon.GetNowAndNextInformation(&now, &next), 0);
+    soon.Update(Event(0, 4, "Film").get());
+    EXPECT_EQ(soon.GetNowAndNextInformation(&now, &next), 1);
+    EXPECT_EQ(now.m_eventName, "Film");
+}
+
+TEST(CDVBScheduleTest, AnEventWithoutANameKeepsTheNameBeforeIt)
+{
+    CDVBSchedule schedule;
+    CDVBScheduleEntry before, now, next;
+    schedule.Update(Event(0, 4, "News").get());
+    schedule.GetNowAndNextInformation(&before, &next);
+    schedule.Update(Event(0, 4, "", 0x130000).get());
+    schedule.GetNowAndNextInformation(&now, &next);
+    EXPECT_EQ(now.m_eventName, "News");
+    EXPECT_EQ(now.m_eventText, "News text");
+    EXPECT_NE(now.m_startTimeText, before.m_startTimeText);   // the new event's times
+    EXPECT_EQ((now.m_localStartTime.wHour + 24 - before.m_localStartTime.wHour) % 24, 1);
+}
+
+TEST(CDVBScheduleTest, ReformatDescriptionMakesDisplayLines)
+{
+    CString out;
+    CDVBSchedule::ReformatDescription(CString("A&B\x8A" "C"), out);
+    EXPECT_EQ(out, "A+B\r\nC");
+    CDVBSchedule::ReformatDescription(CString("\xE9"), out);
+    EXPECT_EQ(out, "A+B\r\nC\r\n");
+    CDVBSchedule::ReformatDescription(CString(""), out);
+    EXPECT_EQ(out, "A+B\r\nC\r\n");
+    CString controls;
+    CDVBSchedule::ReformatDescription(CString("\x7F~ \x1F"), controls);
+    EXPECT_EQ(controls, "\r\n~ \r\n");
+}
