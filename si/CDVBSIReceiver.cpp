@@ -55,24 +55,29 @@ void CDVBSIReceiver::AppendSectionData(const BYTE* data, DWORD length, bool star
         m_bytesCollected = 0;
         m_headerKnown = false;
     }
-    const DWORD n = std::min(length, BufferSize - m_bytesCollected);
-    if (n == 0)
-        return;
-    std::memcpy(m_buffer + m_bytesCollected, data, n);
-    m_bytesCollected += n;
-    if (!m_headerKnown && m_bytesCollected >= 3) {
-        m_currentTableId = m_buffer[0];
-        m_currentSectionLength = WORD(((m_buffer[1] & 0x0F) << 8) | m_buffer[2]);
-        m_expectedLength = DWORD(m_currentSectionLength) + 3;
-        m_headerKnown = true;
-    }
-    // Whatever follows the end of a section in this call (stuffing, or a further section
-    // that began in the same packet) goes with it: only sections that start at a
-    // pointer_field are assembled.
-    if (m_headerKnown && m_bytesCollected >= m_expectedLength) {
+    while (length > 0) {
+        // Take what the section still lacks: its header first, then the rest of it.
+        const DWORD wanted = m_headerKnown ? m_expectedLength - m_bytesCollected : 3 - m_bytesCollected;
+        const DWORD n = std::min(length, wanted);
+        std::memcpy(m_buffer + m_bytesCollected, data, n);
+        m_bytesCollected += n;
+        data += n;
+        length -= n;
+        if (!m_headerKnown && m_bytesCollected >= 3) {
+            m_currentTableId = m_buffer[0];
+            m_currentSectionLength = WORD(((m_buffer[1] & 0x0F) << 8) | m_buffer[2]);
+            m_expectedLength = DWORD(m_currentSectionLength) + 3;
+            m_headerKnown = true;
+        }
+        if (!m_headerKnown || m_bytesCollected < m_expectedLength)
+            continue;
         OnSectionComplete();
         m_bytesCollected = 0;
         m_headerKnown = false;
+        // Another section may follow in the same packet, as muxers pack them; stuffing
+        // (0xFF) ends the packet's sections.
+        if (length == 0 || data[0] == 0xFF)
+            return;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// A PID receiver that reassembles the PSI/SI sections of its PID from packet payloads,
+// A PID receiver that reassembles the PSI/SI sections of its PID from packet payloads
+// (several to a packet when a muxer packs them),
 // checks them, parses each into a section object, keeps the latest of every kind and
 // reports new and changed ones to its handler. It owns the sections it keeps.
 #include "core/CDVBPIDReceiver.h"

@@ -179,7 +179,7 @@ public:
         {
             if (text.find("CRC") != std::string::npos)
                 ++m_crcErrors;
-            else if (text.find("discontinuity") != std::string::npos || text.find("duplicate") != std::string::npos)
+            else if (text.find("TS discontinuity") != std::string::npos || text.find("TS duplicate") != std::string::npos)
                 ++m_ccErrors;
             else
                 ++m_otherErrors;

@@ -1277,7 +1277,6 @@ ordered_json Report(const Config& cfg, const Carousel& c, const Section& tdt, co
     j["counters"] = {{"sections", sections}};
 
     ordered_json w;
-    w["input"] = opt.in;
     w["repetitions"] = st.repetitions;
     w["version_change"] = opt.versionChange;
     w["packed"] = opt.pack;

@@ -206,12 +206,27 @@ TEST_F(CDVBSIReceiverTest, AnUnfinishedSectionIsAbandonedAtTheNextStart)
     EXPECT_EQ(m_handler.m_reports[0].version, 2);
 }
 
-TEST_F(CDVBSIReceiverTest, OnlyTheSectionAtThePointerIsAssembled)
+TEST_F(CDVBSIReceiverTest, SectionsPackedInOnePacketAreAllAssembled)
 {
-    // two whole sections in one packet: the second one goes with the first one's end
-    Feed(StartPacket(0, B::Cat({Pat(1), B::Long(0x02, 1, 0, 0, 0, B::PMTBody(0x100, {}, {}))})));
-    ASSERT_EQ(m_handler.m_reports.size(), 1u);
-    EXPECT_EQ(m_handler.m_reports[0].type, CDVBSISection::TypePAT);
+    // a TDT and a TOT back to back, then a PMT that fills the packet and goes on in the next
+    Bytes streams;
+    for (WORD pid = 0x100; pid < 0x100 + 40; ++pid)
+        B::Append(streams, B::PMTStream(0x02, pid));
+    const Bytes pmt = B::Long(0x02, 1, 0, 0, 0, B::PMTBody(0x100, {}, streams));
+    const Bytes tot = B::Short(0x73, {0xCF, 0xD1, 0x12, 0x45, 0x07, 0xF0, 0x00, 0, 0, 0, 0});
+    const Bytes heads = B::Cat({B::Short(0x70, {0xCF, 0xD1, 0x12, 0x45, 0x07}), tot});
+    const std::size_t first = 183 - heads.size();
+    Feed(StartPacket(0, B::Cat({heads, Bytes(pmt.begin(), pmt.begin() + std::ptrdiff_t(first))})));
+    ASSERT_EQ(m_handler.m_reports.size(), 2u);
+    EXPECT_EQ(m_handler.m_reports[0].type, CDVBSISection::TypeTDT);
+    EXPECT_EQ(m_handler.m_reports[1].type, CDVBSISection::TypeTOT);
+    Bytes rest(pmt.begin() + std::ptrdiff_t(first), pmt.end());
+    Bytes continuation = StartPacket(0, {});
+    continuation[1] = 0x00;   // no unit start: the payload continues the PMT
+    std::copy(rest.begin(), rest.end(), continuation.begin() + 4);
+    Feed(continuation);
+    ASSERT_EQ(m_handler.m_reports.size(), 3u);
+    EXPECT_EQ(m_handler.m_reports[2].type, CDVBSISection::TypePMT);
 }
 
 TEST_F(CDVBSIReceiverTest, StartForgetsBytesCollectedSoFar)
