@@ -1,0 +1,172 @@
+// The whole receive path on a stream FFmpeg and libdvbpsi wrote, delivered at its own rate
+// through the real receive thread: the program list, the updates, now and next, the
+// bitrate and the program clock, checked against libdvbpsi's and ffprobe's readings.
+#include "core/CDVBTiming.h"
+#include "core/CDVBTransportStreamReceiver.h"
+#include "decode/CDVBProgramClock.h"
+#include "model/CDVBStandardTSUpdateHandler.h"
+#include "platform/CSingleLock.h"
+#include "tests/support/CCapturingReceiver.h"
+#include "tests/support/CFileSource.h"
+
+#include "peer_streams.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <map>
+#include <set>
+#include <thread>
+
+using nlohmann::json;
+
+namespace {
+
+json ReadJson(const std::string& path)
+{
+    std::ifstream file(path);
+    return json::parse(file, nullptr, false);
+}
+
+// The local wall time of an EIT start, worked out with the C library rather than ours:
+// seconds since 1970 from the MJD and the BCD digits, shifted by the offset in force now.
+std::pair<int, int> LocalHourMinute(int mjd, int bcd)
+{
+    auto digits = [](int b) { return (b >> 4) * 10 + (b & 15); };
+    const std::time_t utc = std::time_t(mjd - 40587) * 86400 + digits(bcd >> 16) * 3600 + digits((bcd >> 8) & 0xFF) * 60 +
+                            digits(bcd & 0xFF);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::time_t shifted = utc + local.tm_gmtoff;
+    std::tm out{};
+    gmtime_r(&shifted, &out);
+    return {out.tm_hour, out.tm_min};
+}
+
+std::string Unhex(const std::string& hex)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
+}  // namespace
+
+TEST(ServiceModelPeerTest, ThreeProgramsAtTheStreamsOwnRate)
+{
+    if (!LUM_PEER_STREAMS_AVAILABLE)
+        GTEST_SKIP() << LUM_PEER_STREAMS_SKIP_REASON;
+    const json peer = ReadJson(LUM_PEER_STREAM("paced_programs.dvbpsi.json"));
+    const json probe = ReadJson(LUM_PEER_STREAM("paced_programs.ffprobe.json"));
+    ASSERT_FALSE(peer.is_discarded());
+    CFileSource source;
+    ASSERT_TRUE(source.Load(LUM_PEER_PACED_PROGRAMS_TS));
+    const double rate = source.MeasureRate();
+    ASSERT_GT(rate, 1e6);
+    source.SetRate(rate);
+
+    CDVBStandardTSUpdateHandler handler;
+    CDVBTransportStreamReceiver receiver(&source, &handler);
+    ASSERT_TRUE(receiver.Initialise());
+    receiver.Start();
+
+    // Read as an application does, from this thread, while the stream runs: the programs
+    // under the programs lock, the updates drained inside it.
+    std::map<int, std::set<int>> updates;   // update type -> programs
+    CDVBProgramClock clock;
+    clock.SetTransportStreamReceiver(&receiver);
+    const auto started = std::chrono::steady_clock::now();
+    std::int64_t clockAt5 = 0, clockAt7 = 0;
+    std::chrono::steady_clock::time_point at5, at7;
+    int bitrateAt5 = 0;
+    while (!source.WaitUntilDrained(5)) {
+        {
+            CSingleLock guard(*receiver.GetProgramsSection());
+            WORD program = 0;
+            int type = 0;
+            while (handler.RemoveUpdate(program, type))
+                updates[type].insert(program);
+            for (const CDVBProgram* p : *receiver.GetProgramsList())
+                EXPECT_FALSE(p->m_serviceName.IsEmpty());
+        }
+        const auto elapsed = std::chrono::steady_clock::now() - started;
+        if (elapsed > std::chrono::seconds(5) && at5 == std::chrono::steady_clock::time_point()) {
+            bitrateAt5 = receiver.GetBitrate();
+            ASSERT_TRUE(clock.SetProgram(101));
+            ASSERT_TRUE(clock.GetProgramClock(clockAt5, true));
+            at5 = std::chrono::steady_clock::now();
+        }
+        if (elapsed > std::chrono::seconds(7) && at7 == std::chrono::steady_clock::time_point()) {
+            ASSERT_TRUE(clock.GetProgramClock(clockAt7, true));
+            at7 = std::chrono::steady_clock::now();
+        }
+        ASSERT_LT(elapsed, std::chrono::seconds(60));
+    }
+    receiver.Stop();
+    ASSERT_TRUE(receiver.WaitForStop(10000));
+
+    RecordProperty("played_bits_per_second", std::to_string(rate));
+    RecordProperty("measured_bits_per_second", std::to_string(bitrateAt5));
+    RecordProperty("clock_seconds_per_real_second",
+                   std::to_string(double(clockAt7 - clockAt5) / 90000.0 / std::chrono::duration<double>(at7 - at5).count()));
+    // the bitrate, from the PCRs, lies within 2% of the rate the stream was played at
+    EXPECT_NEAR(bitrateAt5, rate, rate * 0.02);
+    // the program clock runs with real time, within 1%
+    const double realSeconds = std::chrono::duration<double>(at7 - at5).count();
+    EXPECT_NEAR(double(clockAt7 - clockAt5) / 90000.0, realSeconds, realSeconds * 0.01);
+
+    EXPECT_EQ(updates[CDVBTransportStreamUpdateHandler::UpdatePAT], (std::set<int>{101, 102, 103}));
+    EXPECT_EQ(updates[CDVBTransportStreamUpdateHandler::UpdatePMT], (std::set<int>{101, 102, 103}));
+    EXPECT_EQ(updates[CDVBTransportStreamUpdateHandler::UpdateSDT], (std::set<int>{101, 102, 103}));
+    EXPECT_EQ(updates[CDVBTransportStreamUpdateHandler::UpdateEIT], (std::set<int>{101, 102, 103}));
+    EXPECT_TRUE(receiver.HasCompleteBasicServiceInformation());
+
+    CSingleLock guard(*receiver.GetProgramsSection());   // the thread has stopped; the lock is still the rule
+    ASSERT_EQ(receiver.GetProgramsList()->size(), 3u);
+    for (const json& service : peer["sdt"]["services"]) {
+        const CDVBProgram* program = receiver.GetProgram(WORD(service["service_id"].get<int>()));
+        ASSERT_NE(program, nullptr);
+        EXPECT_EQ(program->m_serviceName.Str(), Unhex(service["name_hex"]));
+        EXPECT_EQ(program->m_providerName.Str(), Unhex(service["provider_hex"]));
+        EXPECT_EQ(program->GetServiceTypeFromSDT(), CDVBProgram::ServiceTelevision);
+        EXPECT_EQ(program->GetServiceTypeFromPMT(), CDVBProgram::ServiceTelevision);
+        EXPECT_EQ(program->GetAccessTypeText(), "free to air");
+    }
+    // elements as ffprobe lists them, described for people
+    for (const json& p : probe["programs"]) {
+        const CDVBProgram* program = receiver.GetProgram(WORD(p["program_id"].get<int>()));
+        ASSERT_NE(program, nullptr);
+        EXPECT_EQ(program->m_pcrPid, p["pcr_pid"]);
+        ASSERT_EQ(program->m_elements.size(), p["streams"].size());
+        auto element = program->m_elements.begin();
+        for (const json& stream : p["streams"]) {
+            std::string expected = stream["codec_type"] == "video" ? "video" : "audio";
+            if (stream.contains("tags") && stream["tags"].contains("language"))
+                expected += " (" + stream["tags"]["language"].get<std::string>() + ")";
+            EXPECT_EQ((*element)->GetDescription().Str(), expected);
+            ++element;
+        }
+    }
+    const CDVBProgram* two = receiver.GetProgram(102);
+    EXPECT_EQ(two->m_elements.back()->GetDescription(), "audio (fra)");
+
+    // now and next: libdvbpsi's present/following events, their names and local times
+    for (const json& eit : peer["eits"]) {
+        if (eit["table_id"] != 0x4E || eit["events"].empty())
+            continue;
+        const json& event = eit["events"][0];
+        CDVBScheduleEntry now, next;
+        const int found = receiver.GetNowAndNextInformation(WORD(eit["service_id"].get<int>()), &now, &next);
+        const CDVBScheduleEntry& entry = eit["section_number"] == 0 ? now : next;
+        EXPECT_TRUE(found & (eit["section_number"] == 0 ? 1 : 2)) << eit["service_id"];
+        EXPECT_EQ(entry.m_eventName.Str(), Unhex(event["name_hex"]));
+        const auto [hour, minute] = LocalHourMinute(event["mjd"], event["start_bcd"]);
+        EXPECT_EQ(entry.m_localStartTime.wHour, hour);
+        EXPECT_EQ(entry.m_localStartTime.wMinute, minute);
+    }
+}
