@@ -15,7 +15,8 @@ void CDVBPIDRegistry::Clear()
 {
     m_timeList->RemoveAll();
     for (auto& slot : m_lists)
-        delete slot.exchange(nullptr);
+        if (slot.load(std::memory_order_relaxed))   // most slots are empty: skip the locked exchange
+            delete slot.exchange(nullptr);
 }
 
 CDVBPIDReceiverList* CDVBPIDRegistry::GetOrCreateList(WORD pid)

@@ -89,6 +89,13 @@ CString& CString::operator+=(char c)
     return *this;
 }
 
+CString& CString::Append(const char* data, int length)
+{
+    if (data && length > 0)
+        m_text.append(data, std::size_t(length));
+    return *this;
+}
+
 CString operator+(const CString& a, const CString& b)
 {
     CString result(a);

@@ -23,6 +23,7 @@ public:
     CString& operator+=(const CString& other);
     CString& operator+=(const char* text);
     CString& operator+=(char c);
+    CString& Append(const char* data, int length);   // every byte, NULs included
     friend CString operator+(const CString& a, const CString& b);
     friend CString operator+(const CString& a, const char* b);
     friend CString operator+(const char* a, const CString& b);

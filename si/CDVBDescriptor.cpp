@@ -56,11 +56,10 @@ bool CDVBDescriptor::ReadCountedText(const BYTE*& cursor, BYTE& remaining, BYTE&
 
 bool CDVBDescriptor::ReadFixedText(const BYTE*& cursor, BYTE& remaining, BYTE count, CString& text)
 {
-    for (BYTE i = 0; i < count; ++i) {
-        if (remaining == 0)
-            return false;
-        text += char(*cursor++);
-        --remaining;
-    }
-    return true;
+    // the bytes that are there are kept, even when the text is cut short
+    const BYTE n = count < remaining ? count : remaining;
+    text.Append(reinterpret_cast<const char*>(cursor), n);
+    cursor += n;
+    remaining = BYTE(remaining - n);
+    return n == count;
 }
