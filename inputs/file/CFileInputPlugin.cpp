@@ -1,0 +1,88 @@
+#include "inputs/file/CFileInputPlugin.h"
+
+#include "inputs/file/CFileInputSource.h"
+#include "plugins/CLUMPluginManager.h"
+
+#include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool EndsWith(const std::string& name, const char* suffix)
+{
+    const std::string s(suffix);
+    return name.size() > s.size() && CString(name.substr(name.size() - s.size()).c_str()).CompareNoCase(suffix) == 0;
+}
+
+}  // namespace
+
+CString CFileInputPlugin::ResolvePath(const CString& path)
+{
+    if (path.IsEmpty() || path.GetAt(0) == '/')
+        return path;
+    return CLUMPluginManager::GetPluginManager()->GetPluginFolderPath() + path;
+}
+
+CDVBTransportStreamSource* CFileInputPlugin::OpenMultiplex(CDVBMultiplexDefinition* definition)
+{
+    auto* file = dynamic_cast<CFileMultiplexDefinition*>(definition);
+    if (file == nullptr)
+        return nullptr;
+    auto* source = new CFileInputSource(ResolvePath(file->m_path), file->m_pacing, file->m_megabitsPerSecond,
+                                        file->m_loop);
+    if (!source->Open()) {
+        delete source;
+        return nullptr;
+    }
+    return source;
+}
+
+CDVBMultiplexDefinition* CFileInputPlugin::CreateMultiplexDefinition()
+{
+    return new CFileMultiplexDefinition;
+}
+
+bool CFileInputPlugin::ScanForMultiplexDefinitions()
+{
+    // absolute, since relative paths in definitions start at the definitions file's folder
+    char absolute[PATH_MAX];
+    if (::realpath(m_scanFolder.IsEmpty() ? "." : static_cast<const char*>(m_scanFolder), absolute) == nullptr)
+        return false;
+    const CString folder(absolute);
+    DIR* directory = ::opendir(folder);
+    if (directory == nullptr)
+        return false;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(directory))
+        if (EndsWith(entry->d_name, ".ts") || EndsWith(entry->d_name, ".m2ts"))
+            names.emplace_back(entry->d_name);
+    ::closedir(directory);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        CString path = folder;
+        if (path.Right(1) != "/")
+            path += "/";
+        path += name.c_str();
+        bool known = false;
+        for (CDVBMultiplexDefinition* existing : m_definitions) {
+            auto* file = dynamic_cast<CFileMultiplexDefinition*>(existing);
+            known = known || (file && ResolvePath(file->m_path) == ResolvePath(path));
+        }
+        if (known)
+            continue;
+        auto* definition = new CFileMultiplexDefinition;
+        const std::size_t dot = name.rfind('.');
+        // commas would split the definition's line
+        std::string stem = name.substr(0, dot);
+        std::replace(stem.begin(), stem.end(), ',', ' ');
+        definition->m_name = stem.c_str();
+        definition->m_path = path;
+        AddMultiplexDefinition(definition);
+    }
+    return true;
+}

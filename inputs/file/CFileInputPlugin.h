@@ -1,0 +1,26 @@
+#pragma once
+// The input plug-in of LUMFileInput.so: plays transport stream files. Its definitions
+// name files (CFileMultiplexDefinition); a scan adds one for every .ts file of a folder.
+#include "plugins/CLUMInputPlugin.h"
+
+class CFileInputPlugin : public CLUMInputPlugin
+{
+public:
+    CString GetName() override { return "LUMFileInput"; }
+    CString GetDescription() override { return "Plays MPEG-2 transport stream files (.ts, .m2ts)."; }
+
+    // Null when the file cannot be read or holds no transport packets.
+    CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition) override;
+    CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
+    // Adds a definition for every .ts or .m2ts file of the scan folder that none names yet.
+    bool ScanForMultiplexDefinitions() override;
+
+    // The folder a scan looks in; the current directory until set.
+    void SetScanFolder(const CString& folder) { m_scanFolder = folder; }
+    // A definition's path made absolute: relative paths start at the definitions file's
+    // folder.
+    CString ResolvePath(const CString& path);
+
+private:
+    CString m_scanFolder;
+};

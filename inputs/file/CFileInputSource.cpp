@@ -1,0 +1,213 @@
+#include "inputs/file/CFileInputSource.h"
+
+#include "inputs/file/CTransportPacketFramer.h"
+#include "platform/MonotonicClock.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kPacket = 188;
+constexpr std::size_t kReadChunk = 64 * 1024;
+// A PCR that goes back, or jumps ahead by more than this, starts a new time line (a loop,
+// a splice): the pacing is anchored again instead of stalling or racing.
+constexpr std::uint64_t kLargestPcrStep = 90000 * 2;
+
+bool ReadPCR(const BYTE* packet, int& pid, std::uint64_t& pcr)
+{
+    if (!(packet[3] & 0x20) || packet[4] < 7 || !(packet[5] & 0x10))
+        return false;
+    pid = ((packet[1] & 0x1F) << 8) | packet[2];
+    pcr = (std::uint64_t(packet[6]) << 25) | (std::uint64_t(packet[7]) << 17) | (std::uint64_t(packet[8]) << 9) |
+          (std::uint64_t(packet[9]) << 1) | (packet[10] >> 7);
+    return true;
+}
+
+}  // namespace
+
+CFileInputSource::CFileInputSource(const CString& path, Pacing pacing, double megabitsPerSecond, bool loop)
+    : m_path(path), m_pacing(pacing), m_bitsPerSecond(megabitsPerSecond * 1e6), m_loop(loop),
+      m_ring(QueuePackets * kPacket)
+{
+}
+
+CFileInputSource::~CFileInputSource()
+{
+    Stop();
+    if (m_file)
+        std::fclose(m_file);
+}
+
+bool CFileInputSource::Open()
+{
+    m_file = std::fopen(m_path, "rb");
+    if (m_file == nullptr)
+        return false;
+    std::vector<BYTE> head(192 * 6);
+    const std::size_t n = std::fread(head.data(), 1, head.size(), m_file);
+    m_packetSize = CTransportPacketFramer::DetectPacketSize(head.data(), n, m_firstOffset);
+    if (m_packetSize == 0) {
+        std::fclose(m_file);
+        m_file = nullptr;
+        return false;
+    }
+    std::fseek(m_file, 0, SEEK_END);
+    m_fileSize = std::uint64_t(std::ftell(m_file));
+    std::fseek(m_file, long(m_firstOffset), SEEK_SET);
+    return true;
+}
+
+bool CFileInputSource::Start()
+{
+    if (m_file == nullptr)
+        return false;
+    Stop();
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_head = m_count = 0;
+        m_endOfFile = false;
+        m_stopReader = false;
+    }
+    std::fseek(m_file, long(m_firstOffset), SEEK_SET);
+    m_filePosition = m_firstOffset;
+    m_startNs = MonotonicNanoseconds();
+    m_delivered = 0;
+    m_pcrPid = -1;
+    m_reader = std::thread([this] { ReaderThread(); });
+    return true;
+}
+
+bool CFileInputSource::Stop()
+{
+    if (!m_reader.joinable())
+        return true;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_stopReader = true;
+    }
+    m_space.notify_all();
+    m_reader.join();
+    return true;
+}
+
+void CFileInputSource::ReaderThread()
+{
+    CTransportPacketFramer framer(m_packetSize);
+    std::vector<BYTE> chunk(kReadChunk);
+    std::vector<BYTE> packets;
+    for (;;) {
+        std::size_t n = std::fread(chunk.data(), 1, chunk.size(), m_file);
+        if (n == 0 && m_loop) {
+            std::fseek(m_file, long(m_firstOffset), SEEK_SET);
+            framer.Reset();   // the last partial packet of the file is not part of the first
+            n = std::fread(chunk.data(), 1, chunk.size(), m_file);
+        }
+        if (n == 0) {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_endOfFile = true;
+            return;
+        }
+        m_filePosition = std::uint64_t(std::ftell(m_file));
+        framer.Feed(chunk.data(), n);
+        packets.clear();
+        framer.TakePackets(packets);
+        m_skippedBytes = framer.GetSkippedBytes();
+        std::size_t at = 0;
+        while (at < packets.size()) {
+            std::unique_lock<std::mutex> guard(m_lock);
+            m_space.wait(guard, [this] { return m_stopReader || m_count < m_ring.size(); });
+            if (m_stopReader)
+                return;
+            const std::size_t take = std::min(packets.size() - at, m_ring.size() - m_count);
+            for (std::size_t copied = 0; copied < take;) {
+                const std::size_t tail = (m_head + m_count) % m_ring.size();
+                const std::size_t run = std::min(take - copied, m_ring.size() - tail);
+                std::memcpy(&m_ring[tail], &packets[at + copied], run);
+                copied += run;
+                m_count += run;
+            }
+            at += take;
+        }
+    }
+}
+
+const BYTE* CFileInputSource::QueuedPacket(std::size_t index) const
+{
+    return &m_ring[(m_head + index * kPacket) % m_ring.size()];
+}
+
+std::size_t CFileInputSource::PacketsDue(std::size_t wanted, std::int64_t now)
+{
+    const std::size_t queued = m_count / kPacket;
+    std::size_t due = std::min(wanted, queued);
+    if (m_pacing == Pacing::Fixed) {
+        const double seconds = double(now - m_startNs) / 1e9;
+        const auto allowed = std::uint64_t(seconds * m_bitsPerSecond / 8.0) / kPacket;
+        const std::uint64_t sent = m_delivered / kPacket;
+        due = std::min<std::uint64_t>(due, allowed > sent ? allowed - sent : 0);
+    } else if (m_pacing == Pacing::ProgramClock) {
+        // Up to the first packet whose PCR lies in the future.
+        for (std::size_t i = 0; i < due; ++i) {
+            int pid = 0;
+            std::uint64_t pcr = 0;
+            if (!ReadPCR(QueuedPacket(i), pid, pcr) || (m_pcrPid >= 0 && pid != m_pcrPid))
+                continue;
+            if (m_pcrPid < 0 || pcr < m_lastPcr || pcr - m_lastPcr > kLargestPcrStep) {
+                m_pcrPid = pid;
+                m_anchorPcr = pcr;
+                m_anchorNs = now;
+            }
+            const std::int64_t dueNs = m_anchorNs + std::int64_t((pcr - m_anchorPcr) * 1000000000ULL / 90000);
+            if (dueNs > now)
+                return i;
+            m_lastPcr = pcr;
+        }
+    }
+    return due;
+}
+
+DWORD CFileInputSource::ReadBuffer(BYTE* buffer, DWORD size)
+{
+    std::size_t n = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        const std::size_t packets = PacketsDue(size / kPacket, MonotonicNanoseconds());
+        n = packets * kPacket;
+        for (std::size_t copied = 0; copied < n;) {
+            const std::size_t run = std::min(n - copied, m_ring.size() - m_head);
+            std::memcpy(buffer + copied, &m_ring[m_head], run);
+            copied += run;
+            m_head = (m_head + run) % m_ring.size();
+            m_count -= run;
+        }
+    }
+    if (n > 0)
+        m_space.notify_one();
+    m_delivered += n;
+    return DWORD(n);
+}
+
+bool CFileInputSource::HasEnded()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_endOfFile && m_count == 0;
+}
+
+void CFileInputSource::GetStatus(CString& status)
+{
+    const int slash = m_path.ReverseFind('/');
+    const CString name = slash < 0 ? m_path : m_path.Mid(slash + 1);
+    const double percent = m_fileSize ? 100.0 * double(m_filePosition) / double(m_fileSize) : 0.0;
+    status.Format("%s, %.0f%% read", static_cast<const char*>(name), percent);
+    if (m_pacing == Pacing::ProgramClock)
+        status += ", in real time";
+    else if (m_pacing == Pacing::Fixed)
+        status.AppendFormat(", at %.2f Mbit/s", m_bitsPerSecond / 1e6);
+    else
+        status += ", as fast as it is read";
+    if (m_skippedBytes > 0)
+        status.AppendFormat(", %llu bytes skipped to resync", static_cast<unsigned long long>(m_skippedBytes));
+    if (HasEnded())
+        status += ", at its end";
+}

@@ -1,0 +1,69 @@
+#pragma once
+// Plays a transport stream file. A reader thread reads the file ahead into a queue of
+// whole packets, so ReadBuffer never waits for the disk; ReadBuffer hands out what the
+// pacing allows: in real time by the stream's PCR, at a fixed rate, or all there is.
+#include "core/CDVBFiniteSource.h"
+#include "core/CDVBTransportStreamSource.h"
+#include "inputs/file/CFileMultiplexDefinition.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class CFileInputSource : public CDVBTransportStreamSource, public CDVBFiniteSource
+{
+public:
+    using Pacing = CFileMultiplexDefinition::Pacing;
+
+    CFileInputSource(const CString& path, Pacing pacing, double megabitsPerSecond, bool loop);
+    ~CFileInputSource() override;
+
+    // False when the file cannot be read or does not hold transport packets.
+    bool Open();
+
+    bool Start() override;
+    bool Stop() override;
+    DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
+    void GetStatus(CString& status) override;
+    bool HasEnded() override;
+
+    static constexpr std::size_t QueuePackets = 16384;   // about 3 MB read ahead
+
+private:
+    void ReaderThread();
+    // Packets at the queue's head that may go now; caller holds m_lock.
+    std::size_t PacketsDue(std::size_t wanted, std::int64_t now);
+    const BYTE* QueuedPacket(std::size_t index) const;   // caller holds m_lock
+
+    CString m_path;
+    Pacing m_pacing;
+    double m_bitsPerSecond;
+    bool m_loop;
+    std::FILE* m_file = nullptr;
+    std::size_t m_packetSize = 188;
+    std::size_t m_firstOffset = 0;
+    std::uint64_t m_fileSize = 0;
+
+    std::mutex m_lock;
+    std::condition_variable m_space;   // the reader waits here while the queue is full
+    std::vector<BYTE> m_ring;          // whole 188-byte packets, m_count bytes from m_head
+    std::size_t m_head = 0;
+    std::size_t m_count = 0;
+    bool m_endOfFile = false;
+    bool m_stopReader = false;
+    std::atomic<std::uint64_t> m_filePosition{0};
+    std::atomic<std::uint64_t> m_skippedBytes{0};
+    std::thread m_reader;
+
+    // Pacing state, receive thread only.
+    std::int64_t m_startNs = 0;
+    std::uint64_t m_delivered = 0;   // bytes since Start
+    int m_pcrPid = -1;
+    std::uint64_t m_anchorPcr = 0;
+    std::int64_t m_anchorNs = 0;
+    std::uint64_t m_lastPcr = 0;
+};
