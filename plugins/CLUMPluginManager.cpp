@@ -87,7 +87,8 @@ int CLUMPluginManager::LoadPlugins()
     for (const std::string& name : names) {
         if (m_libraryCount >= MaximumLibraries)
             break;
-        const CString path = folder + name.c_str();
+        // dlopen searches the library path for a bare name: say where the file is
+        const CString path = (folder.IsEmpty() ? CString("./") : folder) + name.c_str();
         // A file that does not load still takes its entry, with no handle.
         m_libraries[m_libraryCount++] = ::dlopen(path, RTLD_NOW);
     }
@@ -102,5 +103,10 @@ int CLUMPluginManager::UnloadPlugins()
         m_libraries[i] = nullptr;
     }
     m_libraryCount = 0;
+    // Their plug-ins went with the libraries: an entry left would call into unloaded code
+    // when the manager is asked again.
+    for (int i = 0; i < m_pluginCount; ++i)
+        m_plugins[i] = nullptr;
+    m_pluginCount = 0;
     return 1;
 }

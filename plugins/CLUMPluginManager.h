@@ -1,8 +1,8 @@
 #pragma once
 // The one plug-in manager: loads every LUM*.so beside the application (their plug-ins
 // register themselves while they load) and lists the plug-ins by type. It owns neither
-// the plug-ins nor the libraries in the sense of deleting them; after UnloadPlugins no
-// plug-in may be used. Used from the application's thread only.
+// the plug-ins nor the libraries in the sense of deleting them; UnloadPlugins forgets the
+// plug-ins with their libraries. Used from the application's thread only.
 #include "platform/CString.h"
 
 class CLUMPlugin;

@@ -68,6 +68,8 @@ bool CFileInputPlugin::ScanForMultiplexDefinitions()
         if (path.Right(1) != "/")
             path += "/";
         path += name.c_str();
+        if (path.Find(',') >= 0)
+            continue;   // a comma would split the definition's line: such a file cannot be named
         bool known = false;
         for (CDVBMultiplexDefinition* existing : m_definitions) {
             auto* file = dynamic_cast<CFileMultiplexDefinition*>(existing);

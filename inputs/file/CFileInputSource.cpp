@@ -3,6 +3,8 @@
 #include "inputs/file/CTransportPacketFramer.h"
 #include "platform/MonotonicClock.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -41,12 +43,16 @@ CFileInputSource::~CFileInputSource()
 
 bool CFileInputSource::Open()
 {
+    struct stat info{};
+    if (::stat(m_path, &info) != 0 || !S_ISREG(info.st_mode))
+        return false;   // a folder reads as nothing, which is not an empty stream
     m_file = std::fopen(m_path, "rb");
     if (m_file == nullptr)
         return false;
     std::vector<BYTE> head(192 * 6);
     const std::size_t n = std::fread(head.data(), 1, head.size(), m_file);
-    m_packetSize = CTransportPacketFramer::DetectPacketSize(head.data(), n, m_firstOffset);
+    // an empty file is a stream that delivers nothing, not a file of something else
+    m_packetSize = n == 0 ? 188 : CTransportPacketFramer::DetectPacketSize(head.data(), n, m_firstOffset);
     if (m_packetSize == 0) {
         std::fclose(m_file);
         m_file = nullptr;
@@ -70,7 +76,6 @@ bool CFileInputSource::Start()
         m_stopReader = false;
     }
     std::fseek(m_file, long(m_firstOffset), SEEK_SET);
-    m_filePosition = m_firstOffset;
     m_startNs = MonotonicNanoseconds();
     m_delivered = 0;
     m_pcrPid = -1;
@@ -96,22 +101,34 @@ void CFileInputSource::ReaderThread()
     CTransportPacketFramer framer(m_packetSize);
     std::vector<BYTE> chunk(kReadChunk);
     std::vector<BYTE> packets;
+    bool packetsThisPass = false;
     for (;;) {
-        std::size_t n = std::fread(chunk.data(), 1, chunk.size(), m_file);
-        if (n == 0 && m_loop) {
-            std::fseek(m_file, long(m_firstOffset), SEEK_SET);
-            framer.Reset();   // the last partial packet of the file is not part of the first
-            n = std::fread(chunk.data(), 1, chunk.size(), m_file);
-        }
-        if (n == 0) {
+        {
             std::lock_guard<std::mutex> guard(m_lock);
-            m_endOfFile = true;
-            return;
+            if (m_stopReader)
+                return;
         }
-        m_filePosition = std::uint64_t(std::ftell(m_file));
-        framer.Feed(chunk.data(), n);
+        std::size_t n = std::fread(chunk.data(), 1, chunk.size(), m_file);
         packets.clear();
-        framer.TakePackets(packets);
+        if (n == 0) {
+            framer.Flush();
+            framer.TakePackets(packets);
+            packetsThisPass = packetsThisPass || !packets.empty();
+            // a file that gives no packet at all would loop for ever on nothing
+            if (m_loop && packetsThisPass) {
+                std::fseek(m_file, long(m_firstOffset), SEEK_SET);
+                framer.Reset();   // the last partial packet of the file is not part of the first
+                packetsThisPass = false;
+            } else if (packets.empty()) {
+                std::lock_guard<std::mutex> guard(m_lock);
+                m_endOfFile = true;
+                return;
+            }
+        } else {
+            framer.Feed(chunk.data(), n);
+            framer.TakePackets(packets);
+            packetsThisPass = packetsThisPass || !packets.empty();
+        }
         m_skippedBytes = framer.GetSkippedBytes();
         std::size_t at = 0;
         while (at < packets.size()) {
@@ -143,7 +160,8 @@ std::size_t CFileInputSource::PacketsDue(std::size_t wanted, std::int64_t now)
     std::size_t due = std::min(wanted, queued);
     if (m_pacing == Pacing::Fixed) {
         const double seconds = double(now - m_startNs) / 1e9;
-        const auto allowed = std::uint64_t(seconds * m_bitsPerSecond / 8.0) / kPacket;
+        const double bytes = std::min(seconds * m_bitsPerSecond / 8.0, 1e18);   // stays an integer
+        const auto allowed = std::uint64_t(bytes) / kPacket;
         const std::uint64_t sent = m_delivered / kPacket;
         due = std::min<std::uint64_t>(due, allowed > sent ? allowed - sent : 0);
     } else if (m_pacing == Pacing::ProgramClock) {
@@ -198,8 +216,12 @@ void CFileInputSource::GetStatus(CString& status)
 {
     const int slash = m_path.ReverseFind('/');
     const CString name = slash < 0 ? m_path : m_path.Mid(slash + 1);
-    const double percent = m_fileSize ? 100.0 * double(m_filePosition) / double(m_fileSize) : 0.0;
-    status.Format("%s, %.0f%% read", static_cast<const char*>(name), percent);
+    // what has been handed out, not what the reader has read ahead
+    const double played = double(m_delivered) * double(m_packetSize) / double(kPacket) + double(m_firstOffset);
+    const bool ended = HasEnded();
+    const double percent =
+        ended || m_fileSize == 0 ? 100.0 : std::min(100.0, 100.0 * played / double(m_fileSize));
+    status.Format("%s, %.0f%% played", static_cast<const char*>(name), percent);
     if (m_pacing == Pacing::ProgramClock)
         status += ", in real time";
     else if (m_pacing == Pacing::Fixed)
@@ -208,6 +230,6 @@ void CFileInputSource::GetStatus(CString& status)
         status += ", as fast as it is read";
     if (m_skippedBytes > 0)
         status.AppendFormat(", %llu bytes skipped to resync", static_cast<unsigned long long>(m_skippedBytes));
-    if (HasEnded())
+    if (ended)
         status += ", at its end";
 }

@@ -55,13 +55,12 @@ private:
     std::size_t m_count = 0;
     bool m_endOfFile = false;
     bool m_stopReader = false;
-    std::atomic<std::uint64_t> m_filePosition{0};
     std::atomic<std::uint64_t> m_skippedBytes{0};
     std::thread m_reader;
 
     // Pacing state, receive thread only.
     std::int64_t m_startNs = 0;
-    std::uint64_t m_delivered = 0;   // bytes since Start
+    std::atomic<std::uint64_t> m_delivered{0};   // bytes since Start; read by GetStatus
     int m_pcrPid = -1;
     std::uint64_t m_anchorPcr = 0;
     std::int64_t m_anchorNs = 0;

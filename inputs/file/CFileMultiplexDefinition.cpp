@@ -22,8 +22,9 @@ bool CFileMultiplexDefinition::ReadFieldFromString(int index, const CString& tex
         }
         char* end = nullptr;
         const double rate = std::strtod(text, &end);
-        if (end == nullptr || *end != '\0' || !(rate > 0))
-            return false;   // not a pacing: the one held stays
+        // no multiplex runs faster than a fibre link: an absurd rate is not a pacing
+        if (end == nullptr || *end != '\0' || !(rate > 0) || !(rate <= MaximumMegabitsPerSecond))
+            return false;   // the pacing held before stays
         m_pacing = Pacing::Fixed;
         m_megabitsPerSecond = rate;
         return true;

@@ -16,6 +16,8 @@ public:
         Fast,
     };
 
+    static constexpr double MaximumMegabitsPerSecond = 100000;
+
     CString GetName() override { return m_name; }
     bool ReadFieldFromString(int index, const CString& text) override;
     bool WriteFieldToString(int index, CString& text) override;

@@ -25,12 +25,16 @@ bool Repeats(const BYTE* data, std::size_t length, std::size_t first, std::size_
 
 std::size_t CTransportPacketFramer::DetectPacketSize(const BYTE* data, std::size_t length, std::size_t& offset)
 {
-    // Five sync bytes in a row at one stride; a short file needs as many as it holds.
+    // Five sync bytes in a row at one stride; a shorter file must be whole packets from
+    // its first byte, so that one 'G' in a text does not pass.
     for (std::size_t start = 0; start < 192 && start < length; ++start) {
         for (std::size_t size : {std::size_t(188), std::size_t(192)}) {
             const std::size_t sync = start + SyncOffset(size);
-            const int needed = int(std::min<std::size_t>(5, (length - start) / size));
-            if (needed >= 1 && Repeats(data, length, sync, size, needed)) {
+            const std::size_t fit = (length - start) / size;
+            const int needed = int(std::min<std::size_t>(5, fit));
+            if (needed < 5 && (needed < 1 || start != 0 || length % size != 0))
+                continue;
+            if (Repeats(data, length, sync, size, needed)) {
                 offset = start;
                 return size;
             }
@@ -46,34 +50,58 @@ void CTransportPacketFramer::Reset()
     m_locked = false;
 }
 
-bool CTransportPacketFramer::InSync(std::size_t at) const
-{
-    const std::size_t sync = at + SyncOffset(m_packetSize);
-    if (m_pending[sync] != kSync)
-        return false;
-    if (m_locked)
-        return true;
-    // Finding the sync again: a 0x47 inside a payload is common, so the next packet's
-    // sync byte must follow too, when its bytes are there already.
-    const std::size_t next = sync + m_packetSize;
-    return next >= m_pending.size() || m_pending[next] == kSync;
-}
-
 void CTransportPacketFramer::Feed(const BYTE* data, std::size_t length)
 {
     m_pending.insert(m_pending.end(), data, data + length);
+    Cut(false);
+}
+
+void CTransportPacketFramer::Flush()
+{
+    Cut(true);
+    m_pending.clear();   // a last packet cut off by the end of the file: not damage to report
+}
+
+bool CTransportPacketFramer::SyncAt(std::size_t at) const
+{
+    return m_pending[at + SyncOffset(m_packetSize)] == kSync;
+}
+
+void CTransportPacketFramer::Cut(bool atEnd)
+{
+    const std::size_t size = m_packetSize;
+    const std::size_t nextSync = size + SyncOffset(size);   // from a packet's start
+    const std::size_t end = m_pending.size();
     std::size_t at = 0;
-    while (m_pending.size() - at >= m_packetSize) {
-        if (!InSync(at)) {
+    while (end - at >= size) {
+        bool take = SyncAt(at);
+        if (take && end - at <= nextSync) {
+            if (!atEnd)
+                break;   // the next packet's sync byte is not here yet to confirm this one
+        } else if (take && !SyncAt(at + size)) {
+            // Damage after this packet. Found in step, it may be whole with the damage after
+            // it, or cut short with the next packet starting inside it: a packet confirmed
+            // inside it says which, once its bytes are here. Found while searching, it is
+            // nothing but a 0x47 in the noise.
+            if (!m_locked) {
+                take = false;
+            } else if (end - at < 3 * size && !atEnd) {
+                break;
+            } else {
+                for (std::size_t q = at + 1; q < at + size && take; ++q)
+                    take = !(q + nextSync < end && SyncAt(q) && SyncAt(q + size));
+            }
+        }
+        if (!take) {
             m_locked = false;
-            ++at;   // lost: step on until the sync byte comes back
+            ++at;   // lost: step on until the sync bytes come back
             ++m_skipped;
             continue;
         }
-        m_locked = true;
-        const BYTE* packet = m_pending.data() + at + SyncOffset(m_packetSize);
+        const BYTE* packet = m_pending.data() + at + SyncOffset(size);
         m_packets.insert(m_packets.end(), packet, packet + kPacket);
-        at += m_packetSize;
+        m_locked = true;
+        at += size;
     }
     m_pending.erase(m_pending.begin(), m_pending.begin() + std::ptrdiff_t(at));
 }

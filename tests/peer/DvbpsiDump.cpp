@@ -8,7 +8,9 @@
 // Decoded: PAT (PID 0), the PMT of every program the PAT names, and through libdvbpsi's demux
 // NIT (PID 0x0010), SDT (0x0011), EIT (0x0012) and TDT/TOT (0x0014). For each table the last
 // version seen is kept. EIT is kept per section, keyed by (table_id, service_id, section_number),
-// so that present/following and schedule segments can be checked one by one.
+// so that present/following and schedule segments can be checked one by one. A section cut short
+// (a new section starts on its PID, continuity unbroken, before it is complete) is dropped and
+// counted in counters.cut_sections; it is not an error.
 //
 // Output (key order fixed; absent tables are null):
 // { "file", "pat": {transport_stream_id, version, current_next, network_pid?, programs:[{number, pid}]},
@@ -26,7 +28,7 @@
 //             events:[{event_id, mjd, start_bcd, duration_bcd, running_status, free_ca,
 //                      descriptors, language?, name_hex?, text_hex?, name?, text?}]}],
 //   "tdt": {mjd, time_bcd}, "tot": {mjd, time_bcd, descriptors, local_time_offsets:[...]},
-//   "counters": {sections:{...}, tables:{...}, errors:{crc, continuity, other, warnings},
+//   "counters": {sections:{...}, tables:{...}, cut_sections, errors:{crc, continuity, other, warnings},
 //                messages:[...], packets:{total, by_pid:[{pid, packets}]}} }
 // Text (names, event text) is given as hex and as Latin-1 read into UTF-8, so comparisons do not
 // depend on DVB character tables.
@@ -36,6 +38,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -164,8 +168,68 @@ public:
         ++m_packets;
         ++m_packetsByPid[pid];
         auto found = m_handles.find(pid);
-        if (found != m_handles.end())
-            dvbpsi_packet_push(found->second->handle, packet);
+        if (found == m_handles.end())
+            return;
+        DropCutSection(*found->second, packet);
+        dvbpsi_packet_push(found->second->handle, packet);
+    }
+
+    // A packet that starts a section while the section in progress still needs more bytes than
+    // come before the new start ends that section: it was cut short. libdvbpsi 1.3.3 would fill
+    // it up with the new section's bytes (a CRC error, and the new section lost), so the cut
+    // section is dropped here first, as a receiver must drop it.
+    void DropCutSection(Handle& h, const uint8_t* packet)
+    {
+        dvbpsi_decoder_t* decoder = h.handle->p_decoder;
+        if (decoder == nullptr || decoder->p_current_section == nullptr)
+            return;
+        if (!(packet[1] & 0x40) || !(packet[3] & 0x10))
+            return;
+        // On a continuity break libdvbpsi drops the section itself and reports it.
+        if ((packet[3] & 0x0F) != ((decoder->i_continuity_counter + 1) & 0x0F))
+            return;
+        std::size_t at = 4;
+        if (packet[3] & 0x20)
+            at += 1 + packet[4];
+        if (at >= peer::kPacketSize)
+            return;
+        const std::size_t before = packet[at]; // bytes that may still end the current section
+        const uint8_t* next = packet + at + 1;
+        const std::size_t room = peer::kPacketSize - (at + 1);
+        std::size_t remaining = 0;
+        if (decoder->b_complete_header)
+        {
+            remaining = static_cast<std::size_t>(decoder->i_need);
+        }
+        else
+        {
+            // The header is still being read: complete it from this packet to learn the length.
+            const dvbpsi_psi_section_t* s = decoder->p_current_section;
+            uint8_t header[3] = {0, 0, 0};
+            const std::size_t have = static_cast<std::size_t>(s->p_payload_end - s->p_data);
+            for (std::size_t i = 0; i < 3; ++i)
+            {
+                if (i < have)
+                    header[i] = s->p_data[i];
+                else if (i - have < std::min(before, room))
+                    header[i] = next[i - have];
+                else
+                    remaining = SIZE_MAX; // the header itself does not finish before the new start
+            }
+            if (remaining == 0)
+                remaining = (3 - have) + (static_cast<std::size_t>(header[1] & 0x0F) << 8 | header[2]);
+        }
+        if (remaining <= before)
+            return;
+        dvbpsi_DeletePSISections(decoder->p_current_section);
+        decoder->p_current_section = nullptr;
+        ++m_cutSections;
+        if (m_messages.size() < 100)
+        {
+            char text[96];
+            std::snprintf(text, sizeof text, "note pid 0x%04x: section cut short by a new section, dropped", h.pid);
+            m_messages.push_back(text);
+        }
     }
 
     // --- callbacks -----------------------------------------------------------------------
@@ -452,6 +516,7 @@ public:
             byPid.push_back({{"pid", kv.first}, {"packets", kv.second}});
         j["counters"] = {{"sections", sections},
                          {"tables", tables},
+                         {"cut_sections", m_cutSections},
                          {"errors",
                           {{"crc", m_crcErrors}, {"continuity", m_ccErrors}, {"other", m_otherErrors}, {"warnings", m_warnings}}},
                          {"messages", m_messages},
@@ -558,6 +623,7 @@ private:
     std::map<std::tuple<uint8_t, uint16_t, uint8_t>, ordered_json> m_eits;
     std::map<std::string, std::size_t> m_sections, m_tables;
     std::size_t m_crcErrors = 0, m_ccErrors = 0, m_otherErrors = 0, m_warnings = 0;
+    std::size_t m_cutSections = 0;
     std::vector<std::string> m_messages;
     std::size_t m_packets = 0;
     std::map<uint16_t, std::size_t> m_packetsByPid;

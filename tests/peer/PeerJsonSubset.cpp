@@ -3,7 +3,8 @@
 // Usage: PeerJsonSubset EXPECTED.json ACTUAL.json [KEY...]
 //   Objects: each key of EXPECTED must be in ACTUAL with a matching value (extra keys in ACTUAL
 //   are fine). Arrays: same length, elements matched in order. Numbers, strings, booleans, null:
-//   equal. With KEYs, only those top-level keys of EXPECTED are compared.
+//   equal. With KEYs, only those top-level keys of EXPECTED are compared; a KEY written "?name"
+//   is compared only when EXPECTED has it (for tables that only some writer reports carry).
 // Used to compare SIStreamWriter's report (what was written) with DvbpsiDump's output (what
 // libdvbpsi read back). Prints every mismatch with its JSON path; exit status 1 if any.
 
@@ -95,12 +96,16 @@ int main(int argc, char** argv)
         json selected = json::object();
         for (int i = 3; i < argc; ++i)
         {
-            if (!expected.contains(argv[i]))
+            const bool optional = argv[i][0] == '?';
+            const std::string key = optional ? argv[i] + 1 : argv[i];
+            if (!expected.contains(key))
             {
-                std::fprintf(stderr, "PeerJsonSubset: %s has no key %s\n", argv[1], argv[i]);
+                if (optional)
+                    continue;
+                std::fprintf(stderr, "PeerJsonSubset: %s has no key %s\n", argv[1], key.c_str());
                 return 2;
             }
-            selected[argv[i]] = expected.at(argv[i]);
+            selected[key] = expected.at(key);
         }
         expected = selected;
     }

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Makes the peer test streams: FFmpeg writes the programs (PAT, PMT, SDT, video, audio), then
-# SIStreamWriter adds NIT, EIT, TDT and TOT made with libdvbpsi, then DvbpsiDump and ffprobe
-# describe the result and PeerJsonSubset checks that libdvbpsi reads back what was written.
+# SIStreamWriter adds NIT, EIT, TDT and TOT made with libdvbpsi (and for some streams its own SDT,
+# or drops PAT/PMT), then DvbpsiDump and ffprobe describe the result and PeerJsonSubset checks
+# that libdvbpsi reads back what was written.
 #
 # Usage: make_streams.sh --writer PATH --dump PATH --subset PATH --out DIR
 #                        [--ffmpeg PATH] [--ffprobe PATH] [--configs DIR] STREAM...
-#   STREAM: three_programs | si_rich | version_change | paced_programs | all
+#   STREAM: three_programs | si_rich | version_change | paced_programs | latin_tables | no_pmt |
+#           no_pat_pmt | cut_section | all
 # For each STREAM, DIR receives:
-#   STREAM.ffmpeg.ts     FFmpeg's output alone (no NIT/EIT/TDT/TOT)
-#   STREAM.ts            the same with the SI added
-#   STREAM.writer.json   what SIStreamWriter wrote (DvbpsiDump's schema, plus "writer" statistics)
-#   STREAM.dvbpsi.json   DvbpsiDump --strict of STREAM.ts
-#   STREAM.ffprobe.json  ffprobe -show_programs -show_streams -of json of STREAM.ts
+#   STREAM.ffmpeg.ts      FFmpeg's output alone (no NIT/EIT/TDT/TOT)
+#   STREAM.ts             the same with the SI added
+#   STREAM.writer.json    what SIStreamWriter wrote (DvbpsiDump's schema, plus "writer" statistics)
+#   STREAM.dvbpsi.json    DvbpsiDump --strict of STREAM.ts
+#   STREAM.ffprobe.json   ffprobe -show_programs -show_streams -of json of STREAM.ts
+#   STREAM.expected.json  a copy of configs/STREAM.expected.json, for the streams that have one
 # Files are written under temporary names and renamed at the end, so a failure leaves none.
 
 set -euo pipefail
@@ -35,7 +38,7 @@ while [[ $# -gt 0 ]]; do
         --subset) subset="$2"; shift 2 ;;
         --configs) configs="$2"; shift 2 ;;
         --out) out="$2"; shift 2 ;;
-        -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
         -*) echo "make_streams.sh: unknown option $1" >&2; exit 2 ;;
         *) streams+=("$1"); shift ;;
     esac
@@ -46,7 +49,7 @@ if [[ -z "$writer" || -z "$dump" || -z "$subset" || -z "$out" || ${#streams[@]} 
     exit 2
 fi
 if [[ " ${streams[*]} " == *" all "* ]]; then
-    streams=(three_programs si_rich version_change paced_programs)
+    streams=(three_programs si_rich version_change paced_programs latin_tables no_pmt no_pat_pmt cut_section)
 fi
 mkdir -p "$out"
 
@@ -119,6 +122,20 @@ make_one() {
         si_rich)
             base=ffmpeg_si_rich; config="$configs/si_rich.json"
             writer_args=(--si-share 0.35) ;;
+        latin_tables)
+            # the writer's SDT replaces FFmpeg's: names with character-table selectors
+            base=ffmpeg_three_programs; config="$configs/latin_tables.json"
+            writer_args=(--repetitions 8) ;;
+        no_pmt)
+            # the config drops every PMT packet; the PAT stays and names PMT PIDs that stay silent
+            base=ffmpeg_three_programs; config="$configs/no_pmt.json"
+            writer_args=(--repetitions 8) ;;
+        no_pat_pmt)
+            base=ffmpeg_three_programs; config="$configs/no_pmt.json"
+            writer_args=(--repetitions 8 --drop-pat) ;;
+        cut_section)
+            base=ffmpeg_three_programs; config="$configs/cut_section.json"
+            writer_args=(--repetitions 8) ;;
         *) echo "make_streams.sh: unknown stream $name" >&2; exit 2 ;;
     esac
 
@@ -126,10 +143,16 @@ make_one() {
     "$writer" --config "$config" --in "$tmp.ffmpeg.ts" --out "$tmp.ts" --report "$tmp.writer.json" "${writer_args[@]}"
     "$dump" --strict --out "$tmp.dvbpsi.json" "$tmp.ts"
     "$ffprobe" -v error -show_programs -show_streams -of json "$tmp.ts" > "$tmp.ffprobe.json"
-    # What libdvbpsi reads back must be what was written, section counts included.
-    "$subset" "$tmp.writer.json" "$tmp.dvbpsi.json" nit eits tdt tot counters
+    # What libdvbpsi reads back must be what was written, section counts included; the SDT when
+    # the writer wrote it, the absence of PAT or PMT when it dropped them.
+    "$subset" "$tmp.writer.json" "$tmp.dvbpsi.json" nit '?sdt' eits tdt tot counters '?pat' '?pmts'
 
-    for suffix in ffmpeg.ts writer.json dvbpsi.json ffprobe.json ts; do
+    local -a suffixes=(ffmpeg.ts writer.json dvbpsi.json ffprobe.json)
+    if [[ -f "$configs/$name.expected.json" ]]; then
+        cp -f "$configs/$name.expected.json" "$tmp.expected.json"
+        suffixes+=(expected.json)
+    fi
+    for suffix in "${suffixes[@]}" ts; do
         mv -f "$tmp.$suffix" "$out/$name.$suffix"
     done
 }

@@ -1,0 +1,144 @@
+#include "CServiceReport.h"
+
+#include "core/CDVBTransportStreamReceiver.h"
+#include "model/CDVBScheduleEntry.h"
+#include "platform/CSingleLock.h"
+#include "platform/TimeZone.h"
+#include "si/CDVBText.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Utf8(const CString& text)
+{
+    return CDVBText::ToUTF8(text);
+}
+
+std::optional<CServiceReport::Event> EventOf(const CDVBScheduleEntry& entry)
+{
+    CServiceReport::Event event;
+    event.title = Utf8(entry.m_eventName);
+    event.text = Utf8(entry.m_eventText);
+    event.start = CServiceReport::IsoLocalTime(entry.m_localStartTime);
+    event.end = CServiceReport::IsoLocalTime(entry.m_localEndTime);
+    return event;
+}
+
+nlohmann::json EventJson(const std::optional<CServiceReport::Event>& event)
+{
+    if (!event)
+        return nullptr;
+    auto orNull = [](const std::string& s) { return s.empty() ? nlohmann::json(nullptr) : nlohmann::json(s); };
+    return {{"title", event->title}, {"text", event->text}, {"start", orNull(event->start)},
+            {"end", orNull(event->end)}};
+}
+
+std::string HourMinute(const std::string& iso)
+{
+    return iso.size() >= 16 ? iso.substr(11, 5) : "--:--";
+}
+
+std::string Hex(int value, int digits)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+}  // namespace
+
+std::string CServiceReport::IsoLocalTime(const SYSTEMTIME& local)
+{
+    if (local.wMonth < 1 || local.wMonth > 12)
+        return std::string();
+    TIME_ZONE_INFORMATION zone;
+    const DWORD result = GetTimeZoneInformation(&zone);
+    const long bias = zone.Bias + (result == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
+    const long offset = -bias;   // minutes east of UTC
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%c%02ld:%02ld", local.wYear, local.wMonth,
+                  local.wDay, local.wHour, local.wMinute, local.wSecond, offset < 0 ? '-' : '+',
+                  (offset < 0 ? -offset : offset) / 60, (offset < 0 ? -offset : offset) % 60);
+    return text;
+}
+
+void CServiceReport::Take(CDVBTransportStreamReceiver& receiver)
+{
+    m_services.clear();
+    std::vector<WORD> numbers;
+    {
+        CSingleLock guard(*receiver.GetProgramsSection());
+        for (const CDVBProgram* program : *receiver.GetProgramsList()) {
+            Service service;
+            service.id = program->m_programNumber;
+            service.name = Utf8(program->m_serviceName);
+            service.provider = Utf8(program->m_providerName);
+            service.sdtType = program->GetServiceTypeFromSDT();
+            service.pmtType = program->GetServiceTypeFromPMT();
+            service.access = program->GetAccessTypeText().Str();
+            if (program->m_receivedPAT)
+                service.pmtPid = program->m_pmtPid;
+            if (program->m_receivedPMT)
+                service.pcrPid = program->m_pcrPid;
+            for (const CDVBProgramElement* element : program->m_elements)
+                service.elements.push_back({element->m_elementaryPid, element->m_streamType,
+                                            element->GetDescription().Str()});
+            m_services.push_back(std::move(service));
+            numbers.push_back(program->m_programNumber);
+        }
+    }
+    // the schedule query takes the programs lock itself
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        CDVBScheduleEntry now, next;
+        const int found = receiver.GetNowAndNextInformation(numbers[i], &now, &next);
+        if (found & 1)
+            m_services[i].now = EventOf(now);
+        if (found & 2)
+            m_services[i].next = EventOf(next);
+    }
+}
+
+nlohmann::json CServiceReport::ToJson() const
+{
+    nlohmann::json services = nlohmann::json::array();
+    for (const Service& s : m_services) {
+        nlohmann::json elements = nlohmann::json::array();
+        for (const Element& e : s.elements)
+            elements.push_back({{"pid", e.pid}, {"stream_type", e.streamType}, {"description", e.description}});
+        services.push_back({{"id", s.id},
+                            {"name", s.name},
+                            {"provider", s.provider},
+                            {"sdttype", CDVBProgram::GetServiceTypeText(s.sdtType).Str()},
+                            {"pmttype", CDVBProgram::GetServiceTypeText(s.pmtType).Str()},
+                            {"access", s.access},
+                            {"pmt_pid", s.pmtPid ? nlohmann::json(*s.pmtPid) : nlohmann::json(nullptr)},
+                            {"pcr_pid", s.pcrPid ? nlohmann::json(*s.pcrPid) : nlohmann::json(nullptr)},
+                            {"elements", elements},
+                            {"now", EventJson(s.now)},
+                            {"next", EventJson(s.next)}});
+    }
+    return {{"services", services}};
+}
+
+void CServiceReport::PrintTable(std::ostream& out) const
+{
+    for (const Service& s : m_services) {
+        out << "Service " << s.id << "  " << s.name;
+        if (!s.provider.empty())
+            out << "  (" << s.provider << ")";
+        out << "\n  type " << CDVBProgram::GetServiceTypeText(s.sdtType).Str() << " (SDT), "
+            << CDVBProgram::GetServiceTypeText(s.pmtType).Str() << " (PMT); " << s.access << "\n";
+        out << "  PMT PID " << (s.pmtPid ? Hex(*s.pmtPid, 4) : "-") << ", PCR PID "
+            << (s.pcrPid ? Hex(*s.pcrPid, 4) : "-") << "\n";
+        for (const Element& e : s.elements)
+            out << "  PID " << Hex(e.pid, 4) << "  type " << Hex(e.streamType, 2) << "  " << e.description << "\n";
+        for (const auto& [label, event] : {std::make_pair("now: ", &s.now), std::make_pair("next:", &s.next)}) {
+            if (*event)
+                out << "  " << label << " " << HourMinute((*event)->start) << "-" << HourMinute((*event)->end) << "  "
+                    << (*event)->title << "\n";
+            else
+                out << "  " << label << " -\n";
+        }
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The services of a receiver at one moment, in UTF-8, ready to print as a table or as
+// JSON. Taken under the receiver's programs lock; used after it is released.
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+class CDVBTransportStreamReceiver;
+struct SYSTEMTIME;
+
+class CServiceReport
+{
+public:
+    struct Event
+    {
+        std::string title;
+        std::string text;
+        std::string start;   // ISO 8601 local time with its offset; empty when unknown
+        std::string end;
+    };
+    struct Element
+    {
+        int pid;
+        int streamType;
+        std::string description;
+    };
+    struct Service
+    {
+        int id;
+        std::string name;
+        std::string provider;
+        int sdtType;   // service type codes
+        int pmtType;
+        std::string access;
+        std::optional<int> pmtPid;
+        std::optional<int> pcrPid;
+        std::vector<Element> elements;
+        std::optional<Event> now;
+        std::optional<Event> next;
+    };
+
+    void Take(CDVBTransportStreamReceiver& receiver);
+    const std::vector<Service>& Services() const { return m_services; }
+
+    nlohmann::json ToJson() const;
+    void PrintTable(std::ostream& out) const;
+
+    // "2024-03-08T12:30:00+01:00", with the offset in force now; empty for no date.
+    static std::string IsoLocalTime(const SYSTEMTIME& local);
+
+private:
+    std::vector<Service> m_services;
+};

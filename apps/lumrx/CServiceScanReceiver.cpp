@@ -1,0 +1,44 @@
+#include "CServiceScanReceiver.h"
+
+#include "platform/CSingleLock.h"
+#include "si/CDVBSDTSection.h"
+
+void CServiceScanReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (section->m_type == CDVBSISection::TypeSDT && section->m_tableId == 0x42) {
+            m_sdtSeen = true;
+            for (const CDVBSDTEntry* entry : static_cast<CDVBSDTSection*>(section)->m_entries)
+                m_sdtServices.insert(entry->m_serviceId);
+        } else if (section->m_type == CDVBSISection::TypeEIT && section->m_tableId == 0x4E) {
+            m_presentFollowing.insert({section->m_tableIdExtension, section->m_sectionNumber});
+            m_lastPresentFollowing[section->m_tableIdExtension] = section->m_lastSectionNumber;
+        }
+    }
+    CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
+    m_sectionEvent.Set();
+}
+
+bool CServiceScanReceiver::IsComplete()
+{
+    {
+        CSingleLock guard(*GetProgramsSection());
+        if (!m_receivedPAT)
+            return false;
+        for (const CDVBProgram* program : *GetProgramsList())
+            if (program->m_receivedPAT && !program->m_receivedPMT)
+                return false;
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_sdtSeen)
+        return false;
+    for (WORD service : m_sdtServices) {
+        const auto last = m_lastPresentFollowing.find(service);
+        if (last == m_lastPresentFollowing.end() || !m_presentFollowing.count({service, 0}))
+            return false;
+        if (last->second >= 1 && !m_presentFollowing.count({service, 1}))
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// A receiver that also knows when the basic service information of its stream is
+// complete: the PAT, every PMT it names, the SDT of the actual stream, and the present
+// and following EIT sections (an empty one counts) of every service in that SDT.
+#include "core/CDVBTransportStreamReceiver.h"
+#include "platform/CEvent.h"
+
+#include <map>
+#include <mutex>
+#include <set>
+#include <utility>
+
+class CServiceScanReceiver : public CDVBTransportStreamReceiver
+{
+public:
+    using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
+
+    bool IsComplete();
+    // Set whenever a table arrives: a waiting host looks again.
+    CEvent& SectionEvent() { return m_sectionEvent; }
+
+protected:
+    void OnSectionUpdate(WORD pid, CDVBSISection* section) override;
+
+private:
+    std::mutex m_lock;
+    bool m_sdtSeen = false;
+    std::set<WORD> m_sdtServices;
+    std::map<WORD, BYTE> m_lastPresentFollowing;          // service -> last_section_number
+    std::set<std::pair<WORD, BYTE>> m_presentFollowing;   // service, section
+    CEvent m_sectionEvent{false, false};
+};

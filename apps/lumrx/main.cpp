@@ -1,0 +1,354 @@
+// lumrx: receives DVB multiplexes with LUMCore from the command line.
+#include "CLumrxHost.h"
+#include "CServiceReport.h"
+#include "CServiceScanReceiver.h"
+#include "ExitCode.h"
+
+#include "core/CDVBFiniteSource.h"
+#include "core/CDVBTransportStreamSource.h"
+#include "platform/CEvent.h"
+#include "platform/DebugOutput.h"
+#include "plugins/CDVBMultiplexDefinition.h"
+#include "plugins/CLUMInputPlugin.h"
+#include "plugins/CLUMPluginManager.h"
+#include "plugins/CTestMultiplexBehaviour.h"
+#include "si/CDVBText.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "usage: lumrx [--debug] COMMAND [ARGUMENTS]\n"
+    "  plugins                               the plug-ins beside lumrx\n"
+    "  list [--plugin P]                     the multiplex definitions of an input plug-in\n"
+    "  add [--plugin P] FIELD...             add a definition (for LUMFileInput: NAME PATH [PACING [LOOP]])\n"
+    "  remove [--plugin P] NAME              remove the definitions of that name\n"
+    "  scan [--plugin P] FOLDER              add a definition for every stream file of FOLDER\n"
+    "  services NAME|FILE [--json] [--timeout S]\n"
+    "                                        every service, once the service information is complete\n"
+    "  test NAME|FILE [--seconds S]          watch reception four times a second\n"
+    "NAME is a definition's name; FILE a .ts file, played by LUMFileInput.\n";
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+struct Options
+{
+    std::string command;
+    std::vector<std::string> arguments;
+    std::string plugin;
+    bool json = false;
+    bool debug = false;
+    double timeout = 15;
+    double seconds = 0;   // 0: until interrupted
+};
+
+bool ParseNumber(const char* text, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && value >= 0;
+}
+
+int Usage(const std::string& problem)
+{
+    std::cerr << "lumrx: " << problem << "\n" << kUsage;
+    return ExitUsage;
+}
+
+int Failed(const CLumrxHost& host)
+{
+    std::cerr << "lumrx: " << host.GetMessage() << "\n";
+    return host.GetError();
+}
+
+int ListPlugins()
+{
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    if (manager->GetPluginCount() == 0)
+        std::cout << "no plug-ins in " << manager->GetPluginFolderPath().Str() << "\n";
+    for (int i = 0; i < manager->GetPluginCount(); ++i) {
+        CLUMPlugin* plugin = manager->GetPluginAtIndex(i);
+        std::cout << plugin->GetName().Str() << "  (" << CLumrxHost::PluginTypeText(plugin->GetType()) << ")  "
+                  << plugin->GetDescription().Str() << "\n";
+    }
+    return ExitOk;
+}
+
+int ListDefinitions(CLumrxHost& host, const Options& options)
+{
+    CLUMInputPlugin* plugin = host.FindInputPlugin(options.plugin);
+    if (plugin == nullptr)
+        return Failed(host);
+    std::cout << "# " << plugin->GetMultiplexDefinitionsFilename().Str() << "\n";
+    auto position = plugin->GetFirstMultiplexDefinitionPosition();
+    while (CDVBMultiplexDefinition* definition = plugin->GetNextMultiplexDefinition(position)) {
+        CString line;
+        definition->WriteToString(line);
+        std::cout << line.Str() << "\n";
+    }
+    return ExitOk;
+}
+
+int Save(CLumrxHost& host, CLUMInputPlugin* plugin)
+{
+    if (plugin->SaveMultiplexDefinitions())
+        return ExitOk;
+    host.Fail(ExitSaveFailed, "cannot write " + plugin->GetMultiplexDefinitionsFilename().Str());
+    return Failed(host);
+}
+
+int AddDefinition(CLumrxHost& host, const Options& options)
+{
+    CLUMInputPlugin* plugin = host.FindInputPlugin(options.plugin);
+    if (plugin == nullptr)
+        return Failed(host);
+    std::string line;
+    for (const std::string& field : options.arguments) {
+        if (field.find(',') != std::string::npos)
+            return Usage("a field cannot hold a comma: " + field);
+        line += (line.empty() ? "" : ", ") + field;
+    }
+    if (line.size() > 510)   // the definitions file is read in lines of at most 510 characters
+        return Usage("a definition's line cannot be longer than 510 characters");
+    CDVBMultiplexDefinition* definition = plugin->CreateMultiplexDefinition();
+    if (!definition->ReadFromString(line.c_str())) {
+        std::string fields;
+        for (int i = 0; i < definition->GetRequiredFieldCount(); ++i)
+            fields += " " + definition->GetFieldName(i).Str();
+        delete definition;
+        return Usage("a definition needs at least these fields:" + fields);
+    }
+    plugin->AddMultiplexDefinition(definition);
+    return Save(host, plugin);
+}
+
+int RemoveDefinition(CLumrxHost& host, const Options& options)
+{
+    CLUMInputPlugin* plugin = host.FindInputPlugin(options.plugin);
+    if (plugin == nullptr)
+        return Failed(host);
+    // The list has no removal of its own: keep the others' lines and read them back.
+    std::vector<CString> kept;
+    bool found = false;
+    auto position = plugin->GetFirstMultiplexDefinitionPosition();
+    while (CDVBMultiplexDefinition* definition = plugin->GetNextMultiplexDefinition(position)) {
+        if (definition->GetName() == options.arguments[0].c_str()) {
+            found = true;
+            continue;
+        }
+        CString line;
+        definition->WriteToString(line);
+        kept.push_back(line);
+    }
+    if (!found) {
+        host.Fail(ExitUnknownDefinition, "no multiplex definition is called \"" + options.arguments[0] + "\"");
+        return Failed(host);
+    }
+    plugin->DeleteAllMultiplexDefinitions();
+    for (const CString& line : kept) {
+        CDVBMultiplexDefinition* definition = plugin->CreateMultiplexDefinition();
+        definition->ReadFromString(line);
+        plugin->AddMultiplexDefinition(definition);
+    }
+    return Save(host, plugin);
+}
+
+int ScanFolder(CLumrxHost& host, const Options& options)
+{
+    CLUMInputPlugin* plugin = host.FindInputPlugin(options.plugin);
+    if (plugin == nullptr)
+        return Failed(host);
+    const int before = plugin->GetMultiplexDefinitionCount();
+    // the scan looks in the current directory
+    if (::chdir(options.arguments[0].c_str()) != 0 || !plugin->ScanForMultiplexDefinitions()) {
+        host.Fail(ExitFileUnreadable, options.arguments[0] + ": cannot be scanned");
+        return Failed(host);
+    }
+    std::cout << plugin->GetMultiplexDefinitionCount() - before << " definitions added\n";
+    return Save(host, plugin);
+}
+
+// Why a multiplex would not open, with the exit code that says it.
+void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& name)
+{
+    if (plugin->GetName() == "LUMFileInput")
+        host.Fail(ExitNotTransportStream, name + ": not a transport stream (no packets of 188 or 192 bytes)");
+    else
+        host.Fail(ExitOpenFailed, name + ": the input plug-in could not open this multiplex");
+}
+
+int Services(CLumrxHost& host, const Options& options)
+{
+    CLUMInputPlugin* plugin = nullptr;
+    CDVBMultiplexDefinition* definition = nullptr;
+    if (!host.ResolveMultiplex(options.arguments[0], options.plugin, false, plugin, definition))
+        return Failed(host);
+    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
+    if (source == nullptr) {
+        OpenFailed(host, plugin, options.arguments[0]);
+        return Failed(host);
+    }
+    auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
+    const bool progress = finite && ::isatty(STDERR_FILENO);
+    CServiceReport report;
+    {
+        CServiceScanReceiver receiver(source, nullptr);
+        receiver.Initialise();
+        receiver.Start();
+        // A file that ends ends the wait; a live input waits at most the time-out.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.timeout);
+        auto lastProgress = std::chrono::steady_clock::now();
+        while (!g_interrupted && !receiver.IsComplete() && !(finite && finite->HasEnded())) {
+            if (!finite && std::chrono::steady_clock::now() > deadline)
+                break;
+            receiver.SectionEvent().Wait(20);
+            if (progress && std::chrono::steady_clock::now() - lastProgress > std::chrono::milliseconds(250)) {
+                CString status;
+                source->GetStatus(status);
+                std::fprintf(stderr, "\r%s\033[K", static_cast<const char*>(status));
+                lastProgress = std::chrono::steady_clock::now();
+            }
+        }
+        receiver.Stop();   // the last bytes read are dispatched before the period ends
+        receiver.WaitForStop(10000);
+        if (progress)
+            std::fprintf(stderr, "\r\033[K");
+        report.Take(receiver);
+        receiver.DeInitialise();
+    }
+    plugin->CloseMultiplex(source);
+    if (report.Services().empty()) {
+        std::cerr << "lumrx: no service found in " << definition->GetName().Str() << "\n";
+        return ExitNothingFound;
+    }
+    if (options.json)
+        std::cout << report.ToJson().dump(2) << "\n";
+    else
+        report.PrintTable(std::cout);
+    return ExitOk;
+}
+
+int Test(CLumrxHost& host, const Options& options)
+{
+    CLUMInputPlugin* plugin = nullptr;
+    CDVBMultiplexDefinition* definition = nullptr;
+    if (!host.ResolveMultiplex(options.arguments[0], options.plugin, true, plugin, definition))
+        return Failed(host);
+    CTestMultiplexBehaviour test(plugin, definition);
+    std::cout << test.GetCaption().Str() << "\n";
+    const bool terminal = ::isatty(STDOUT_FILENO);
+    std::size_t rowsShown = 0;
+    bool dataSeen = false;
+    const auto start = std::chrono::steady_clock::now();
+    CEvent tick(false, false);
+    for (;;) {
+        test.OnTimer();
+        if (!test.IsOpen()) {
+            OpenFailed(host, plugin, options.arguments[0]);
+            return Failed(host);
+        }
+        dataSeen = dataSeen || test.GetReceiver()->GetPacketsReceived() > 0;
+        const auto& rows = test.GetRows();
+        for (; rowsShown < rows.size(); ++rowsShown)
+            std::cout << (terminal ? "\r\033[K" : "") << "service " << rows[rowsShown].first << "  "
+                      << CDVBText::ToUTF8(rows[rowsShown].second) << "\n";
+        if (!test.GetStatusText().IsEmpty())   // empty while the multiplex opens
+            std::cout << (terminal ? "\r\033[K" : "") << (test.IsStatusWarning() ? "! " : "  ")
+                      << CDVBText::ToUTF8(test.GetStatusText()) << (terminal ? "" : "\n") << std::flush;
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (g_interrupted || (options.seconds > 0 && elapsed >= options.seconds))
+            break;
+        tick.Wait(CTestMultiplexBehaviour::TimerPeriodMs);
+    }
+    if (terminal)
+        std::cout << "\n";
+    // the renamed rows, as they stand at the end
+    for (const auto& row : test.GetRows())
+        std::cout << "service " << row.first << "  " << CDVBText::ToUTF8(row.second) << "\n";
+    if (!test.Close())
+        std::cerr << "lumrx: Failed to stop transport stream receiver.\n";
+    if (!dataSeen) {
+        std::cerr << "lumrx: no data was received\n";
+        return ExitNothingFound;
+    }
+    return ExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                std::cerr << "lumrx: " << name << " needs a value\n";
+                std::exit(ExitUsage);
+            }
+            return argv[++i];
+        };
+        if (arg == "--debug")
+            options.debug = true;
+        else if (arg == "--json")
+            options.json = true;
+        else if (arg == "--plugin")
+            options.plugin = value("--plugin");
+        else if (arg == "--timeout" || arg == "--seconds") {
+            double& target = arg == "--timeout" ? options.timeout : options.seconds;
+            if (!ParseNumber(value(arg.c_str()), target))
+                return Usage(arg + " needs a number of seconds");
+        } else if (arg == "-h" || arg == "--help") {
+            std::cout << kUsage;
+            return ExitOk;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-")
+            return Usage("unknown option " + arg);
+        else if (options.command.empty())
+            options.command = arg;
+        else
+            options.arguments.push_back(arg);
+    }
+    if (options.command.empty())
+        return Usage("no command");
+
+    if (options.debug)
+        SetDebugOutputSink([](const char* line) { std::fputs(line, stderr); });
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+
+    const std::string& c = options.command;
+    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test"};
+    if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands))
+        return Usage("unknown command " + c);
+    if (options.arguments.empty() && c != "plugins" && c != "list")
+        return Usage(c + " needs an argument");
+    CLumrxHost host;
+    if (c == "plugins")
+        return ListPlugins();
+    if (c == "list")
+        return ListDefinitions(host, options);
+    if (c == "add")
+        return AddDefinition(host, options);
+    if (c == "remove")
+        return RemoveDefinition(host, options);
+    if (c == "scan")
+        return ScanFolder(host, options);
+    if (c == "services")
+        return Services(host, options);
+    return Test(host, options);
+}

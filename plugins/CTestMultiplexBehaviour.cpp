@@ -1,0 +1,108 @@
+#include "plugins/CTestMultiplexBehaviour.h"
+
+#include "core/CDVBTransportStreamReceiver.h"
+#include "core/CDVBTransportStreamSource.h"
+#include "model/CDVBStandardTSUpdateHandler.h"
+#include "platform/CSingleLock.h"
+#include "plugins/CDVBMultiplexDefinition.h"
+#include "plugins/CLUMInputPlugin.h"
+
+CTestMultiplexBehaviour::CTestMultiplexBehaviour(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition)
+    : m_plugin(plugin), m_definition(definition)
+{
+}
+
+CTestMultiplexBehaviour::~CTestMultiplexBehaviour()
+{
+    Close();
+}
+
+CString CTestMultiplexBehaviour::GetCaption() const
+{
+    return "Testing multiplex [" + m_definition->GetName() + "]";
+}
+
+void CTestMultiplexBehaviour::StartTest()
+{
+    m_started = true;
+    m_handler = new CDVBStandardTSUpdateHandler;
+    m_source = m_plugin->OpenMultiplex(m_definition);
+    if (m_source == nullptr)
+        return;   // no receiver over a missing source
+    m_receiver = new CDVBTransportStreamReceiver(m_source, m_handler);
+    m_receiver->Initialise();
+    m_receiver->Start();
+}
+
+void CTestMultiplexBehaviour::OnTimer()
+{
+    CString text;
+    m_warning = false;
+    if (!m_started) {
+        StartTest();
+        if (m_source == nullptr) {
+            text = "The multiplex could not be opened.";
+            m_warning = true;
+        }
+    } else if (m_receiver == nullptr) {
+        text = m_status;   // it could not be opened: that stays
+        m_warning = true;
+    } else if (m_receiver->GetSecondsSinceStart() < 1) {
+        text = "Looking for service information...";
+    } else if (!m_receiver->IsDataBeingReceived()) {
+        text.Format("No data is being received %d.", m_receiver->GetSecondsSinceStart());
+        m_warning = true;
+    } else {
+        CString sourceStatus;
+        m_source->GetStatus(sourceStatus);
+        text.Format("Data is being received at %.2lf megabits per second", m_receiver->GetBitrate() * 0.000001);
+        if (sourceStatus.IsEmpty())
+            text += ".";
+        else
+            text += " [" + sourceStatus + "]";
+    }
+    m_status = text;
+
+    if (m_handler == nullptr || !m_handler->HaveUpdatesOccurred())
+        return;
+    if (m_receiver) {
+        CSingleLock guard(*m_receiver->GetProgramsSection());
+        WORD number = 0;
+        int type = 0;
+        while (m_handler->RemoveUpdate(number, type))
+            if (const CDVBProgram* program = m_receiver->GetProgram(number))
+                UpdateRow(program->m_programNumber, program->m_serviceName);
+    }
+    m_handler->ClearUpdates();
+}
+
+void CTestMultiplexBehaviour::UpdateRow(WORD programNumber, const CString& serviceName)
+{
+    for (auto& row : m_rows) {
+        if (row.first == programNumber) {
+            if (row.second != serviceName)
+                row.second = serviceName;
+            return;
+        }
+    }
+    m_rows.emplace_back(programNumber, serviceName);
+}
+
+bool CTestMultiplexBehaviour::Close()
+{
+    bool stopped = true;
+    if (m_receiver) {
+        m_receiver->Stop();
+        stopped = m_receiver->WaitForStop(1000);
+        m_receiver->DeInitialise();
+        delete m_receiver;
+        m_receiver = nullptr;
+    }
+    if (m_source) {
+        m_plugin->CloseMultiplex(m_source);
+        m_source = nullptr;
+    }
+    delete m_handler;
+    m_handler = nullptr;
+    return stopped;
+}

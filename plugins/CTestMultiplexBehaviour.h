@@ -1,0 +1,58 @@
+#pragma once
+// What testing a multiplex does, without a user interface: open the definition through
+// its input plug-in, receive it, and four times a second (OnTimer) work out the status
+// text and the services rows. The Test Multiplex dialog and the lumrx host show it.
+#include "platform/CString.h"
+#include "platform/LUMTypes.h"
+
+#include <utility>
+#include <vector>
+
+class CDVBMultiplexDefinition;
+class CDVBStandardTSUpdateHandler;
+class CDVBTransportStreamReceiver;
+class CDVBTransportStreamSource;
+class CLUMInputPlugin;
+
+class CTestMultiplexBehaviour
+{
+public:
+    static constexpr int TimerPeriodMs = 250;
+
+    // Neither is owned.
+    CTestMultiplexBehaviour(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition);
+    ~CTestMultiplexBehaviour();
+    CTestMultiplexBehaviour(const CTestMultiplexBehaviour&) = delete;
+    CTestMultiplexBehaviour& operator=(const CTestMultiplexBehaviour&) = delete;
+
+    CString GetCaption() const;   // "Testing multiplex [name]"
+    // The first tick opens the multiplex and starts the receiver; every tick then updates
+    // the status and the rows.
+    void OnTimer();
+    const CString& GetStatusText() const { return m_status; }
+    bool IsStatusWarning() const { return m_warning; }
+    // One row per program: its number and service name (as broadcast), in order of
+    // appearance; rows are never removed.
+    const std::vector<std::pair<WORD, CString>>& GetRows() const { return m_rows; }
+    // Stops the receiver and closes the multiplex; false when the receiver did not stop
+    // within a second ("Failed to stop transport stream receiver.").
+    bool Close();
+
+    bool IsOpen() const { return m_source != nullptr; }
+    CDVBTransportStreamReceiver* GetReceiver() const { return m_receiver; }
+    CDVBTransportStreamSource* GetSource() const { return m_source; }
+
+private:
+    void StartTest();
+    void UpdateRow(WORD programNumber, const CString& serviceName);
+
+    CLUMInputPlugin* m_plugin;
+    CDVBMultiplexDefinition* m_definition;
+    CDVBTransportStreamSource* m_source = nullptr;
+    CDVBTransportStreamReceiver* m_receiver = nullptr;
+    CDVBStandardTSUpdateHandler* m_handler = nullptr;
+    bool m_started = false;
+    CString m_status = "Tuning...";
+    bool m_warning = false;
+    std::vector<std::pair<WORD, CString>> m_rows;
+};

@@ -1,0 +1,351 @@
+// The file input plug-in's source, opened by the plug-in loaded from LUMFileInput.so and
+// read the way the receive thread reads it: every millisecond, whatever is ready.
+#include "core/CDVBFiniteSource.h"
+#include "core/CDVBTransportStreamSource.h"
+#include "platform/MonotonicClock.h"
+#include "tests/inputs/CNumberedPackets.h"
+#include "tests/plugins/CFileInputFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <numeric>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t kSecond = 1000000000;
+// Long enough for a sanitizer build on a busy machine; a failure is reported, not waited out.
+constexpr std::int64_t kDeadline = 20 * kSecond;
+
+std::vector<int> Range(int first, int count)
+{
+    std::vector<int> numbers(std::size_t(count), 0);
+    std::iota(numbers.begin(), numbers.end(), first);
+    return numbers;
+}
+
+class CFileInputSourceTest : public CFileInputFixture
+{
+protected:
+    static constexpr std::size_t kBuffer = 188 * 64 + 100;
+
+    void TearDown() override
+    {
+        if (m_source) {
+            EXPECT_TRUE(m_plugin->CloseMultiplex(m_source));
+        }
+        CFileInputFixture::TearDown();
+    }
+
+    // Writes clip.ts and opens it with the given pacing and loop fields.
+    CDVBTransportStreamSource* Open(const std::vector<BYTE>& bytes, const char* pacingAndLoop)
+    {
+        m_folder.Write("clip.ts", bytes);
+        const std::string line = std::string("Clip, clip.ts, ") + pacingAndLoop;
+        m_source = m_plugin->OpenMultiplex(Define(line.c_str()));
+        m_finite = dynamic_cast<CDVBFiniteSource*>(m_source);
+        return m_source;
+    }
+
+    // One read into a buffer of `size` bytes exactly; checks it holds whole packets only
+    // and appends their numbers.
+    DWORD Read(std::vector<int>& numbers, std::size_t size = kBuffer)
+    {
+        std::vector<BYTE> buffer(size);
+        const DWORD n = m_source->ReadBuffer(buffer.data(), DWORD(size));
+        EXPECT_EQ(0u, n % 188) << Status();
+        EXPECT_LE(n, size - size % 188);
+        buffer.resize(n);
+        for (int number : CNumberedPackets::Numbers(buffer))
+            numbers.push_back(number);
+        return n;
+    }
+
+    // Reads every millisecond, as the receive thread does, until `done` or the deadline.
+    bool ReadUntil(std::vector<int>& numbers, const std::function<bool()>& done, std::size_t size = kBuffer)
+    {
+        const std::int64_t deadline = MonotonicNanoseconds() + kDeadline;
+        while (!done()) {
+            if (MonotonicNanoseconds() > deadline)
+                return false;
+            if (Read(numbers, size) == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+    // Reads every millisecond until a read finds packets; when that read began and ended
+    // (both 0 at the deadline).
+    std::pair<std::int64_t, std::int64_t> ReadNextBatch(std::vector<int>& numbers)
+    {
+        const std::int64_t deadline = MonotonicNanoseconds() + kDeadline;
+        while (MonotonicNanoseconds() < deadline) {
+            const std::int64_t began = MonotonicNanoseconds();
+            if (Read(numbers) > 0)
+                return {began, MonotonicNanoseconds()};
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return {0, 0};
+    }
+
+    // Where the source is, for failure messages.
+    std::string Status()
+    {
+        CString status;
+        m_source->GetStatus(status);
+        return status.Str();
+    }
+    // The status's second part says how far the file has been played: "NN% played".
+    double PercentPlayed()
+    {
+        const std::string status = Status();
+        double percent = -1;
+        const std::size_t comma = status.find(", ");
+        if (comma != std::string::npos)
+            std::sscanf(status.c_str() + comma + 2, "%lf%% played", &percent);
+        return percent;
+    }
+    std::string StatusWithoutPosition()
+    {
+        std::string status = Status();
+        const std::size_t first = status.find(", ");
+        const std::size_t second = first == std::string::npos ? first : status.find(", ", first + 2);
+        if (second != std::string::npos)
+            status.erase(first, second - first);
+        return status;
+    }
+
+    CDVBTransportStreamSource* m_source = nullptr;
+    CDVBFiniteSource* m_finite = nullptr;
+};
+
+struct FileCase
+{
+    const char* what;
+    std::vector<BYTE> bytes;
+    std::vector<int> packets;
+    const char* status;   // once every packet is read, without the position
+};
+
+void PrintTo(const FileCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
+
+class CFileInputSourceFiles : public CFileInputSourceTest, public ::testing::WithParamInterface<FileCase> {};
+
+TEST_P(CFileInputSourceFiles, DeliversEveryWholePacketInOrderThenEnds)
+{
+    const FileCase& c = GetParam();
+    ASSERT_NE(nullptr, Open(c.bytes, "fast, off"));
+    ASSERT_NE(nullptr, m_finite) << "a file source must say when it has ended";
+    EXPECT_FALSE(m_finite->HasEnded());
+    ASSERT_TRUE(m_source->Start());
+
+    // A buffer of less than 1000 bytes takes five packets at most, from its first byte.
+    std::vector<int> numbers;
+    const bool ended = ReadUntil(numbers, [&] {
+        const bool hasEnded = m_finite->HasEnded();
+        EXPECT_TRUE(!hasEnded || numbers.size() >= c.packets.size()) << "ended after " << numbers.size();
+        return hasEnded;
+    }, 999);
+    EXPECT_TRUE(ended) << Status();
+    EXPECT_EQ(c.packets, numbers);
+    EXPECT_EQ(0u, Read(numbers, 188 * 4));
+    EXPECT_EQ(c.status, StatusWithoutPosition());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CFileInputSourceFiles, ::testing::Values(
+    // More than one read of the file, the reads not ending on a packet boundary.
+    FileCase{"188", CNumberedPackets::Stream(0, 3000), Range(0, 3000),
+             "clip.ts, as fast as it is read, at its end"},
+    FileCase{"M2TS after a cut packet, ending in a partial one", [] {
+                 std::vector<BYTE> bytes(100, 0x55);
+                 const std::vector<BYTE> packets = CNumberedPackets::Stream(0, 50, 192);
+                 bytes.insert(bytes.end(), packets.begin(), packets.end());
+                 bytes.resize(bytes.size() + 50, 0x55);
+                 return bytes;
+             }(), Range(0, 50), "clip.ts, as fast as it is read, at its end"},
+    FileCase{"noise between packets", [] {
+                 std::vector<BYTE> bytes = CNumberedPackets::Stream(0, 400);
+                 bytes.insert(bytes.begin() + 200 * 188, 77, 0x55);
+                 return bytes;
+             }(), Range(0, 400), "clip.ts, as fast as it is read, 77 bytes skipped to resync, at its end"},
+    FileCase{"empty", {}, {}, "clip.ts, as fast as it is read, at its end"}));
+
+TEST_F(CFileInputSourceTest, NamesTheFileAndItsPacingBeforeItStarts)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"pcr", "clip.ts, 0% played, in real time"},
+        {"2", "clip.ts, 0% played, at 2.00 Mbit/s"},
+        {"fast", "clip.ts, 0% played, as fast as it is read"},
+    };
+    for (const auto& [pacing, status] : cases) {
+        if (m_source) {
+            m_plugin->CloseMultiplex(m_source);
+        }
+        ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 10), pacing));
+        EXPECT_EQ(status, Status());
+    }
+}
+
+TEST_F(CFileInputSourceTest, LoopsBackToTheFirstPacket)
+{
+    ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 10), "fast, on"));
+    ASSERT_TRUE(m_source->Start());
+    std::vector<int> numbers;
+    EXPECT_TRUE(ReadUntil(numbers, [&] { return numbers.size() >= 35; })) << Status();
+    numbers.resize(35);
+    std::vector<int> expected;
+    for (int i = 0; i < 35; ++i)
+        expected.push_back(i % 10);
+    EXPECT_EQ(expected, numbers);
+    EXPECT_FALSE(m_finite->HasEnded());
+}
+
+TEST_F(CFileInputSourceTest, StartsAgainFromTheFirstPacket)
+{
+    ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 100), "fast, off"));
+    ASSERT_TRUE(m_source->Start());
+    std::vector<int> numbers;
+    ASSERT_TRUE(ReadUntil(numbers, [&] { return numbers.size() >= 5; })) << Status();
+    EXPECT_TRUE(m_source->Stop());
+
+    ASSERT_TRUE(m_source->Start());
+    numbers.clear();
+    EXPECT_TRUE(ReadUntil(numbers, [&] { return m_finite->HasEnded(); })) << Status();
+    EXPECT_EQ(Range(0, 100), numbers);
+}
+
+TEST_F(CFileInputSourceTest, HandsOutAFixedRate)
+{
+    // 2 Mbit/s is 1330 packets a second; the file holds three seconds.
+    ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 4000), "2, off"));
+    std::vector<int> numbers;
+    const std::int64_t beforeStart = MonotonicNanoseconds();
+    ASSERT_TRUE(m_source->Start());
+    const std::int64_t afterStart = MonotonicNanoseconds();
+    EXPECT_TRUE(ReadUntil(numbers, [&] { return MonotonicNanoseconds() - beforeStart >= kSecond * 6 / 10; }));
+    // The last read, bracketed so that a stall of this thread anywhere cannot skew the rate.
+    const std::int64_t beforeRead = MonotonicNanoseconds();
+    Read(numbers);
+    const std::int64_t afterRead = MonotonicNanoseconds();
+
+    const double bits = double(numbers.size()) * 188 * 8;
+    EXPECT_LE(bits / (double(afterRead - beforeStart) / 1e9), 2.5e6) << numbers.size() << " packets; " << Status();
+    EXPECT_GE(bits / (double(beforeRead - afterStart) / 1e9), 1.5e6) << numbers.size() << " packets; " << Status();
+    EXPECT_EQ(Range(0, int(numbers.size())), numbers);
+}
+
+TEST_F(CFileInputSourceTest, TakesARateTooHighToReachAsFast)
+{
+    // The definitions file is edited by hand: any rate it holds must be safe to play.CFileMultiplexDefinition.cpp:24-25)";
+    for (const char* pacing : {"1e300", "inf"}) {
+        if (m_source) {
+            m_plugin->CloseMultiplex(m_source);
+        }
+        ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 100), pacing)) << pacing;
+        ASSERT_TRUE(m_source->Start());
+        std::vector<int> numbers;
+        EXPECT_TRUE(ReadUntil(numbers, [&] { return m_finite->HasEnded(); })) << Status();
+        EXPECT_EQ(Range(0, 100), numbers) << pacing;
+    }
+}
+
+TEST_F(CFileInputSourceTest, HandsOutPacketsAfterAPcrOnlyWhenItsTimeHasCome)
+{
+    // Packets 0, 10 and 20 carry PCRs 0.5 s apart. The file is one read of the reader's,
+    // queued whole, so the first read that finds packets finds all 30 there.
+    std::vector<BYTE> bytes;
+    for (int number = 0; number < 30; ++number) {
+        const std::vector<BYTE> packet = number % 10 == 0 ? CNumberedPackets::WithPcr(number, 45000 * (number / 10))
+                                                          : CNumberedPackets::Packet(number);
+        bytes.insert(bytes.end(), packet.begin(), packet.end());
+    }
+    ASSERT_NE(nullptr, Open(bytes, "pcr, off"));
+    ASSERT_TRUE(m_source->Start());
+
+    // The first read that finds packets anchors the clock at the first PCR.
+    std::vector<int> numbers;
+    const std::int64_t anchored = ReadNextBatch(numbers).first;
+    ASSERT_NE(0, anchored) << Status();
+    EXPECT_EQ(Range(0, 10), numbers);
+    numbers.clear();
+    Read(numbers);
+    if (MonotonicNanoseconds() - anchored < kSecond / 2) {
+        EXPECT_TRUE(numbers.empty()) << "packet 10 came before its PCR's time";
+    }
+
+    for (int half = 1; half <= 2; ++half) {
+        numbers.clear();
+        const auto [began, ended] = ReadNextBatch(numbers);
+        ASSERT_NE(0, ended) << Status();
+        EXPECT_GE(ended - anchored, half * kSecond / 2);
+        EXPECT_LT(began - anchored, half * kSecond / 2 + 5 * kSecond);
+        EXPECT_EQ(Range(half * 10, 10), numbers);
+    }
+    numbers.clear();
+    EXPECT_TRUE(ReadUntil(numbers, [&] { return m_finite->HasEnded(); })) << Status();
+    EXPECT_TRUE(numbers.empty());
+    EXPECT_EQ("clip.ts, 100% played, in real time, at its end", Status());
+}
+
+TEST_F(CFileInputSourceTest, ShowsHowMuchHasBeenPlayed)
+{
+    ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 100), "fast, off"));
+    ASSERT_TRUE(m_source->Start());
+    std::vector<int> numbers;
+    // Queued whole (one read of the reader's), so every read of 10 packets finds 10.
+    ASSERT_TRUE(ReadUntil(numbers, [&] { return numbers.size() == 50; }, 188 * 10)) << Status();
+    EXPECT_EQ(50, PercentPlayed()) << Status();
+    ASSERT_TRUE(ReadUntil(numbers, [&] { return m_finite->HasEnded(); })) << Status();
+    EXPECT_EQ(100, PercentPlayed()) << Status();
+}
+
+TEST_F(CFileInputSourceTest, ShowsAllPlayedAtTheEndOfAFileEndingInAPartialPacket)
+{
+    std::vector<BYTE> bytes = CNumberedPackets::Stream(0, 50);
+    bytes.resize(bytes.size() + 150, 0x55);
+    ASSERT_NE(nullptr, Open(bytes, "fast, off"));
+    ASSERT_TRUE(m_source->Start());
+    std::vector<int> numbers;
+    ASSERT_TRUE(ReadUntil(numbers, [&] { return m_finite->HasEnded(); })) << Status();
+    EXPECT_EQ(100, PercentPlayed()) << Status();
+}
+
+TEST_F(CFileInputSourceTest, ClosesWhileTheReaderIsBusy)
+{
+    // More than the 16384 packets the source reads ahead: the reader is still reading, or
+    // has filled its queue and waits for room, when the source is closed.
+    ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 20000), "fast, off"));
+    ASSERT_TRUE(m_source->Start());
+    std::vector<int> numbers;
+    ASSERT_NE(0, ReadNextBatch(numbers).second) << Status();
+    EXPECT_TRUE(m_plugin->CloseMultiplex(m_source));
+    m_source = nullptr;
+}
+
+TEST_F(CFileInputSourceTest, ClosesALoopingFileThatHoldsOnlyPartOfAPacket)
+{
+    // One packet and a cut one: a looping reader must not spin on it, and Close returns.
+    std::vector<BYTE> bytes = CNumberedPackets::Stream(0, 2);
+    bytes.resize(188 + 100);
+    bytes.resize(376, 0x00);
+    ASSERT_NE(nullptr, Open(bytes, "fast, on"));
+    ASSERT_TRUE(m_source->Start());
+    EXPECT_TRUE(m_plugin->CloseMultiplex(m_source));
+    m_source = nullptr;
+
+    // and a short text with one 'G' in it is not a stream at all
+    const std::string text = std::string(50, 'x') + "Good evening." + std::string(237, 'x');
+    EXPECT_EQ(nullptr, Open(std::vector<BYTE>(text.begin(), text.end()), "fast, on"));
+}
+
+}  // namespace
