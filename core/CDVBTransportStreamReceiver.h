@@ -148,8 +148,9 @@ protected:
     CDVBPIDRegistry m_pidTable;
     CDVBProgramList m_programs;   // sorted by program number
     CCriticalSection m_programsLock;
-    bool m_receivedPAT = false;        // receive thread and Reset only
-    WORD m_transportStreamId = 0xFFFF;
+    // Written by the receive thread (and Reset), read by the queries on any thread.
+    std::atomic<bool> m_receivedPAT{false};
+    std::atomic<WORD> m_transportStreamId{0xFFFF};
     std::atomic<std::uint64_t> m_packetsAtLastSecond{0};
     std::atomic<int> m_bitrate{0};
     CDVBTransportStreamSource* m_source;

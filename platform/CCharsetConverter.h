@@ -3,7 +3,7 @@
 //
 // One object holds one conversion descriptor, which keeps conversion state: an object is
 // used by one thread at a time, and separate objects convert on separate threads at once.
-// Text whose charset is known only at run time opens one per text (CDVBText does).
+// CDVBText keeps one per charset for the life of the process, behind a lock of its own.
 #include "platform/LUMTypes.h"
 
 #include <cstddef>

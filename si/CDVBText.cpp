@@ -2,6 +2,10 @@
 
 #include "platform/CCharsetConverter.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
+
 #include <string_view>
 
 namespace {
@@ -200,13 +204,48 @@ void DecodeUnserved(const BYTE* data, std::size_t length, std::string& out)
         Emit(out, data[used] >= 0x20 && data[used] <= 0x7E ? char32_t(data[used]) : kReplacement);
 }
 
+// One open converter per charset for the life of the process, each used by one thread at
+// a time. Opening and closing per text would load and unload the system's conversion
+// module each time: slow, and a load racing an unload in the C library's loader.
+class CSharedConverter
+{
+public:
+    // Null when the system cannot convert from `charset`; otherwise locked for the caller.
+    static CSharedConverter* Acquire(const char* charset, std::unique_lock<std::mutex>& lock)
+    {
+        static std::mutex tableLock;
+        static std::map<std::string, std::unique_ptr<CSharedConverter>> table;
+        CSharedConverter* converter = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(tableLock);
+            std::unique_ptr<CSharedConverter>& slot = table[charset];
+            if (!slot) {
+                slot = std::make_unique<CSharedConverter>();
+                slot->m_open = slot->m_converter.Open(charset);
+            }
+            converter = slot.get();
+        }
+        if (!converter->m_open)
+            return nullptr;
+        lock = std::unique_lock<std::mutex>(converter->m_lock);
+        return converter;
+    }
+
+    CCharsetConverter m_converter;
+
+private:
+    std::mutex m_lock;
+    bool m_open = false;
+};
+
 // A single-byte table through the system's converter; its controls come out as
 // U+0000..U+009F and are handled with everyone else's.
 void DecodeSingleByte(const char* charset, const BYTE* data, std::size_t length, std::string& out)
 {
-    CCharsetConverter converter;
+    std::unique_lock<std::mutex> lock;
+    CSharedConverter* shared = CSharedConverter::Acquire(charset, lock);
     std::string converted;
-    if (!converter.Open(charset) || !converter.AppendUTF8(data, length, converted)) {
+    if (shared == nullptr || !shared->m_converter.AppendUTF8(data, length, converted)) {
         DecodeUnserved(data, length, out);
         return;
     }
@@ -218,11 +257,13 @@ void DecodeSingleByte(const char* charset, const BYTE* data, std::size_t length,
 // converter sees the runs between them.
 void DecodeDoubleByte(const char* charset, const BYTE* data, std::size_t length, std::string& out)
 {
-    CCharsetConverter converter;
-    if (!converter.Open(charset)) {
+    std::unique_lock<std::mutex> lock;
+    CSharedConverter* shared = CSharedConverter::Acquire(charset, lock);
+    if (shared == nullptr) {
         DecodeUnserved(data, length, out);
         return;
     }
+    CCharsetConverter& converter = shared->m_converter;
     std::string converted;
     std::size_t runStart = 0, used = 0;
     while (used < length) {
