@@ -10,15 +10,23 @@ constexpr std::uint64_t kClockRate = 90000;
 
 }  // namespace
 
-void CDVBPCRReceiver::OnReceivePacket(std::uint64_t packetNumber, BYTE* packet)
+bool CDVBPCRReceiver::GetPCRFromPacket(BYTE* packet, std::uint64_t& pcr)
 {
     BYTE* field = nullptr;
     BYTE length = 0;
     // the PCR needs the flags byte and six bytes after it
     if (!GetPacketAdaptationField(packet, field, length) || length < 7 || !(field[1] & kPCRFlag))
+        return false;
+    pcr = (std::uint64_t(field[2]) << 25) | (std::uint64_t(field[3]) << 17) | (std::uint64_t(field[4]) << 9) |
+          (std::uint64_t(field[5]) << 1) | (field[6] >> 7);
+    return true;
+}
+
+void CDVBPCRReceiver::OnReceivePacket(std::uint64_t packetNumber, BYTE* packet)
+{
+    std::uint64_t pcr = 0;
+    if (!GetPCRFromPacket(packet, pcr))
         return;
-    const std::uint64_t pcr = (std::uint64_t(field[2]) << 25) | (std::uint64_t(field[3]) << 17) |
-                              (std::uint64_t(field[4]) << 9) | (std::uint64_t(field[5]) << 1) | (field[6] >> 7);
     CSingleLock guard(m_lock);
     if (m_samples.size() == SampleCount)
         m_samples.pop_front();

@@ -19,6 +19,10 @@ public:
 
     void OnReceivePacket(std::uint64_t packetNumber, BYTE* packet) override;
 
+    // The 90 kHz PCR base of a packet whose adaptation field carries a PCR; false for any
+    // other packet, a field too short to hold one included. For sources that pace by it.
+    static bool GetPCRFromPacket(BYTE* packet, std::uint64_t& pcr);
+
     // Bits per second measured from the PCRs; 0 until two increasing PCRs arrived.
     int GetBitrate();
     // The 90 kHz program clock at a packet number; false without a measured rate.

@@ -1,5 +1,6 @@
 #include "inputs/file/CFileInputSource.h"
 
+#include "decode/CDVBPCRReceiver.h"
 #include "inputs/file/CTransportPacketFramer.h"
 #include "platform/MonotonicClock.h"
 
@@ -15,16 +16,6 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 // A PCR that goes back, or jumps ahead by more than this, starts a new time line (a loop,
 // a splice): the pacing is anchored again instead of stalling or racing.
 constexpr std::uint64_t kLargestPcrStep = 90000 * 2;
-
-bool ReadPCR(const BYTE* packet, int& pid, std::uint64_t& pcr)
-{
-    if (!(packet[3] & 0x20) || packet[4] < 7 || !(packet[5] & 0x10))
-        return false;
-    pid = ((packet[1] & 0x1F) << 8) | packet[2];
-    pcr = (std::uint64_t(packet[6]) << 25) | (std::uint64_t(packet[7]) << 17) | (std::uint64_t(packet[8]) << 9) |
-          (std::uint64_t(packet[9]) << 1) | (packet[10] >> 7);
-    return true;
-}
 
 }  // namespace
 
@@ -149,7 +140,7 @@ void CFileInputSource::ReaderThread()
     }
 }
 
-const BYTE* CFileInputSource::QueuedPacket(std::size_t index) const
+BYTE* CFileInputSource::QueuedPacket(std::size_t index)
 {
     return &m_ring[(m_head + index * kPacket) % m_ring.size()];
 }
@@ -167,9 +158,10 @@ std::size_t CFileInputSource::PacketsDue(std::size_t wanted, std::int64_t now)
     } else if (m_pacing == Pacing::ProgramClock) {
         // Up to the first packet whose PCR lies in the future.
         for (std::size_t i = 0; i < due; ++i) {
-            int pid = 0;
+            BYTE* packet = QueuedPacket(i);
             std::uint64_t pcr = 0;
-            if (!ReadPCR(QueuedPacket(i), pid, pcr) || (m_pcrPid >= 0 && pid != m_pcrPid))
+            const int pid = ((packet[1] & 0x1F) << 8) | packet[2];
+            if ((m_pcrPid >= 0 && pid != m_pcrPid) || !CDVBPCRReceiver::GetPCRFromPacket(packet, pcr))
                 continue;
             if (m_pcrPid < 0 || pcr < m_lastPcr || pcr - m_lastPcr > kLargestPcrStep) {
                 m_pcrPid = pid;

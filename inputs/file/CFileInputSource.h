@@ -37,7 +37,7 @@ private:
     void ReaderThread();
     // Packets at the queue's head that may go now; caller holds m_lock.
     std::size_t PacketsDue(std::size_t wanted, std::int64_t now);
-    const BYTE* QueuedPacket(std::size_t index) const;   // caller holds m_lock
+    BYTE* QueuedPacket(std::size_t index);   // caller holds m_lock
 
     CString m_path;
     Pacing m_pacing;

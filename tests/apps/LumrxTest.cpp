@@ -1,5 +1,7 @@
 // lumrx as a user runs it: its output on streams FFmpeg and libdvbpsi wrote, read against
 // what ffprobe and libdvbpsi say of the same files.
+#include "tests/support/PeerJson.h"
+
 #include "peer_streams.h"
 
 #include <gtest/gtest.h>
@@ -36,20 +38,6 @@ LumrxRun Lumrx(const std::string& arguments, bool withErrors = false)
     const int status = ::pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
-}
-
-json ReadJson(const std::string& path)
-{
-    std::ifstream file(path);
-    return json::parse(file, nullptr, false);
-}
-
-std::string Unhex(const std::string& hex)
-{
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return bytes;
 }
 
 class LumrxTest : public ::testing::Test

@@ -74,12 +74,3 @@ TEST(CDVBBufferListTest, DeleteAllEmptiesTheListWhichStaysUsable)
     list.AddBuffer(new CDVBBuffer(0));   // the destructor deletes what is left
 }
 
-TEST(CDVBBufferListTest, NewBufferIsEmptyAtItsStart)
-{
-    CDVBBuffer buffer(192512);
-    ASSERT_NE(buffer.m_data, nullptr);
-    EXPECT_EQ(buffer.m_position, buffer.m_data);
-    EXPECT_EQ(buffer.m_capacity, 192512u);
-    EXPECT_EQ(buffer.m_used, 0u);
-    EXPECT_EQ(buffer.m_timeStampFlags, 0u);
-}

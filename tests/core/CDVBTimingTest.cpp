@@ -26,10 +26,3 @@ TEST(CDVBTimingTest, ClockTextsAtOtherFrequencies)
     EXPECT_EQ(text, "000:00:00:00.000");
 }
 
-TEST(CDVBTimingTest, SystemClockAdvancesAtItsFrequency)
-{
-    EXPECT_EQ(CDVBTiming::GetSystemClockFrequency(), 1000000000);
-    const std::int64_t a = CDVBTiming::GetSystemClock();
-    const std::int64_t b = CDVBTiming::GetSystemClock();
-    EXPECT_LE(a, b);
-}

@@ -342,10 +342,6 @@ TEST_F(CFileInputSourceTest, ClosesALoopingFileThatHoldsOnlyPartOfAPacket)
     ASSERT_TRUE(m_source->Start());
     EXPECT_TRUE(m_plugin->CloseMultiplex(m_source));
     m_source = nullptr;
-
-    // and a short text with one 'G' in it is not a stream at all
-    const std::string text = std::string(50, 'x') + "Good evening." + std::string(237, 'x');
-    EXPECT_EQ(nullptr, Open(std::vector<BYTE>(text.begin(), text.end()), "fast, on"));
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "tests/support/CCapturingReceiver.h"
 #include "tests/support/CFileSource.h"
 
+#include "tests/support/PeerJson.h"
+
 #include "peer_streams.h"
 
 #include <gtest/gtest.h>
@@ -25,12 +27,6 @@ using nlohmann::json;
 
 namespace {
 
-json ReadJson(const std::string& path)
-{
-    std::ifstream file(path);
-    return json::parse(file, nullptr, false);
-}
-
 // The local wall time of an EIT start, worked out with the C library rather than ours:
 // seconds since 1970 from the MJD and the BCD digits, shifted by the offset in force now.
 std::pair<int, int> LocalHourMinute(int mjd, int bcd)
@@ -45,14 +41,6 @@ std::pair<int, int> LocalHourMinute(int mjd, int bcd)
     std::tm out{};
     gmtime_r(&shifted, &out);
     return {out.tm_hour, out.tm_min};
-}
-
-std::string Unhex(const std::string& hex)
-{
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return bytes;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The small process-wide services: time zone, debugger output, executable path, clocks.
 #include "platform/DebugOutput.h"
 #include "platform/ExecutablePath.h"
-#include "platform/MonotonicClock.h"
 #include "platform/TimeZone.h"
 
 #include <gtest/gtest.h>
@@ -60,13 +59,3 @@ TEST(ExecutablePathTest, NamesThisProgramAndItsFolder)
     EXPECT_EQ(path.Find('/', folder.GetLength()), -1);
 }
 
-TEST(MonotonicClockTest, MillisecondsFollowTheNanosecondClock)
-{
-    std::int64_t frequency = 0, count = 0;
-    ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
-    EXPECT_EQ(frequency, 1000000000);
-    ASSERT_TRUE(QueryPerformanceCounter(&count));
-    const DWORD ms = timeGetTime();
-    EXPECT_LE(DWORD(std::uint64_t(count / 1000000)), ms);
-    EXPECT_FALSE(QueryPerformanceCounter(nullptr));
-}

@@ -2,6 +2,8 @@
 // hold must be what libdvbpsi's decoders and ffprobe read from the same files.
 #include "tests/support/CCapturingReceiver.h"
 
+#include "tests/support/PeerJson.h"
+
 #include "peer_streams.h"
 
 #include <gtest/gtest.h>
@@ -13,12 +15,6 @@
 using nlohmann::json;
 
 namespace {
-
-json ReadJson(const std::string& path)
-{
-    std::ifstream file(path);
-    return json::parse(file, nullptr, false);
-}
 
 // Each stream is played once and read by every test.
 const json& Captured(const std::string& name)
