@@ -7,6 +7,7 @@
 #include "decode/CDVBPCRReceiver.h"
 #include "model/CDVBComponentDefinition.h"
 #include "model/CDVBTransportStreamUpdateHandler.h"
+#include "platform/CClock.h"
 #include "platform/CEvent.h"
 #include "platform/CMultimediaTimer.h"
 #include "platform/CSingleLock.h"
@@ -46,8 +47,8 @@ void WriteTimeLine(const char* table, Section* section)
 }  // namespace
 
 CDVBTransportStreamReceiver::CDVBTransportStreamReceiver(
-    CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* updateHandler)
-    : m_source(source), m_updateHandler(updateHandler)
+    CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* updateHandler, CClock* clock)
+    : m_source(source), m_updateHandler(updateHandler), m_clock(clock ? clock : &CClock::System())
 {
 }
 
@@ -75,7 +76,6 @@ bool CDVBTransportStreamReceiver::Initialise()
     m_exitEvent = new CEvent(true, false);
     m_threadEndedEvent = new CEvent(true, false);
     m_stoppedEvent = new CEvent(true, true);
-    m_tickEvent = new CEvent(false, false);
     m_source->Initialise();
     m_receiveThread = new CThread;
     m_receiveThread->Start(&CDVBTransportStreamReceiver::GlobalReceiveThreadProc, this);
@@ -85,7 +85,7 @@ bool CDVBTransportStreamReceiver::Initialise()
 void CDVBTransportStreamReceiver::CloseEvents()
 {
     for (CEvent** event : {&m_receivingEvent, &m_stopEvent, &m_exitEvent, &m_threadEndedEvent,
-                           &m_stoppedEvent, &m_tickEvent}) {
+                           &m_stoppedEvent}) {
         delete *event;
         *event = nullptr;
     }
@@ -351,7 +351,7 @@ CDVBPCRReceiver* CDVBTransportStreamReceiver::GetPCRReceiver(WORD programNumber)
 bool CDVBTransportStreamReceiver::GetProgramClock(WORD programNumber, std::int64_t& clock)
 {
     CDVBPCRReceiver* pcr = GetPCRReceiver(programNumber);
-    return pcr != nullptr && pcr->GetClockAtPacket(GetPacketsReceived(), clock);
+    return pcr != nullptr && pcr->GetClockAtPacket(*this, clock);
 }
 
 bool CDVBTransportStreamReceiver::GetProgramClock(WORD programNumber, CString& text)
@@ -365,7 +365,7 @@ bool CDVBTransportStreamReceiver::GetProgramClock(WORD programNumber, CString& t
 
 void CDVBTransportStreamReceiver::AddReferencePoint(std::uint64_t packets)
 {
-    m_referencePoints.Add(CDVBTiming::GetSystemClock(), packets);
+    m_referencePoints.Add(m_clock->GetMonotonicTime(), packets);
 }
 
 void CDVBTransportStreamReceiver::GetReferencePoint(std::int64_t& clock, std::uint64_t& packets)
@@ -415,7 +415,7 @@ void CDVBTransportStreamReceiver::ProcessBuffer(BYTE* buffer, DWORD length)
 void CDVBTransportStreamReceiver::OnEveryMillisecond()
 {
     m_pidTable.NotifyEveryMillisecond();
-    const std::int64_t now = CDVBTiming::GetSystemClock();
+    const std::int64_t now = m_clock->GetMonotonicTime();
     if (now >= m_lastSecond + CDVBTiming::GetSystemClockFrequency()) {
         OnEverySecond();
         m_lastSecond = now;
@@ -456,14 +456,14 @@ DWORD CDVBTransportStreamReceiver::ReceiveThreadProc()
 {
     DWORD size = m_source->GetSuggestedBufferSize();
     AddReferencePoint(0);
-    m_lastSecond = CDVBTiming::GetSystemClock();
+    m_lastSecond = m_clock->GetMonotonicTime();
     auto* buffer = static_cast<BYTE*>(std::malloc(size ? size : 1));
     if (buffer == nullptr)
         size = 0;
     CThread::RaiseCurrentPriority();
 
     CEvent* const idleEvents[] = {m_exitEvent, m_receivingEvent};
-    CEvent* const periodEvents[] = {m_exitEvent, m_stopEvent, m_tickEvent};
+    CEvent* const periodEvents[] = {m_exitEvent, m_stopEvent};
     bool exit = false;
     while (!exit) {
         const DWORD wake = CEvent::WaitMany(idleEvents, 2, INFINITE);
@@ -474,17 +474,19 @@ DWORD CDVBTransportStreamReceiver::ReceiveThreadProc()
 
         m_stoppedEvent->Reset();
         m_source->Start();
-        CMultimediaTimer timer;
-        timer.Start(kTickPeriodMs, m_tickEvent);
+        // The thread waits for its own tick: no timer thread, no event to pulse, and the
+        // ticks come from the receiver's clock.
+        CMultimediaTimer timer(*m_clock);
+        timer.Start(kTickPeriodMs);
         for (;;) {
-            const DWORD event = CEvent::WaitMany(periodEvents, 3, kTickPeriodMs);
+            const DWORD event = timer.Wait(periodEvents, 2);
             if (event == WAIT_OBJECT_0) {
                 exit = true;
                 break;
             }
             if (event == WAIT_OBJECT_0 + 1)
                 break;
-            if (event == WAIT_OBJECT_0 + 2 || event == WAIT_TIMEOUT)
+            if (event == WAIT_TIMEOUT)
                 ReceiveTick(buffer, size);
         }
         timer.Kill();

@@ -40,6 +40,7 @@ class CDVBTDTSection;
 class CDVBTOTSection;
 class CDVBTransportStreamSource;
 class CDVBTransportStreamUpdateHandler;
+class CClock;
 class CEvent;
 class CThread;
 
@@ -49,9 +50,10 @@ public:
     static constexpr WORD PIDCount = CDVBPIDRegistry::PIDCount;
     static constexpr DWORD PacketSize = 188;
 
-    // The source is required and not owned; the update handler may be null.
+    // The source is required and not owned; the update handler may be null. Time comes
+    // from `clock` (not owned), the system's clocks when null.
     CDVBTransportStreamReceiver(CDVBTransportStreamSource* source,
-                                CDVBTransportStreamUpdateHandler* updateHandler);
+                                CDVBTransportStreamUpdateHandler* updateHandler, CClock* clock = nullptr);
     ~CDVBTransportStreamReceiver() override;
     CDVBTransportStreamReceiver(const CDVBTransportStreamReceiver&) = delete;
     CDVBTransportStreamReceiver& operator=(const CDVBTransportStreamReceiver&) = delete;
@@ -101,6 +103,7 @@ public:
     // The mean of the recent (system clock, packets processed) pairs.
     void GetReferencePoint(std::int64_t& clock, std::uint64_t& packets);
 
+    CClock* GetClock() const { return m_clock; }
     std::uint64_t GetPacketsReceived() const { return m_packetCounter.load(std::memory_order_relaxed); }
     bool IsDataBeingReceived() const { return m_dataBeingReceived.load(std::memory_order_relaxed); }
     int GetSecondsSinceStart() const { return m_secondsSinceStart.load(std::memory_order_relaxed); }
@@ -141,7 +144,6 @@ protected:
     CEvent* m_exitEvent = nullptr;        // manual, set by DeInitialise
     CEvent* m_threadEndedEvent = nullptr; // manual, set as the thread returns
     CEvent* m_stoppedEvent = nullptr;     // manual, reset while a period runs
-    CEvent* m_tickEvent = nullptr;        // auto, pulsed by the 1 ms timer
 
     // Written by the receive thread (and Start, Reset), read anywhere without a lock.
     std::atomic<std::uint64_t> m_packetCounter{0};
@@ -155,6 +157,7 @@ protected:
     std::atomic<int> m_bitrate{0};
     CDVBTransportStreamSource* m_source;
     CDVBTransportStreamUpdateHandler* m_updateHandler;
+    CClock* m_clock;
     std::atomic<bool> m_dataBeingReceived{false};
     std::atomic<int> m_secondsSinceStart{0};
     CDVBReferencePointTracker m_referencePoints{50};

@@ -1,5 +1,6 @@
 #include "decode/CDVBPCRReceiver.h"
 
+#include "core/CDVBTransportStreamReceiver.h"
 #include "platform/CSingleLock.h"
 
 namespace {
@@ -68,8 +69,16 @@ bool CDVBPCRReceiver::GetClockAtPacket(std::uint64_t packetNumber, std::int64_t&
     if (m_samples.empty() || m_packetSum == 0)
         return false;
     const Sample& last = m_samples.back();
-    clock = std::int64_t(last.pcr + (packetNumber - last.packetNumber) * m_pcrSum / m_packetSum);
+    // signed: a packet before the newest sample lies behind it, not 2^64 packets ahead
+    const auto distance = std::int64_t(packetNumber - last.packetNumber);
+    clock = std::int64_t(last.pcr) + distance * std::int64_t(m_pcrSum) / std::int64_t(m_packetSum);
     return true;
+}
+
+bool CDVBPCRReceiver::GetClockAtPacket(const CDVBTransportStreamReceiver& receiver, std::int64_t& clock)
+{
+    CSingleLock guard(m_lock);
+    return GetClockAtPacket(receiver.GetPacketsReceived(), clock);
 }
 
 bool CDVBPCRReceiver::GetClockAtTime(double frequency, double referenceClock, std::uint64_t referencePackets,
@@ -83,7 +92,7 @@ bool CDVBPCRReceiver::GetClockAtTime(double frequency, double referenceClock, st
     if (bitrate == 0)
         return false;   // under a bit per second: no time to speak of
     const Sample& last = m_samples.back();
-    const double seconds = double(std::int64_t((referencePackets - last.packetNumber) * kBitsPerPacket)) / bitrate;
+    const double seconds = double(std::int64_t(referencePackets - last.packetNumber) * std::int64_t(kBitsPerPacket)) / bitrate;
     const double lastArrival = referenceClock - seconds * frequency;
     clock = std::int64_t(last.pcr) + std::int64_t((now - lastArrival) * (double(kClockRate) / frequency));
     return true;

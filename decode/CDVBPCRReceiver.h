@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <deque>
 
+class CDVBTransportStreamReceiver;
+
 class CDVBPCRReceiver : public CDVBPIDReceiver
 {
 public:
@@ -25,8 +27,12 @@ public:
 
     // Bits per second measured from the PCRs; 0 until two increasing PCRs arrived.
     int GetBitrate();
-    // The 90 kHz program clock at a packet number; false without a measured rate.
+    // The 90 kHz program clock at a packet number, before or after the newest sample;
+    // false without a measured rate.
     bool GetClockAtPacket(std::uint64_t packetNumber, std::int64_t& clock);
+    // The program clock at the receiver's packet count, read under this receiver's lock so
+    // that no sample newer than the count can land in between.
+    bool GetClockAtPacket(const CDVBTransportStreamReceiver& receiver, std::int64_t& clock);
     // The program clock at system time `now`, given a reference point (system clock,
     // packets) of the receiver and the system clock frequency.
     bool GetClockAtTime(double frequency, double referenceClock, std::uint64_t referencePackets, double now,

@@ -3,6 +3,7 @@
 #include "core/CDVBTiming.h"
 #include "core/CDVBTransportStreamReceiver.h"
 #include "decode/CDVBPCRReceiver.h"
+#include "platform/CClock.h"
 
 bool CDVBProgramClock::SetProgram(unsigned short programNumber)
 {
@@ -20,10 +21,10 @@ bool CDVBProgramClock::GetProgramClock(std::int64_t& clock, bool interpolate)
     if (m_receiver == nullptr || m_pcrReceiver == nullptr)
         return false;
     if (!interpolate)
-        return m_pcrReceiver->GetClockAtPacket(m_receiver->GetPacketsReceived(), clock);
+        return m_pcrReceiver->GetClockAtPacket(*m_receiver, clock);
     std::int64_t referenceClock = 0;
     std::uint64_t referencePackets = 0;
     m_receiver->GetReferencePoint(referenceClock, referencePackets);
     return m_pcrReceiver->GetClockAtTime(double(CDVBTiming::GetSystemClockFrequency()), double(referenceClock),
-                                         referencePackets, double(CDVBTiming::GetSystemClock()), clock);
+                                         referencePackets, double(m_receiver->GetClock()->GetMonotonicTime()), clock);
 }

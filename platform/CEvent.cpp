@@ -1,5 +1,7 @@
 #include "platform/CEvent.h"
 
+#include "platform/MonotonicClock.h"
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -21,15 +23,15 @@ public:
         return true;
     }
 
-    // Returns the fired index, or WAIT_TIMEOUT when the wait ended first.
-    DWORD WaitUntilFiredOr(DWORD timeoutMs)
+    // Returns the fired index, or WAIT_TIMEOUT when the deadline came first.
+    DWORD WaitUntilFiredOr(std::int64_t deadlineNs)
     {
         std::unique_lock<std::mutex> guard(m_lock);
-        if (timeoutMs == INFINITE) {
+        if (deadlineNs == CEvent::NoDeadline) {
             m_wake.wait(guard, [this] { return m_done; });
         } else {
-            const auto deadline =
-                std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+            // steady_clock is CLOCK_MONOTONIC, the clock deadlines are counted on
+            const std::chrono::steady_clock::time_point deadline{std::chrono::nanoseconds(deadlineNs)};
             if (!m_wake.wait_until(guard, deadline, [this] { return m_done; })) {
                 m_done = true;   // claim the end: a later Fire is refused
                 return WAIT_TIMEOUT;
@@ -123,6 +125,14 @@ DWORD CEvent::Wait(DWORD timeoutMs)
 
 DWORD CEvent::WaitMany(CEvent* const* events, DWORD count, DWORD timeoutMs)
 {
+    if (timeoutMs == INFINITE)
+        return WaitManyUntil(events, count, NoDeadline);
+    // a time-out of 0 still looks at the events first
+    return WaitManyUntil(events, count, timeoutMs == 0 ? 0 : MonotonicNanoseconds() + std::int64_t(timeoutMs) * 1000000);
+}
+
+DWORD CEvent::WaitManyUntil(CEvent* const* events, DWORD count, std::int64_t deadline)
+{
     if (events == nullptr || count == 0 || count > MaximumWaitObjects)
         return WAIT_FAILED;
 
@@ -146,7 +156,7 @@ DWORD CEvent::WaitMany(CEvent* const* events, DWORD count, DWORD timeoutMs)
             return WAIT_OBJECT_0 + i;
         }
     }
-    if (timeoutMs == 0) {
+    if (deadline != NoDeadline && deadline <= MonotonicNanoseconds()) {
         unlockAll();
         return WAIT_TIMEOUT;
     }
@@ -156,7 +166,7 @@ DWORD CEvent::WaitMany(CEvent* const* events, DWORD count, DWORD timeoutMs)
         events[i]->m_waiters.push_back(Registration{&waiter, WAIT_OBJECT_0 + i});
     unlockAll();
 
-    const DWORD result = waiter.WaitUntilFiredOr(timeoutMs);
+    const DWORD result = waiter.WaitUntilFiredOr(deadline);
     for (CEvent** e = ordered; e != orderedEnd; ++e)
         (*e)->Unregister(&waiter);
     return result;

@@ -10,6 +10,7 @@
 // turns one back.
 #include "platform/LUMTypes.h"
 
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -38,6 +39,10 @@ public:
     // WAIT_OBJECT_0 + the index of the event that ended the wait (the lowest index
     // when several are already set), WAIT_TIMEOUT, or WAIT_FAILED for none or more than MaximumWaitObjects.
     static DWORD WaitMany(CEvent* const* events, DWORD count, DWORD timeoutMs);
+    // The same, until an absolute deadline in nanoseconds of the monotonic clock
+    // (MonotonicNanoseconds); NoDeadline waits for ever.
+    static constexpr std::int64_t NoDeadline = INT64_MAX;
+    static DWORD WaitManyUntil(CEvent* const* events, DWORD count, std::int64_t deadline);
 
     void* Handle() { return this; }
     static CEvent* FromHandle(void* handle) { return static_cast<CEvent*>(handle); }

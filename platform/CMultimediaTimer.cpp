@@ -1,25 +1,14 @@
 #include "platform/CMultimediaTimer.h"
 
-#include "platform/MonotonicClock.h"
+#include "platform/CEvent.h"
 
-#include <time.h>
-
-bool CMultimediaTimer::Start(DWORD periodMs, CEvent* event)
+bool CMultimediaTimer::Start(DWORD periodMs)
 {
-    if (m_thread.joinable() || event == nullptr || periodMs == 0)
+    if (IsRunning() || periodMs == 0)
         return false;
-    m_stop = false;
-    const std::int64_t periodNs = std::int64_t(periodMs) * 1000000;
-    m_thread = std::thread([this, periodNs, event] { Run(periodNs, event); });
+    m_periodNs = std::int64_t(periodMs) * 1000000;
+    m_deadline = m_clock.GetMonotonicTime() + m_periodNs;
     return true;
-}
-
-void CMultimediaTimer::Kill()
-{
-    if (!m_thread.joinable())
-        return;
-    m_stop = true;   // the thread sleeps one period at most
-    m_thread.join();
 }
 
 std::int64_t CMultimediaTimer::NextDeadline(std::int64_t deadline, std::int64_t now,
@@ -32,20 +21,14 @@ std::int64_t CMultimediaTimer::NextDeadline(std::int64_t deadline, std::int64_t 
     return next + missed * period;
 }
 
-void CMultimediaTimer::Run(std::int64_t periodNs, CEvent* event)
+DWORD CMultimediaTimer::Wait(CEvent* const* events, DWORD count)
 {
-    std::int64_t deadline = MonotonicNanoseconds() + periodNs;
-    while (!m_stop) {
-        timespec at{};
-        at.tv_sec = time_t(deadline / 1000000000);
-        at.tv_nsec = long(deadline % 1000000000);
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) != 0) {
-            // interrupted by a signal: sleep on to the same deadline
-        }
-        if (m_stop)
-            break;
-        event->Pulse();
+    if (!IsRunning())
+        return m_clock.WaitUntil(events, count, CEvent::NoDeadline);
+    const DWORD result = m_clock.WaitUntil(events, count, m_deadline);
+    if (result == WAIT_TIMEOUT) {
         ++m_expiries;
-        deadline = NextDeadline(deadline, MonotonicNanoseconds(), periodNs);
+        m_deadline = NextDeadline(m_deadline, m_clock.GetMonotonicTime(), m_periodNs);
     }
+    return result;
 }

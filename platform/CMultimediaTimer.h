@@ -1,38 +1,39 @@
 #pragma once
-// A periodic timer that pulses an event on every expiry, on a thread of its own that
-// sleeps to absolute deadlines of the monotonic clock. A pulse that finds no waiter
-// leaves no trace, so the timer never bursts to catch up after a stall: it skips the
-// expiries that have passed and keeps its phase.
-#include "platform/CEvent.h"
+// A periodic timer on a clock, waited for by the thread that owns it: Wait returns at the
+// timer's next expiry or as soon as one of the given events is set. Expiries lie on a
+// fixed grid of absolute deadlines; those that pass while the owner is busy elsewhere are
+// skipped, so a late owner never bursts to catch up and the timer keeps its phase.
+#include "platform/CClock.h"
 #include "platform/LUMTypes.h"
 
-#include <atomic>
 #include <cstdint>
-#include <thread>
+
+class CEvent;
 
 class CMultimediaTimer
 {
 public:
-    CMultimediaTimer() = default;
-    ~CMultimediaTimer() { Kill(); }
+    explicit CMultimediaTimer(CClock& clock = CClock::System()) : m_clock(clock) {}
     CMultimediaTimer(const CMultimediaTimer&) = delete;
     CMultimediaTimer& operator=(const CMultimediaTimer&) = delete;
 
-    // Starts pulsing `event` every `periodMs` milliseconds; false if already running.
-    bool Start(DWORD periodMs, CEvent* event);
-    // Stops the timer; no pulse follows once it returns.
-    void Kill();
-    bool IsRunning() const { return m_thread.joinable(); }
+    // The first expiry comes one period from now; false if already running.
+    bool Start(DWORD periodMs);
+    void Kill() { m_periodNs = 0; }
+    bool IsRunning() const { return m_periodNs != 0; }
     std::uint64_t GetExpiryCount() const { return m_expiries; }
+
+    // WAIT_OBJECT_0 + the index of the event that ended the wait, or WAIT_TIMEOUT at an
+    // expiry. A timer that does not run waits for the events alone.
+    DWORD Wait(CEvent* const* events, DWORD count);
 
     // The deadline after `deadline` that lies beyond `now`, in steps of `period`
     // (all in nanoseconds).
     static std::int64_t NextDeadline(std::int64_t deadline, std::int64_t now, std::int64_t period);
 
 private:
-    void Run(std::int64_t periodNs, CEvent* event);
-
-    std::thread m_thread;
-    std::atomic<bool> m_stop{false};
-    std::atomic<std::uint64_t> m_expiries{0};
+    CClock& m_clock;
+    std::int64_t m_periodNs = 0;
+    std::int64_t m_deadline = 0;
+    std::uint64_t m_expiries = 0;
 };

@@ -21,13 +21,44 @@ void CDVBSIReceiver::Start()
 {
     m_bytesCollected = 0;
     m_headerKnown = false;
+    m_lastContinuityCounter = -1;
+    m_duplicateSeen = false;
+}
+
+void CDVBSIReceiver::AbandonSection()
+{
+    if (m_bytesCollected != 0)
+        OnSectionAbandoned();
+    m_bytesCollected = 0;
+    m_headerKnown = false;
+}
+
+bool CDVBSIReceiver::CheckContinuity(const BYTE* packet)
+{
+    if (packet[1] & 0x80) {
+        // the demodulator could not correct it: its bytes are not the broadcaster's, and
+        // its counter says nothing either
+        AbandonSection();
+        return false;
+    }
+    const int counter = packet[3] & 0x0F;
+    if (counter == m_lastContinuityCounter && !m_duplicateSeen) {
+        m_duplicateSeen = true;   // sent twice, which a multiplexer may do once
+        return false;
+    }
+    if (m_lastContinuityCounter >= 0 && counter != ((m_lastContinuityCounter + 1) & 0x0F))
+        AbandonSection();   // packets were lost: the section in progress has a hole
+    m_lastContinuityCounter = counter;
+    m_duplicateSeen = false;
+    return true;
 }
 
 void CDVBSIReceiver::OnReceivePacket(std::uint64_t, BYTE* packet)
 {
     BYTE* payload = nullptr;
     DWORD length = 0;
-    if (!GetPacketPayload(packet, payload, length))
+    // the counter only counts packets with payload
+    if (!GetPacketPayload(packet, payload, length) || !CheckContinuity(packet))
         return;
     if (!(packet[1] & 0x40)) {
         AppendSectionData(payload, length, false);
@@ -50,11 +81,10 @@ void CDVBSIReceiver::OnReceivePacket(std::uint64_t, BYTE* packet)
 
 void CDVBSIReceiver::AppendSectionData(const BYTE* data, DWORD length, bool start)
 {
-    if (start && m_bytesCollected != 0) {
-        OnSectionAbandoned();
-        m_bytesCollected = 0;
-        m_headerKnown = false;
-    }
+    if (start)
+        AbandonSection();
+    else if (m_bytesCollected == 0)
+        return;   // the middle of a section whose start we never saw: wait for the next start
     while (length > 0) {
         // Take what the section still lacks: its header first, then the rest of it.
         const DWORD wanted = m_headerKnown ? m_expectedLength - m_bytesCollected : 3 - m_bytesCollected;

@@ -1,7 +1,7 @@
 #pragma once
 // A PID receiver that reassembles the PSI/SI sections of its PID from packet payloads
-// (several to a packet when a muxer packs them),
-// checks them, parses each into a section object, keeps the latest of every kind and
+// (several to a packet when a muxer packs them), starting only at a section start and
+// dropping a section that lost a packet, checks them, parses each into a section object, keeps the latest of every kind and
 // reports new and changed ones to its handler. It owns the sections it keeps.
 #include "core/CDVBPIDReceiver.h"
 #include "si/CDVBSISectionList.h"
@@ -37,8 +37,15 @@ protected:
     DWORD m_expectedLength = 0;
     CDVBSISectionList m_sections;
     CDVBSIHandler* m_handler;   // not owned
+    // continuity_counter of the last packet with payload; -1 until one came
+    int m_lastContinuityCounter = -1;
+    bool m_duplicateSeen = false;
 
 private:
+    // False for a packet whose payload must not feed a section: a duplicate, or one
+    // marked errored. A gap in the counter abandons the section in progress.
+    bool CheckContinuity(const BYTE* packet);
+    void AbandonSection();
     void CompleteLongSection();
     void CompleteShortSection();
 };

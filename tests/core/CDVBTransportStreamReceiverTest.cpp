@@ -2,6 +2,7 @@
 
 #include "core/CDVBPIDReceiver.h"
 #include "platform/CEvent.h"
+#include "platform/CManualClock.h"
 #include "platform/DebugOutput.h"
 #include "tests/support/CRecordingPIDReceiver.h"
 #include "tests/support/CScriptedSource.h"
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,7 +19,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
 using Numbers = std::vector<std::uint64_t>;
 
 class CTestableReceiver : public CDVBTransportStreamReceiver
@@ -29,38 +28,29 @@ public:
     using CDVBTransportStreamReceiver::ProcessBuffer;
 };
 
-// Bounded poll for what the receive thread brings about once a second.
-template <typename Condition>
-bool Eventually(Condition condition, std::chrono::milliseconds limit = 10s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
+constexpr std::int64_t kMs = 1000000;
 
-bool Drained(const CScriptedSource& s)
-{
-    return s.IsDrained();
-}
-
+// The receiver runs its real thread on a manual clock: each Tick moves time on by a
+// millisecond and returns once the thread has done that tick's work and waits again.
 class CDVBTransportStreamReceiverTest : public ::testing::Test
 {
 protected:
-    // Starts a period and waits until the source has delivered its whole script; the
-    // quiet step makes sure the period has really begun before this returns.
-    void StartAndDrain()
+    void Begin()
     {
-        m_source.AddQuietSteps(1);
         if (!m_initialised) {
             ASSERT_TRUE(m_receiver.Initialise());
             m_initialised = true;
         }
         m_receiver.Start();
-        ASSERT_TRUE(m_source.WaitFor(Drained));
+        ASSERT_TRUE(m_clock.WaitForWaiters(1));   // the period has begun
+    }
+    void Tick(int count = 1) { ASSERT_TRUE(m_clock.Run(count, kMs, 1)); }
+    // Starts a period and ticks until the source has delivered its whole script.
+    void StartAndDrain()
+    {
+        Begin();
+        while (!m_source.IsDrained())
+            Tick();
     }
     void StopReception()
     {
@@ -74,9 +64,10 @@ protected:
         m_receiver.DeInitialise();
     }
 
+    CManualClock m_clock;
     CReceptionLog m_log;
     CScriptedSource m_source;
-    CTestableReceiver m_receiver{&m_source, nullptr};
+    CTestableReceiver m_receiver{&m_source, nullptr, &m_clock};
     bool m_initialised = false;
 };
 
@@ -184,16 +175,14 @@ TEST_F(CDVBTransportStreamReceiverTest, RemovedReceiverIsNoLongerCalledAndBelong
     m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
     m_source.AddStep(CTestPacket::Stream({0x100, 0x100}));
     StartAndDrain();
-    ASSERT_TRUE(Eventually([&] { return removedLog.milliseconds > 0; }));
+    EXPECT_GT(removedLog.milliseconds, 0);
 
-    // removed while the receive thread runs
+    // removed between two ticks of a running period
     std::unique_ptr<CDVBPIDReceiver> removed(m_receiver.RemovePIDReceiverWithCookie(0x100, &cookie));
     ASSERT_EQ(removed.get(), marked);
     const int millisecondsAtRemoval = removedLog.milliseconds;
     m_source.AddStep(CTestPacket::Stream({0x100}));
-    ASSERT_TRUE(m_source.WaitFor(Drained));
-    const int readsAfter = m_source.Reads();
-    ASSERT_TRUE(m_source.WaitFor([&](const CScriptedSource& s) { return s.m_reads > readsAfter + 20; }));
+    Tick(20);
     StopReception();
 
     EXPECT_EQ(removedLog.NumbersOf(7), (Numbers{0, 1}));
@@ -207,13 +196,12 @@ TEST_F(CDVBTransportStreamReceiverTest, DeletedReceiverLeavesTheMillisecondNotif
 {
     CReceptionLog timed;
     m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&timed, 1, CDVBPIDReceiver::TypePCR, true));
-    StartAndDrain();
-    ASSERT_TRUE(Eventually([&] { return timed.milliseconds > 5; }));
+    Begin();
+    Tick(5);
+    EXPECT_EQ(timed.milliseconds, 5);
     EXPECT_TRUE(m_receiver.DeletePIDReceiver(0x100, CDVBPIDReceiver::TypePCR));
     EXPECT_EQ(timed.deleted, 1);
-    const int reads = m_source.Reads();
-    // further ticks would touch a deleted receiver: the sanitizer run catches it
-    ASSERT_TRUE(m_source.WaitFor([&](const CScriptedSource& s) { return s.m_reads > reads + 20; }));
+    Tick(20);   // a tick that touched the deleted receiver would be caught by the sanitizer run
     StopReception();
 }
 
@@ -225,31 +213,39 @@ TEST_F(CDVBTransportStreamReceiverTest, WaitForStopBeforeAnyStartIsTrueAtOnce)
     EXPECT_FALSE(m_receiver.IsReceiving());
     m_receiver.Start();
     EXPECT_TRUE(m_receiver.IsReceiving());
-    ASSERT_TRUE(m_source.WaitFor([](const CScriptedSource& s) { return s.m_reads > 0; }));
+    ASSERT_TRUE(m_clock.WaitForWaiters(1));
     EXPECT_FALSE(m_receiver.WaitForStop(0));   // a period runs
     m_receiver.Stop();
     EXPECT_FALSE(m_receiver.IsReceiving());
     EXPECT_TRUE(m_receiver.WaitForStop(10000));
 }
 
-TEST_F(CDVBTransportStreamReceiverTest, DataBeingReceivedTurnsFalseAboutASecondAfterTheSourceGoesQuiet)
+// One-second passes come every 1000 ticks of the receiver's clock; packets stop after 1500.
+TEST_F(CDVBTransportStreamReceiverTest, OneSecondPassesAndTheDataFlagFollowTheClock)
 {
-    for (int i = 0; i < 1500; ++i)   // one packet a tick for a second and a half
+    for (int i = 0; i < 1500; ++i)
         m_source.AddStep(CTestPacket::Stream({0x100}));
-    ASSERT_TRUE(m_receiver.Initialise());
-    m_receiver.Start();
-    ASSERT_TRUE(Eventually([&] { return m_receiver.IsDataBeingReceived(); }));
-    ASSERT_TRUE(m_source.WaitFor(Drained, 30s));
-    const auto quiet = std::chrono::steady_clock::now();
-    ASSERT_TRUE(Eventually([&] { return !m_receiver.IsDataBeingReceived(); }));
-    const auto after = std::chrono::steady_clock::now() - quiet;
-    EXPECT_GE(after, 900ms);   // one full second without a packet, give or take a tick
-    EXPECT_LE(after, 4s);
-    const int seconds = m_receiver.GetSecondsSinceStart();
-    EXPECT_GE(seconds, 2);
-    ASSERT_TRUE(Eventually([&] { return m_receiver.GetSecondsSinceStart() > seconds; }));
-    EXPECT_GT(m_source.SecondsNotified(), 0);
-    EXPECT_EQ(m_source.LastBitrate(), 0);
+    Begin();
+    Tick(999);
+    EXPECT_EQ(m_receiver.GetSecondsSinceStart(), 0);
+    Tick();
+    EXPECT_EQ(m_receiver.GetSecondsSinceStart(), 1);
+    EXPECT_TRUE(m_receiver.IsDataBeingReceived());
+    EXPECT_EQ(m_source.SecondsNotified(), 1);
+    EXPECT_EQ(m_source.LastBitrate(), 0);   // no PCR receiver, no bitrate
+    Tick(1000);
+    EXPECT_TRUE(m_receiver.IsDataBeingReceived());   // 500 packets in the second second
+    Tick(999);
+    EXPECT_TRUE(m_receiver.IsDataBeingReceived());
+    Tick();
+    EXPECT_FALSE(m_receiver.IsDataBeingReceived());   // a whole second without a packet
+    EXPECT_EQ(m_receiver.GetSecondsSinceStart(), 3);
+    EXPECT_EQ(m_receiver.GetPacketsReceived(), 1500u);
+    // a stall of the clock: one tick, one pass, no burst of passes to catch up
+    m_clock.Advance(10000 * kMs);
+    ASSERT_TRUE(m_clock.WaitForWaiters(1));
+    EXPECT_EQ(m_receiver.GetSecondsSinceStart(), 4);
+    StopReception();
 }
 
 TEST_F(CDVBTransportStreamReceiverTest, SourceSeesInitialiseStartStopPeriodsAndDeInitialise)
@@ -265,11 +261,14 @@ TEST_F(CDVBTransportStreamReceiverTest, SourceSeesInitialiseStartStopPeriodsAndD
 
 TEST(CDVBTransportStreamReceiverDefaults, SourceWithEveryDefaultRunsAndReportsZeroPackets)
 {
+    CManualClock clock;
     CDVBTransportStreamSource source;
-    CDVBTransportStreamReceiver receiver(&source, nullptr);
+    CDVBTransportStreamReceiver receiver(&source, nullptr, &clock);
     ASSERT_TRUE(receiver.Initialise());
     receiver.Start();
-    ASSERT_TRUE(Eventually([&] { return receiver.GetSecondsSinceStart() >= 1; }));
+    ASSERT_TRUE(clock.WaitForWaiters(1));
+    ASSERT_TRUE(clock.Run(1000, kMs, 1));
+    EXPECT_EQ(receiver.GetSecondsSinceStart(), 1);
     EXPECT_EQ(receiver.GetPacketsReceived(), 0u);
     EXPECT_FALSE(receiver.IsDataBeingReceived());
     EXPECT_EQ(receiver.GetBitrate(), 0);
@@ -309,11 +308,11 @@ class CHangingSource : public CScriptedSource
 public:
     DWORD ReadBuffer(BYTE* buffer, DWORD size) override
     {
-        m_inRead = true;
+        m_inRead.Set();
         m_release.Wait(30000);
         return CScriptedSource::ReadBuffer(buffer, size);
     }
-    std::atomic<bool> m_inRead{false};
+    CEvent m_inRead{true, false};
     CEvent m_release{true, false};
 };
 
@@ -332,7 +331,7 @@ TEST(CDVBTransportStreamReceiverLifecycle, ThreadThatDoesNotEndIsLeftToFinishBef
         CDVBTransportStreamReceiver receiver(&source, nullptr);
         ASSERT_TRUE(receiver.Initialise());
         receiver.Start();
-        ASSERT_TRUE(Eventually([&] { return source.m_inRead.load(); }));
+        ASSERT_EQ(source.m_inRead.Wait(30000), WAIT_OBJECT_0);
         EXPECT_TRUE(receiver.DeInitialise());   // gives up after its second
         {
             std::lock_guard<std::mutex> guard(linesLock);

@@ -45,6 +45,20 @@ TEST(CDVBPCRReceiverTest, BitrateAndClockFromTwoSamples)
     EXPECT_EQ(clock, 13500);
 }
 
+// A reader takes the packet count, then a PCR sample lands before it asks: the count lies
+// behind the newest sample, and the clock must lie just behind it too, not hours ahead.
+TEST(CDVBPCRReceiverTest, ClockAtACountOlderThanTheNewestSample)
+{
+    CDVBPCRReceiver receiver;
+    Feed(receiver, 0, PcrPacket(90000));
+    Feed(receiver, 100, PcrPacket(99000));
+    std::int64_t clock = 0;
+    ASSERT_TRUE(receiver.GetClockAtPacket(50, clock));
+    EXPECT_EQ(clock, 94500);
+    ASSERT_TRUE(receiver.GetClockAtTime(1000.0, 10000.0, 50, 10000.0, clock));
+    EXPECT_EQ(clock, 94500);
+}
+
 TEST(CDVBPCRReceiverTest, APairAcrossTheWrapIsLeftOut)
 {
     CDVBPCRReceiver receiver;

@@ -44,15 +44,23 @@ class CDVBSIReceiverTest : public ::testing::Test
 protected:
     CDVBSIReceiverTest() { m_handler.m_receiver = &m_receiver; }
 
+    // Each packet fed gets the next continuity_counter, as a multiplexer sends them.
     void Feed(const Bytes& packet)
     {
         Bytes copy(packet);   // exactly 188 bytes: a read past the packet is caught
-        m_receiver.OnReceivePacket(0, copy.data());
+        copy[3] = BYTE((copy[3] & 0xF0) | (m_continuity++ & 0x0F));
+        FeedAsIs(copy);
     }
+    void FeedAsIs(Bytes packet) { m_receiver.OnReceivePacket(0, packet.data()); }
     void FeedSection(const Bytes& section)
     {
-        for (const Bytes& packet : B::Packetise(0x0000, section, m_continuity))
+        for (const Bytes& packet : Packets(section))
             Feed(packet);
+    }
+    static std::vector<Bytes> Packets(const Bytes& section)
+    {
+        BYTE unused = 0;
+        return B::Packetise(0x0000, section, unused);
     }
     // One packet: pointer_field, then the bytes given, then stuffing.
     static Bytes StartPacket(BYTE pointer, const Bytes& bytes)
@@ -136,7 +144,7 @@ TEST_F(CDVBSIReceiverTest, CurrentAndNextVersionsReplaceEachOtherAlternately)
 TEST_F(CDVBSIReceiverTest, ASectionSpanningThreePacketsIsReportedAfterTheThird)
 {
     Bytes section = Pat(1, 90);   // 9 + 360 + 3 bytes
-    std::vector<Bytes> packets = B::Packetise(0, section, m_continuity);
+    std::vector<Bytes> packets = Packets(section);
     ASSERT_EQ(packets.size(), 3u);
     Feed(packets[0]);
     Feed(packets[1]);
@@ -200,7 +208,7 @@ TEST_F(CDVBSIReceiverTest, AFailedParseKeepsTheSectionHeldBefore)
 TEST_F(CDVBSIReceiverTest, AnUnfinishedSectionIsAbandonedAtTheNextStart)
 {
     Bytes big = Pat(1, 90);
-    Feed(B::Packetise(0, big, m_continuity)[0]);   // the rest never comes
+    Feed(Packets(big)[0]);   // the rest never comes
     FeedSection(Pat(2));
     ASSERT_EQ(m_handler.m_reports.size(), 1u);
     EXPECT_EQ(m_handler.m_reports[0].version, 2);
@@ -232,7 +240,7 @@ TEST_F(CDVBSIReceiverTest, SectionsPackedInOnePacketAreAllAssembled)
 TEST_F(CDVBSIReceiverTest, StartForgetsBytesCollectedSoFar)
 {
     Bytes big = Pat(1, 90);
-    std::vector<Bytes> packets = B::Packetise(0, big, m_continuity);
+    std::vector<Bytes> packets = Packets(big);
     Feed(packets[0]);
     m_receiver.Start();
     Feed(packets[1]);
@@ -254,5 +262,56 @@ TEST_F(CDVBSIReceiverTest, LongestSectionFitsAndAnyPacketIsSafe)
     filler[3] = 0x10;
     for (int i = 0; i < 30; ++i)
         Feed(filler);
+    EXPECT_EQ(m_handler.m_reports.size(), 1u);
+}
+
+// Real reception loses and damages packets, and a receiver tunes in mid-section.
+TEST_F(CDVBSIReceiverTest, MidSectionPayloadWithoutAStartIsNeverASection)
+{
+    // tuned in on the tail of some section, which happens to read as a TDT
+    Bytes tail = StartPacket(0, {});
+    tail[1] = 0x00;
+    const Bytes tdt = B::Short(0x70, {0xCF, 0xD1, 0x12, 0x45, 0x07});
+    std::copy(tdt.begin(), tdt.end(), tail.begin() + 4);
+    Feed(tail);
+    std::vector<Bytes> packets = Packets(Pat(1, 90));
+    Feed(packets[1]);   // the start of this one was missed too
+    Feed(packets[2]);
+    EXPECT_TRUE(m_handler.m_reports.empty());
+    FeedSection(Pat(2));   // the next start is taken
+    ASSERT_EQ(m_handler.m_reports.size(), 1u);
+}
+
+TEST_F(CDVBSIReceiverTest, ALostPacketAbandonsTheSectionAndTheNextRepetitionIsWhole)
+{
+    const Bytes eit = B::Long(0x4E, 0x101, 1, 0, 1, B::EITBody(1, 1, B::Cat({
+        B::EITEvent(1, 0xE9E8, 0x120000, 0x013000, B::ShortEventDescriptor("eng", std::string(200, 'a'), "")),
+        B::EITEvent(2, 0xE9E8, 0x133000, 0x013000, B::ShortEventDescriptor("eng", std::string(200, 'b'), ""))})));
+    std::vector<Bytes> packets = Packets(eit);
+    ASSERT_EQ(packets.size(), 3u);
+    Feed(packets[0]);
+    ++m_continuity;   // packets[1] lost
+    Feed(packets[2]);
+    EXPECT_TRUE(m_handler.m_reports.empty());
+    FeedSection(eit);
+    ASSERT_EQ(m_handler.m_reports.size(), 1u);
+    EXPECT_EQ(m_handler.m_reports[0].tableId, 0x4E);
+}
+
+TEST_F(CDVBSIReceiverTest, ADuplicatePacketIsSkippedOnceAndAnErroredOneFeedsNothing)
+{
+    std::vector<Bytes> packets = Packets(Pat(1, 90));
+    Feed(packets[0]);
+    Feed(packets[1]);
+    Bytes again = packets[1];
+    again[3] = BYTE(0x10 | ((m_continuity - 1) & 0x0F));
+    FeedAsIs(again);   // the same packet twice: its bytes count once
+    Feed(packets[2]);
+    ASSERT_EQ(m_handler.m_reports.size(), 1u);
+
+    // a TDT the demodulator could not correct, its time damaged
+    Bytes errored = StartPacket(0, B::Short(0x70, {0xCF, 0xD1, 0x99, 0x45, 0x07}));
+    errored[1] |= 0x80;
+    Feed(errored);
     EXPECT_EQ(m_handler.m_reports.size(), 1u);
 }

@@ -1,7 +1,5 @@
 #include "tests/support/CFileSource.h"
 
-#include "platform/MonotonicClock.h"
-
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -45,7 +43,7 @@ double CFileSource::MeasureRate() const
 
 bool CFileSource::Start()
 {
-    m_startNs = MonotonicNanoseconds();
+    m_startNs = m_clock->GetMonotonicTime();
     return true;
 }
 
@@ -53,7 +51,7 @@ DWORD CFileSource::ReadBuffer(BYTE* buffer, DWORD size)
 {
     std::size_t allowed = m_bytes.size();
     if (m_bitsPerSecond > 0) {
-        const double seconds = double(MonotonicNanoseconds() - m_startNs) / 1e9;
+        const double seconds = double(m_clock->GetMonotonicTime() - m_startNs) / 1e9;
         allowed = std::min(allowed, std::size_t(seconds * m_bitsPerSecond / 8.0) / 188 * 188);
     }
     const std::size_t n = std::min<std::size_t>({allowed > m_position ? allowed - m_position : 0,

@@ -2,6 +2,7 @@
 // A source that plays a transport stream file from memory: as fast as the receiver reads,
 // or paced in real time at a given rate. Tests wait for the end with WaitUntilDrained.
 #include "core/CDVBTransportStreamSource.h"
+#include "platform/CClock.h"
 #include "platform/CEvent.h"
 
 #include <atomic>
@@ -14,8 +15,12 @@ class CFileSource : public CDVBTransportStreamSource
 public:
     // False when the file cannot be read or holds no whole packet.
     bool Load(const std::string& path);
-    // 0: as fast as the receiver reads.
-    void SetRate(double bitsPerSecond) { m_bitsPerSecond = bitsPerSecond; }
+    // 0: as fast as the receiver reads. Otherwise paced by `clock`, not owned.
+    void SetRate(double bitsPerSecond, CClock* clock)
+    {
+        m_bitsPerSecond = bitsPerSecond;
+        m_clock = clock;
+    }
     // The stream's own rate, from the first and last PCR of the first PID that carries one.
     double MeasureRate() const;
 
@@ -29,6 +34,7 @@ private:
     std::vector<BYTE> m_bytes;
     std::size_t m_position = 0;
     double m_bitsPerSecond = 0;
+    CClock* m_clock = &CClock::System();
     std::int64_t m_startNs = 0;
     CEvent m_drained{true, false};
 };
