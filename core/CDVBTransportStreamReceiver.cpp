@@ -1,5 +1,6 @@
 #include "core/CDVBTransportStreamReceiver.h"
 
+#include "core/CDVBClockedSource.h"
 #include "core/CDVBPIDReceiver.h"
 #include "core/CDVBPIDReceiverList.h"
 #include "core/CDVBTiming.h"
@@ -50,6 +51,8 @@ CDVBTransportStreamReceiver::CDVBTransportStreamReceiver(
     CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* updateHandler, CClock* clock)
     : m_source(source), m_updateHandler(updateHandler), m_clock(clock ? clock : &CClock::System())
 {
+    if (auto* clocked = dynamic_cast<CDVBClockedSource*>(source))
+        clocked->SetClock(m_clock);
 }
 
 CDVBTransportStreamReceiver::~CDVBTransportStreamReceiver()

@@ -51,7 +51,8 @@ public:
     static constexpr DWORD PacketSize = 188;
 
     // The source is required and not owned; the update handler may be null. Time comes
-    // from `clock` (not owned), the system's clocks when null.
+    // from `clock` (not owned), the system's clocks when null; a source that paces itself
+    // (CDVBClockedSource) is given the same clock.
     CDVBTransportStreamReceiver(CDVBTransportStreamSource* source,
                                 CDVBTransportStreamUpdateHandler* updateHandler, CClock* clock = nullptr);
     ~CDVBTransportStreamReceiver() override;

@@ -33,8 +33,15 @@ int CDVBProgram::GetServiceTypeFromSDT() const
         return ServiceUnknown;
     switch (m_serviceType) {
     case 0x01:
+    case 0x11:   // MPEG-2 HD
+    case 0x16:   // advanced codec (H.264) SD
+    case 0x19:   // advanced codec HD
+    case 0x1C:   // advanced codec frame-compatible stereoscopic HD
+    case 0x1F:   // HEVC
+    case 0x20:   // HEVC UHD with HDR or high frame rate
         return ServiceTelevision;
     case 0x02:
+    case 0x0A:   // advanced codec (AAC) radio
         return ServiceRadio;
     case 0x0C:
         return ServiceData;

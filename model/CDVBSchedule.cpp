@@ -30,6 +30,7 @@ int CDVBSchedule::Update(CDVBEITSection* section)
         entry->m_transportStreamId = section->m_transportStreamId;
         entry->m_runningStatus = event->m_runningStatus;
         event->GetStartAndEndTime(&entry->m_localStartTime, &entry->m_localEndTime);
+        event->GetUTCStartAndEndTime(&entry->m_utcStartTime, &entry->m_utcEndTime);
         event->GetStartDateText(entry->m_startDateText);
         event->GetStartTimeText(entry->m_startTimeText);
         event->GetDurationText(entry->m_durationText);

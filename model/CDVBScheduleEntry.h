@@ -23,4 +23,6 @@ public:
     CString m_eventText;           // as broadcast
     SYSTEMTIME m_localStartTime;
     SYSTEMTIME m_localEndTime;
+    SYSTEMTIME m_utcStartTime;     // the same instants in UTC, from which each local
+    SYSTEMTIME m_utcEndTime;       // time and its offset are derived
 };

@@ -1,8 +1,10 @@
 #include "platform/TimeZone.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -46,6 +48,7 @@ DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* information)
     if (information == nullptr)
         return TIME_ZONE_ID_UNKNOWN;
 
+    tzset();   // localtime_r need not read TZ again
     const std::time_t now = std::time(nullptr);
     std::tm current{};
     localtime_r(&now, &current);
@@ -89,4 +92,45 @@ void SetTimeZoneForTesting(const TIME_ZONE_INFORMATION* information, DWORD resul
     if (information)
         TestZone().information = *information;
     TestZone().result = result;
+}
+
+long GetUTCOffsetAt(std::int64_t unixTime)
+{
+    {
+        std::lock_guard<std::mutex> guard(OverrideLock());
+        if (TestZone().active) {
+            const TIME_ZONE_INFORMATION& zone = TestZone().information;
+            const bool daylight = TestZone().result == TIME_ZONE_ID_DAYLIGHT;
+            return -60L * (long(zone.Bias) + (daylight ? zone.DaylightBias : zone.StandardBias));
+        }
+    }
+    tzset();
+    const std::time_t instant = std::time_t(unixTime);
+    std::tm local{};
+    if (localtime_r(&instant, &local) == nullptr)
+        return 0;   // beyond what the C library's calendar holds
+    return local.tm_gmtoff;
+}
+
+void SetTimeZoneNameForTesting(const char* zoneName)
+{
+    struct SavedTZ
+    {
+        bool saved = false;
+        bool present = false;
+        std::string value;
+    };
+    static SavedTZ original;   // TZ as it was before the first call
+    std::lock_guard<std::mutex> guard(OverrideLock());
+    if (!original.saved) {
+        const char* tz = std::getenv("TZ");
+        original = {true, tz != nullptr, tz ? tz : ""};
+    }
+    if (zoneName)
+        setenv("TZ", zoneName, 1);
+    else if (original.present)
+        setenv("TZ", original.value.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }

@@ -22,6 +22,14 @@ constexpr DWORD TIME_ZONE_ID_DAYLIGHT = 2;   // daylight time is in force now
 
 DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* information);
 
-// Makes GetTimeZoneInformation answer `information` and `result` until called with
-// null, without touching the process environment.
+// Seconds east of UTC in force at `unixTime` (seconds since 1970, UTC): the test zone's
+// fixed offset while one is set, else the C library's rules for that instant (TZ is read
+// again on every call).
+long GetUTCOffsetAt(std::int64_t unixTime);
+
+// Makes GetTimeZoneInformation answer `information` and `result`, and GetUTCOffsetAt the
+// fixed offset they give, until called with null, without touching the process environment.
 void SetTimeZoneForTesting(const TIME_ZONE_INFORMATION* information, DWORD result);
+// Runs the process in the named zone ("Europe/Rome") as a user does: sets TZ. Null puts
+// back the TZ the process had before the first call.
+void SetTimeZoneNameForTesting(const char* zoneName);

@@ -7,8 +7,9 @@
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
 
-CTestMultiplexBehaviour::CTestMultiplexBehaviour(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition)
-    : m_plugin(plugin), m_definition(definition)
+CTestMultiplexBehaviour::CTestMultiplexBehaviour(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition,
+                                                 CClock* clock)
+    : m_plugin(plugin), m_definition(definition), m_clock(clock)
 {
 }
 
@@ -29,7 +30,7 @@ void CTestMultiplexBehaviour::StartTest()
     m_source = m_plugin->OpenMultiplex(m_definition);
     if (m_source == nullptr)
         return;   // no receiver over a missing source
-    m_receiver = new CDVBTransportStreamReceiver(m_source, m_handler);
+    m_receiver = new CDVBTransportStreamReceiver(m_source, m_handler, m_clock);
     m_receiver->Initialise();
     m_receiver->Start();
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+class CClock;
 class CDVBMultiplexDefinition;
 class CDVBStandardTSUpdateHandler;
 class CDVBTransportStreamReceiver;
@@ -19,8 +20,8 @@ class CTestMultiplexBehaviour
 public:
     static constexpr int TimerPeriodMs = 250;
 
-    // Neither is owned.
-    CTestMultiplexBehaviour(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition);
+    // None is owned; the receiver's time comes from `clock`, the system's when null.
+    CTestMultiplexBehaviour(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition, CClock* clock = nullptr);
     ~CTestMultiplexBehaviour();
     CTestMultiplexBehaviour(const CTestMultiplexBehaviour&) = delete;
     CTestMultiplexBehaviour& operator=(const CTestMultiplexBehaviour&) = delete;
@@ -48,6 +49,7 @@ private:
 
     CLUMInputPlugin* m_plugin;
     CDVBMultiplexDefinition* m_definition;
+    CClock* m_clock;
     CDVBTransportStreamSource* m_source = nullptr;
     CDVBTransportStreamReceiver* m_receiver = nullptr;
     CDVBStandardTSUpdateHandler* m_handler = nullptr;

@@ -5,6 +5,7 @@
 #include "si/CDVBServiceDescriptor.h"
 #include "si/CDVBShortEventDescriptor.h"
 #include "si/CDVBSubtitlingDescriptor.h"
+#include "si/CDVBTeletextDescriptor.h"
 #include "si/CDVBTerrestrialDeliverySystemDescriptor.h"
 
 bool CDVBDescriptor::Parse(const BYTE*)
@@ -38,6 +39,8 @@ CDVBDescriptor* CDVBDescriptor::CreateDescriptor(BYTE tag)
         return new CDVBShortEventDescriptor;
     case CDVBSubtitlingDescriptor::Tag:
         return new CDVBSubtitlingDescriptor;
+    case CDVBTeletextDescriptor::Tag:
+        return new CDVBTeletextDescriptor;
     case CDVBTerrestrialDeliverySystemDescriptor::Tag:
         return new CDVBTerrestrialDeliverySystemDescriptor;
     default:

@@ -30,15 +30,23 @@ DWORD CDVBEITEntry::GetDurationSeconds() const
            DWORD(BCDToInt(WORD(m_duration)));
 }
 
-void CDVBEITEntry::GetStartAndEndTime(SYSTEMTIME* localStart, SYSTEMTIME* localEnd) const
+void CDVBEITEntry::GetUTCStartAndEndTime(SYSTEMTIME* utcStart, SYSTEMTIME* utcEnd) const
 {
-    GetStartTime(localStart);
+    GetUTCStartTime(utcStart);
     std::uint64_t seconds = 0;
-    if (!SystemTimeToSeconds(localStart, &seconds)) {
-        *localEnd = SYSTEMTIME();   // no start, no end
+    if (!SystemTimeToSeconds(utcStart, &seconds)) {
+        *utcEnd = SYSTEMTIME();   // no start, no end
         return;
     }
-    SecondsToSystemTime(seconds + GetDurationSeconds(), localEnd);
+    SecondsToSystemTime(seconds + GetDurationSeconds(), utcEnd);
+}
+
+void CDVBEITEntry::GetStartAndEndTime(SYSTEMTIME* localStart, SYSTEMTIME* localEnd) const
+{
+    SYSTEMTIME utcStart, utcEnd;
+    GetUTCStartAndEndTime(&utcStart, &utcEnd);
+    UTCToLocalTime(&utcStart, localStart);
+    UTCToLocalTime(&utcEnd, localEnd);
 }
 
 void CDVBEITEntry::GetStartDateText(CString& text) const

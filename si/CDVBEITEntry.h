@@ -12,6 +12,8 @@ public:
 
     void GetUTCStartTime(SYSTEMTIME* utc) const;
     void GetStartTime(SYSTEMTIME* local) const;
+    void GetUTCStartAndEndTime(SYSTEMTIME* utcStart, SYSTEMTIME* utcEnd) const;
+    // Each with the offset of its own instant: an event may span a daylight-saving change.
     void GetStartAndEndTime(SYSTEMTIME* localStart, SYSTEMTIME* localEnd) const;
     DWORD GetDurationSeconds() const;
     void GetStartDateText(CString& text) const;   // "yyyy/mm/dd", local

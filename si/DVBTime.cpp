@@ -7,6 +7,8 @@ namespace {
 constexpr std::uint64_t kTicksPerSecond = 10000000;
 // The largest second count whose file time stays below 2^63.
 constexpr std::uint64_t kLastSecond = 0x7FFFFFFFFFFFFFFFULL / kTicksPerSecond;
+// Seconds from 1 January 1601 to 1 January 1970.
+constexpr std::int64_t kUnixEpoch = 11644473600LL;
 
 }  // namespace
 
@@ -64,20 +66,39 @@ void SecondsToSystemTime(std::uint64_t seconds, SYSTEMTIME* time)
         *time = SYSTEMTIME();
 }
 
+long UTCOffsetSeconds(const SYSTEMTIME* utc)
+{
+    std::uint64_t seconds = 0;
+    if (!SystemTimeToSeconds(utc, &seconds))
+        return 0;
+    return GetUTCOffsetAt(std::int64_t(seconds) - kUnixEpoch);
+}
+
 void UTCToLocalTime(const SYSTEMTIME* utc, SYSTEMTIME* local)
 {
-    TIME_ZONE_INFORMATION zone;
-    const DWORD result = GetTimeZoneInformation(&zone);
-    const std::int64_t bias = std::int64_t(zone.Bias) +
-                              (result == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
     std::uint64_t seconds = 0;
     if (!SystemTimeToSeconds(utc, &seconds)) {
         *local = SYSTEMTIME();
         return;
     }
-    const std::int64_t shifted = std::int64_t(seconds) - bias * 60;
+    const std::int64_t shifted = std::int64_t(seconds) + UTCOffsetSeconds(utc);
     // before 1601: no calendar time
     SecondsToSystemTime(shifted < 0 ? kLastSecond + 1 : std::uint64_t(shifted), local);
+}
+
+void FormatIsoLocalTime(CString& text, const SYSTEMTIME* utc)
+{
+    SYSTEMTIME local;
+    UTCToLocalTime(utc, &local);
+    if (local.wMonth == 0) {
+        text.Empty();
+        return;
+    }
+    const long offset = UTCOffsetSeconds(utc) / 60;
+    const long magnitude = offset < 0 ? -offset : offset;
+    text.Format("%04u-%02u-%02uT%02u:%02u:%02u%c%02ld:%02ld", unsigned(local.wYear), unsigned(local.wMonth),
+                unsigned(local.wDay), unsigned(local.wHour), unsigned(local.wMinute), unsigned(local.wSecond),
+                offset < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
 }
 
 void BCDTimeToText(DWORD time, CString& text)

@@ -19,8 +19,14 @@ bool MJDToDateText(WORD mjd, CString& text);
 // defined, and recognisably not a date. Converting such a SYSTEMTIME gives month 0 again.
 bool SystemTimeToSeconds(const SYSTEMTIME* time, std::uint64_t* seconds);
 void SecondsToSystemTime(std::uint64_t seconds, SYSTEMTIME* time);
-// With the offset in force now, whatever the date converted.
+// Seconds east of UTC in force at the instant `utc` (the platform's zone rules for that
+// instant); 0 for a time no calendar holds.
+long UTCOffsetSeconds(const SYSTEMTIME* utc);
+// With the offset of that instant, so a time after a daylight-saving change gets its own.
 void UTCToLocalTime(const SYSTEMTIME* utc, SYSTEMTIME* local);
+// "2026-03-29T03:00:00+02:00": the local time of `utc` with its offset; empty for a time
+// no calendar holds.
+void FormatIsoLocalTime(CString& text, const SYSTEMTIME* utc);
 
 // "hh:mm:ss" of a BCD time (hours in bits 23-16): the digits print as they were sent.
 void BCDTimeToText(DWORD time, CString& text);

@@ -2,17 +2,13 @@
 
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
+#include "plugins/CLUMInputPluginExtension.h"
 #include "plugins/CLUMPluginManager.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
-
 namespace {
-
-const char* const kFilePlugin = "LUMFileInput";
 
 bool LooksLikeAPath(const std::string& name)
 {
@@ -35,7 +31,7 @@ CLumrxHost::CLumrxHost()
 
 CLumrxHost::~CLumrxHost()
 {
-    m_fileDefinition.reset();
+    m_locationDefinition.reset();
     CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
     for (int i = 0; i < manager->GetPluginCount(); ++i)
         manager->GetPluginAtIndex(i)->DeInitialise();
@@ -52,26 +48,31 @@ bool CLumrxHost::Fail(ExitCode code, const std::string& message)
 std::string CLumrxHost::PluginTypeText(int type)
 {
     switch (type) {
-    case 1:
+    case CLUMPlugin::TypeInput:
         return "input";
-    case 2:
+    case CLUMPlugin::TypeDecoder:
         return "decoder";
-    case 3:
+    case CLUMPlugin::TypeDisplay:
         return "display";
     default:
         return "plain";
     }
 }
 
+CLUMInputPluginExtension* CLumrxHost::ExtensionOf(CLUMInputPlugin* plugin)
+{
+    return dynamic_cast<CLUMInputPluginExtension*>(plugin);
+}
+
 CLUMInputPlugin* CLumrxHost::FindInputPlugin(const std::string& name)
 {
-    const std::string wanted = name.empty() ? kFilePlugin : name;
     CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
     for (int i = 0; CLUMPlugin* plugin = manager->GetPluginWithType(CLUMPlugin::TypeInput, i); ++i)
-        if (plugin->GetName().CompareNoCase(wanted.c_str()) == 0)
+        if (name.empty() || plugin->GetName().CompareNoCase(name.c_str()) == 0)
             return static_cast<CLUMInputPlugin*>(plugin);
-    Fail(ExitUnknownPlugin, "unknown input plug-in \"" + wanted + "\" (lumrx plugins lists them; plug-ins are LUM*.so files in " +
-                                manager->GetPluginFolderPath().Str() + ")");
+    const std::string folder = manager->GetPluginFolderPath().Str();
+    Fail(ExitUnknownPlugin, name.empty() ? "no input plug-in in " + folder
+                                         : "unknown input plug-in \"" + name + "\" (lumrx plugins lists them; plug-ins are LUM*.so files in " + folder + ")");
     return nullptr;
 }
 
@@ -93,32 +94,32 @@ bool CLumrxHost::ResolveMultiplex(const std::string& name, const std::string& pl
             }
         }
     }
-    struct stat info{};
-    const bool exists = ::stat(name.c_str(), &info) == 0;
-    if (!exists && !LooksLikeAPath(name))
-        return Fail(ExitUnknownDefinition, "no multiplex definition is called \"" + name +
-                                               "\" (lumrx list shows them), and no file has that name");
-    if (!exists)
-        return Fail(ExitFileUnreadable, name + ": no such file");
-    if (S_ISDIR(info.st_mode) || ::access(name.c_str(), R_OK) != 0)
-        return Fail(ExitFileUnreadable, name + ": cannot be read");
-    plugin = FindInputPlugin(pluginName.empty() ? kFilePlugin : pluginName);
-    if (plugin == nullptr)
+    if (name.find("://") == std::string::npos) {   // a path, not an address
+        struct stat info{};
+        const bool exists = ::stat(name.c_str(), &info) == 0;
+        if (!exists && !LooksLikeAPath(name))
+            return Fail(ExitUnknownDefinition, "no multiplex definition is called \"" + name +
+                                                   "\" (lumrx list shows them), and no file has that name");
+        if (!exists)
+            return Fail(ExitFileUnreadable, name + ": no such file");
+        if (S_ISDIR(info.st_mode) || ::access(name.c_str(), R_OK) != 0)
+            return Fail(ExitFileUnreadable, name + ": cannot be read");
+    }
+    for (int i = 0; CLUMPlugin* candidate = manager->GetPluginWithType(CLUMPlugin::TypeInput, i); ++i) {
+        if (!pluginName.empty() && candidate->GetName().CompareNoCase(pluginName.c_str()) != 0)
+            continue;
+        auto* input = static_cast<CLUMInputPlugin*>(candidate);
+        CLUMInputPluginExtension* extension = ExtensionOf(input);
+        if (extension == nullptr)
+            continue;
+        m_locationDefinition.reset(extension->CreateDefinitionForLocation(name.c_str(), realTime));
+        if (m_locationDefinition) {
+            plugin = input;
+            definition = m_locationDefinition.get();
+            return true;
+        }
+    }
+    if (!pluginName.empty() && FindInputPlugin(pluginName) == nullptr)
         return false;
-    char absolute[PATH_MAX];
-    if (::realpath(name.c_str(), absolute) == nullptr)
-        return Fail(ExitFileUnreadable, name + ": cannot be read");
-    m_fileDefinition.reset(plugin->CreateMultiplexDefinition());
-    std::string line = std::string(absolute);
-    const std::size_t slash = line.rfind('/');
-    std::string stem = line.substr(slash + 1);
-    for (char& c : stem)
-        if (c == ',')
-            c = ' ';   // a comma would split the definition's line
-    const std::string text = stem + ", " + line + ", " + (realTime ? "pcr" : "fast") + ", off";
-    if (line.find(',') != std::string::npos)
-        return Fail(ExitFileUnreadable, name + ": a path with a comma cannot be named in a definition");
-    m_fileDefinition->ReadFromString(text.c_str());
-    definition = m_fileDefinition.get();
-    return true;
+    return Fail(ExitUnknownPlugin, name + ": no input plug-in plays it (lumrx plugins lists them)");
 }

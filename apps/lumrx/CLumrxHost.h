@@ -11,6 +11,7 @@
 
 class CDVBMultiplexDefinition;
 class CLUMInputPlugin;
+class CLUMInputPluginExtension;
 
 class CLumrxHost
 {
@@ -20,12 +21,14 @@ public:
     CLumrxHost(const CLumrxHost&) = delete;
     CLumrxHost& operator=(const CLumrxHost&) = delete;
 
-    // The input plug-in with this name, or the file input plug-in for an empty name.
+    // The input plug-in with this name, or the first input plug-in for an empty name.
     CLUMInputPlugin* FindInputPlugin(const std::string& name);
+    // What the plug-in offers hosts beyond the plug-in class; null when it offers nothing.
+    static CLUMInputPluginExtension* ExtensionOf(CLUMInputPlugin* plugin);
 
-    // A definition of `name`, or a file definition when `name` is the path of a file; the
-    // plug-in comes with it. `realTime` paces a file by its PCR, else it is read as fast
-    // as it goes.
+    // A definition of `name`, or, when `name` is a location such as the path of a file, a
+    // definition of it from the first input plug-in that plays it; the plug-in comes with
+    // it. `realTime` asks for a file to be played at its own pace, else as fast as it goes.
     bool ResolveMultiplex(const std::string& name, const std::string& pluginName, bool realTime,
                           CLUMInputPlugin*& plugin, CDVBMultiplexDefinition*& definition);
 
@@ -36,7 +39,7 @@ public:
     static std::string PluginTypeText(int type);
 
 private:
-    std::unique_ptr<CDVBMultiplexDefinition> m_fileDefinition;   // for a path; ours
+    std::unique_ptr<CDVBMultiplexDefinition> m_locationDefinition;   // for a location; ours
     ExitCode m_error = ExitOk;
     std::string m_message;
 };

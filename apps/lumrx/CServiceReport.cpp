@@ -3,8 +3,8 @@
 #include "core/CDVBTransportStreamReceiver.h"
 #include "model/CDVBScheduleEntry.h"
 #include "platform/CSingleLock.h"
-#include "platform/TimeZone.h"
 #include "si/CDVBText.h"
+#include "si/DVBTime.h"
 
 #include <cstdio>
 
@@ -20,8 +20,8 @@ std::optional<CServiceReport::Event> EventOf(const CDVBScheduleEntry& entry)
     CServiceReport::Event event;
     event.title = Utf8(entry.m_eventName);
     event.text = Utf8(entry.m_eventText);
-    event.start = CServiceReport::IsoLocalTime(entry.m_localStartTime);
-    event.end = CServiceReport::IsoLocalTime(entry.m_localEndTime);
+    event.start = CServiceReport::IsoLocalTime(entry.m_utcStartTime);
+    event.end = CServiceReport::IsoLocalTime(entry.m_utcEndTime);
     return event;
 }
 
@@ -48,19 +48,11 @@ std::string Hex(int value, int digits)
 
 }  // namespace
 
-std::string CServiceReport::IsoLocalTime(const SYSTEMTIME& local)
+std::string CServiceReport::IsoLocalTime(const SYSTEMTIME& utc)
 {
-    if (local.wMonth < 1 || local.wMonth > 12)
-        return std::string();
-    TIME_ZONE_INFORMATION zone;
-    const DWORD result = GetTimeZoneInformation(&zone);
-    const long bias = zone.Bias + (result == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
-    const long offset = -bias;   // minutes east of UTC
-    char text[64];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u%c%02ld:%02ld", local.wYear, local.wMonth,
-                  local.wDay, local.wHour, local.wMinute, local.wSecond, offset < 0 ? '-' : '+',
-                  (offset < 0 ? -offset : offset) / 60, (offset < 0 ? -offset : offset) % 60);
-    return text;
+    CString text;
+    FormatIsoLocalTime(text, &utc);
+    return text.Str();
 }
 
 void CServiceReport::Take(CDVBTransportStreamReceiver& receiver)
@@ -83,7 +75,7 @@ void CServiceReport::Take(CDVBTransportStreamReceiver& receiver)
                 service.pcrPid = program->m_pcrPid;
             for (const CDVBProgramElement* element : program->m_elements)
                 service.elements.push_back({element->m_elementaryPid, element->m_streamType,
-                                            element->GetDescription().Str()});
+                                            element->GetDescription().Str(), element->GetCodecName()});
             m_services.push_back(std::move(service));
             numbers.push_back(program->m_programNumber);
         }
@@ -105,7 +97,10 @@ nlohmann::json CServiceReport::ToJson() const
     for (const Service& s : m_services) {
         nlohmann::json elements = nlohmann::json::array();
         for (const Element& e : s.elements)
-            elements.push_back({{"pid", e.pid}, {"stream_type", e.streamType}, {"description", e.description}});
+            elements.push_back({{"pid", e.pid},
+                                {"stream_type", e.streamType},
+                                {"description", e.description},
+                                {"codec", e.codec ? nlohmann::json(e.codec) : nlohmann::json(nullptr)}});
         services.push_back({{"id", s.id},
                             {"name", s.name},
                             {"provider", s.provider},

@@ -27,6 +27,7 @@ public:
         int pid;
         int streamType;
         std::string description;
+        const char* codec;   // ffprobe's codec_name; null when not known
     };
     struct Service
     {
@@ -49,8 +50,9 @@ public:
     nlohmann::json ToJson() const;
     void PrintTable(std::ostream& out) const;
 
-    // "2024-03-08T12:30:00+01:00", with the offset in force now; empty for no date.
-    static std::string IsoLocalTime(const SYSTEMTIME& local);
+    // "2024-03-08T12:30:00+01:00": local time with the offset of that instant; empty for
+    // no date.
+    static std::string IsoLocalTime(const SYSTEMTIME& utc);
 
 private:
     std::vector<Service> m_services;

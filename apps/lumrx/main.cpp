@@ -6,10 +6,13 @@
 
 #include "core/CDVBFiniteSource.h"
 #include "core/CDVBTransportStreamSource.h"
+#include "platform/CClock.h"
 #include "platform/CEvent.h"
+#include "platform/CManualClock.h"
 #include "platform/DebugOutput.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
+#include "plugins/CLUMInputPluginExtension.h"
 #include "plugins/CLUMPluginManager.h"
 #include "plugins/CTestMultiplexBehaviour.h"
 #include "si/CDVBText.h"
@@ -36,8 +39,10 @@ const char* const kUsage =
     "  scan [--plugin P] FOLDER              add a definition for every stream file of FOLDER\n"
     "  services NAME|FILE [--json] [--timeout S]\n"
     "                                        every service, once the service information is complete\n"
-    "  test NAME|FILE [--seconds S]          watch reception four times a second\n"
-    "NAME is a definition's name; FILE a .ts file, played by LUMFileInput.\n";
+    "  test NAME|FILE [--seconds S] [--simulate]\n"
+    "                                        watch reception four times a second; --simulate runs\n"
+    "                                        a file on a simulated clock, as fast as it goes\n"
+    "NAME is a definition's name; FILE a .ts file, played by the input plug-in that takes it.\n";
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -53,6 +58,7 @@ struct Options
     std::string plugin;
     bool json = false;
     bool debug = false;
+    bool simulate = false;
     double timeout = 15;
     double seconds = 0;   // 0: until interrupted
 };
@@ -137,34 +143,34 @@ int AddDefinition(CLumrxHost& host, const Options& options)
     return Save(host, plugin);
 }
 
+// The plug-in's extension, or a failure saying the plug-in cannot do what was asked.
+CLUMInputPluginExtension* ExtensionFor(CLumrxHost& host, CLUMInputPlugin* plugin, const char* what)
+{
+    CLUMInputPluginExtension* extension = CLumrxHost::ExtensionOf(plugin);
+    if (extension == nullptr)
+        host.Fail(ExitUsage, plugin->GetName().Str() + " cannot " + what);
+    return extension;
+}
+
 int RemoveDefinition(CLumrxHost& host, const Options& options)
 {
     CLUMInputPlugin* plugin = host.FindInputPlugin(options.plugin);
     if (plugin == nullptr)
         return Failed(host);
-    // The list has no removal of its own: keep the others' lines and read them back.
-    std::vector<CString> kept;
-    bool found = false;
+    CLUMInputPluginExtension* extension = ExtensionFor(host, plugin, "remove definitions");
+    if (extension == nullptr)
+        return Failed(host);
+    std::vector<CDVBMultiplexDefinition*> named;
     auto position = plugin->GetFirstMultiplexDefinitionPosition();
-    while (CDVBMultiplexDefinition* definition = plugin->GetNextMultiplexDefinition(position)) {
-        if (definition->GetName() == options.arguments[0].c_str()) {
-            found = true;
-            continue;
-        }
-        CString line;
-        definition->WriteToString(line);
-        kept.push_back(line);
-    }
-    if (!found) {
+    while (CDVBMultiplexDefinition* definition = plugin->GetNextMultiplexDefinition(position))
+        if (definition->GetName() == options.arguments[0].c_str())
+            named.push_back(definition);
+    if (named.empty()) {
         host.Fail(ExitUnknownDefinition, "no multiplex definition is called \"" + options.arguments[0] + "\"");
         return Failed(host);
     }
-    plugin->DeleteAllMultiplexDefinitions();
-    for (const CString& line : kept) {
-        CDVBMultiplexDefinition* definition = plugin->CreateMultiplexDefinition();
-        definition->ReadFromString(line);
-        plugin->AddMultiplexDefinition(definition);
-    }
+    for (CDVBMultiplexDefinition* definition : named)
+        extension->RemoveMultiplexDefinition(definition);
     return Save(host, plugin);
 }
 
@@ -173,9 +179,11 @@ int ScanFolder(CLumrxHost& host, const Options& options)
     CLUMInputPlugin* plugin = host.FindInputPlugin(options.plugin);
     if (plugin == nullptr)
         return Failed(host);
+    CLUMInputPluginExtension* extension = ExtensionFor(host, plugin, "scan a folder");
+    if (extension == nullptr)
+        return Failed(host);
     const int before = plugin->GetMultiplexDefinitionCount();
-    // the scan looks in the current directory
-    if (::chdir(options.arguments[0].c_str()) != 0 || !plugin->ScanForMultiplexDefinitions()) {
+    if (!extension->ScanFolder(options.arguments[0].c_str())) {
         host.Fail(ExitFileUnreadable, options.arguments[0] + ": cannot be scanned");
         return Failed(host);
     }
@@ -186,10 +194,17 @@ int ScanFolder(CLumrxHost& host, const Options& options)
 // Why a multiplex would not open, with the exit code that says it.
 void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& name)
 {
-    if (plugin->GetName() == "LUMFileInput")
+    CLUMInputPluginExtension* extension = CLumrxHost::ExtensionOf(plugin);
+    switch (extension ? extension->GetLastOpenFailure() : CLUMInputPluginExtension::OpenFailureNone) {
+    case CLUMInputPluginExtension::OpenFailureNotTransportStream:
         host.Fail(ExitNotTransportStream, name + ": not a transport stream (no packets of 188 or 192 bytes)");
-    else
+        break;
+    case CLUMInputPluginExtension::OpenFailureUnreadable:
+        host.Fail(ExitFileUnreadable, name + ": cannot be read");
+        break;
+    default:
         host.Fail(ExitOpenFailed, name + ": the input plug-in could not open this multiplex");
+    }
 }
 
 int Services(CLumrxHost& host, const Options& options)
@@ -243,43 +258,78 @@ int Services(CLumrxHost& host, const Options& options)
     return ExitOk;
 }
 
+// The status of a test as lines: the status text, then one line per service.
+std::vector<std::string> StatusLines(const CTestMultiplexBehaviour& test)
+{
+    std::vector<std::string> lines;
+    if (!test.GetStatusText().IsEmpty())   // empty while the multiplex opens
+        lines.push_back((test.IsStatusWarning() ? "! " : "  ") + CDVBText::ToUTF8(test.GetStatusText()));
+    for (const auto& row : test.GetRows())
+        lines.push_back("service " + std::to_string(row.first) + "  " + CDVBText::ToUTF8(row.second));
+    return lines;
+}
+
 int Test(CLumrxHost& host, const Options& options)
 {
     CLUMInputPlugin* plugin = nullptr;
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, true, plugin, definition))
         return Failed(host);
-    CTestMultiplexBehaviour test(plugin, definition);
+    // Simulated time runs the receiver and a file's pacing on a clock moved on here, a
+    // millisecond at a time, as soon as the receiver has done each millisecond's work.
+    CManualClock simulated;
+    CClock& clock = options.simulate ? simulated : CClock::System();
+    CTestMultiplexBehaviour test(plugin, definition, &clock);
     std::cout << test.GetCaption().Str() << "\n";
     const bool terminal = ::isatty(STDOUT_FILENO);
-    std::size_t rowsShown = 0;
+    std::size_t drawn = 0;        // lines of the live block on a terminal
+    std::size_t rowsShown = 0;    // service lines printed, when piped
     bool dataSeen = false;
-    const auto start = std::chrono::steady_clock::now();
-    CEvent tick(false, false);
+    const std::int64_t start = clock.GetMonotonicTime();
+    CEvent never(true, false);
+    CEvent* const wake[] = {&never};
     for (;;) {
+        const bool opening = !test.IsOpen();
         test.OnTimer();
         if (!test.IsOpen()) {
             OpenFailed(host, plugin, options.arguments[0]);
             return Failed(host);
         }
+        if (opening && options.simulate && !simulated.WaitForWaiters(1)) {
+            std::cerr << "lumrx: the receiver did not start\n";
+            return ExitOpenFailed;
+        }
         dataSeen = dataSeen || test.GetReceiver()->GetPacketsReceived() > 0;
-        const auto& rows = test.GetRows();
-        for (; rowsShown < rows.size(); ++rowsShown)
-            std::cout << (terminal ? "\r\033[K" : "") << "service " << rows[rowsShown].first << "  "
-                      << CDVBText::ToUTF8(rows[rowsShown].second) << "\n";
-        if (!test.GetStatusText().IsEmpty())   // empty while the multiplex opens
-            std::cout << (terminal ? "\r\033[K" : "") << (test.IsStatusWarning() ? "! " : "  ")
-                      << CDVBText::ToUTF8(test.GetStatusText()) << (terminal ? "" : "\n") << std::flush;
-        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const std::vector<std::string> lines = StatusLines(test);
+        if (terminal) {
+            // redraw the block in place: up to its first line, each line cleared to its end
+            if (drawn > 0)
+                std::cout << "\033[" << drawn << "F";
+            for (const std::string& line : lines)
+                std::cout << line << "\033[K\n";
+            drawn = lines.size();
+            std::cout << std::flush;
+        } else {
+            for (; rowsShown < test.GetRows().size(); ++rowsShown)
+                std::cout << "service " << test.GetRows()[rowsShown].first << "  "
+                          << CDVBText::ToUTF8(test.GetRows()[rowsShown].second) << "\n";
+            if (!test.GetStatusText().IsEmpty())
+                std::cout << lines.front() << "\n" << std::flush;
+        }
+        const double elapsed = double(clock.GetMonotonicTime() - start) / 1e9;
         if (g_interrupted || (options.seconds > 0 && elapsed >= options.seconds))
             break;
-        tick.Wait(CTestMultiplexBehaviour::TimerPeriodMs);
+        if (!options.simulate)
+            clock.WaitUntil(wake, 1, clock.GetMonotonicTime() + std::int64_t(CTestMultiplexBehaviour::TimerPeriodMs) * 1000000);
+        else if (!simulated.Run(CTestMultiplexBehaviour::TimerPeriodMs, 1000000, 1)) {
+            std::cerr << "lumrx: the receiver stopped keeping time\n";
+            break;
+        }
     }
-    if (terminal)
-        std::cout << "\n";
-    // the renamed rows, as they stand at the end
-    for (const auto& row : test.GetRows())
-        std::cout << "service " << row.first << "  " << CDVBText::ToUTF8(row.second) << "\n";
+    if (!terminal) {   // the renamed rows, as they stand at the end
+        for (const auto& row : test.GetRows())
+            std::cout << "service " << row.first << "  " << CDVBText::ToUTF8(row.second) << "\n";
+    }
     if (!test.Close())
         std::cerr << "lumrx: Failed to stop transport stream receiver.\n";
     if (!dataSeen) {
@@ -307,6 +357,8 @@ int main(int argc, char** argv)
             options.debug = true;
         else if (arg == "--json")
             options.json = true;
+        else if (arg == "--simulate")
+            options.simulate = true;
         else if (arg == "--plugin")
             options.plugin = value("--plugin");
         else if (arg == "--timeout" || arg == "--seconds") {

@@ -4,10 +4,13 @@
 #include "plugins/CLUMPluginManager.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <limits.h>
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,13 @@ bool EndsWith(const std::string& name, const char* suffix)
 {
     const std::string s(suffix);
     return name.size() > s.size() && CString(name.substr(name.size() - s.size()).c_str()).CompareNoCase(suffix) == 0;
+}
+
+// A folder reads as nothing, which is not an empty stream.
+bool IsReadableFile(const char* path)
+{
+    struct stat info{};
+    return ::stat(path, &info) == 0 && S_ISREG(info.st_mode) && ::access(path, R_OK) == 0;
 }
 
 }  // namespace
@@ -30,16 +40,50 @@ CString CFileInputPlugin::ResolvePath(const CString& path)
 
 CDVBTransportStreamSource* CFileInputPlugin::OpenMultiplex(CDVBMultiplexDefinition* definition)
 {
+    m_lastOpenFailure = OpenFailureUnreadable;
     auto* file = dynamic_cast<CFileMultiplexDefinition*>(definition);
     if (file == nullptr)
         return nullptr;
-    auto* source = new CFileInputSource(ResolvePath(file->m_path), file->m_pacing, file->m_megabitsPerSecond,
-                                        file->m_loop);
+    const CString path = ResolvePath(file->m_path);
+    if (!IsReadableFile(path))
+        return nullptr;
+    auto* source = new CFileInputSource(path, file->m_pacing, file->m_megabitsPerSecond, file->m_loop);
     if (!source->Open()) {
         delete source;
+        m_lastOpenFailure = OpenFailureNotTransportStream;
         return nullptr;
     }
+    m_lastOpenFailure = OpenFailureNone;
     return source;
+}
+
+CDVBMultiplexDefinition* CFileInputPlugin::CreateDefinitionForLocation(const CString& location, bool realTime)
+{
+    char absolute[PATH_MAX];
+    if (!IsReadableFile(location) || ::realpath(location, absolute) == nullptr)
+        return nullptr;
+    auto* definition = new CFileMultiplexDefinition;
+    definition->m_path = absolute;
+    definition->m_name = std::strrchr(absolute, '/') + 1;
+    definition->m_pacing = realTime ? CFileMultiplexDefinition::Pacing::ProgramClock
+                                    : CFileMultiplexDefinition::Pacing::Fast;
+    return definition;
+}
+
+bool CFileInputPlugin::ScanFolder(const CString& folder)
+{
+    SetScanFolder(folder);
+    return ScanForMultiplexDefinitions();
+}
+
+bool CFileInputPlugin::RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition)
+{
+    const auto found = std::find(m_definitions.begin(), m_definitions.end(), definition);
+    if (found == m_definitions.end())
+        return false;
+    m_definitions.erase(found);
+    delete definition;
+    return true;
 }
 
 CDVBMultiplexDefinition* CFileInputPlugin::CreateMultiplexDefinition()

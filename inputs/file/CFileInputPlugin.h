@@ -2,8 +2,9 @@
 // The input plug-in of LUMFileInput.so: plays transport stream files. Its definitions
 // name files (CFileMultiplexDefinition); a scan adds one for every .ts file of a folder.
 #include "plugins/CLUMInputPlugin.h"
+#include "plugins/CLUMInputPluginExtension.h"
 
-class CFileInputPlugin : public CLUMInputPlugin
+class CFileInputPlugin : public CLUMInputPlugin, public CLUMInputPluginExtension
 {
 public:
     CString GetName() override { return "LUMFileInput"; }
@@ -17,10 +18,17 @@ public:
 
     // The folder a scan looks in; the current directory until set.
     void SetScanFolder(const CString& folder) { m_scanFolder = folder; }
+
+    // A definition of a readable file, played in real time by its PCR or as fast as read.
+    CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString& location, bool realTime) override;
+    int GetLastOpenFailure() override { return m_lastOpenFailure; }
+    bool ScanFolder(const CString& folder) override;
+    bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
     // A definition's path made absolute: relative paths start at the definitions file's
     // folder.
     CString ResolvePath(const CString& path);
 
 private:
     CString m_scanFolder;
+    int m_lastOpenFailure = OpenFailureNone;
 };

@@ -2,7 +2,6 @@
 
 #include "decode/CDVBPCRReceiver.h"
 #include "inputs/file/CTransportPacketFramer.h"
-#include "platform/MonotonicClock.h"
 
 #include <sys/stat.h>
 
@@ -67,7 +66,7 @@ bool CFileInputSource::Start()
         m_stopReader = false;
     }
     std::fseek(m_file, long(m_firstOffset), SEEK_SET);
-    m_startNs = MonotonicNanoseconds();
+    m_startNs = m_clock->GetMonotonicTime();
     m_delivered = 0;
     m_pcrPid = -1;
     m_reader = std::thread([this] { ReaderThread(); });
@@ -182,7 +181,7 @@ DWORD CFileInputSource::ReadBuffer(BYTE* buffer, DWORD size)
     std::size_t n = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        const std::size_t packets = PacketsDue(size / kPacket, MonotonicNanoseconds());
+        const std::size_t packets = PacketsDue(size / kPacket, m_clock->GetMonotonicTime());
         n = packets * kPacket;
         for (std::size_t copied = 0; copied < n;) {
             const std::size_t run = std::min(n - copied, m_ring.size() - m_head);

@@ -2,9 +2,11 @@
 // Plays a transport stream file. A reader thread reads the file ahead into a queue of
 // whole packets, so ReadBuffer never waits for the disk; ReadBuffer hands out what the
 // pacing allows: in real time by the stream's PCR, at a fixed rate, or all there is.
+#include "core/CDVBClockedSource.h"
 #include "core/CDVBFiniteSource.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "inputs/file/CFileMultiplexDefinition.h"
+#include "platform/CClock.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -14,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-class CFileInputSource : public CDVBTransportStreamSource, public CDVBFiniteSource
+class CFileInputSource : public CDVBTransportStreamSource, public CDVBFiniteSource, public CDVBClockedSource
 {
 public:
     using Pacing = CFileMultiplexDefinition::Pacing;
@@ -30,6 +32,7 @@ public:
     DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
     void GetStatus(CString& status) override;
     bool HasEnded() override;
+    void SetClock(CClock* clock) override { m_clock = clock; }
 
     static constexpr std::size_t QueuePackets = 16384;   // about 3 MB read ahead
 
@@ -58,6 +61,7 @@ private:
     std::atomic<std::uint64_t> m_skippedBytes{0};
     std::thread m_reader;
 
+    CClock* m_clock = &CClock::System();
     // Pacing state, receive thread only.
     std::int64_t m_startNs = 0;
     std::atomic<std::uint64_t> m_delivered{0};   // bytes since Start; read by GetStatus

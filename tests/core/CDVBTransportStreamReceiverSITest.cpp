@@ -10,6 +10,7 @@
 #include "model/CDVBStandardTSUpdateHandler.h"
 #include "platform/CSingleLock.h"
 #include "tests/support/CDebugLineCatcher.h"
+#include "tests/support/CTestPacket.h"
 #include "tests/support/CTestSectionBuilder.h"
 
 #include <gtest/gtest.h>
@@ -191,35 +192,14 @@ TEST_F(CDVBTransportStreamReceiverSITest, BitrateIsTheMeanOfTheCountingPCRReceiv
 {
     // three programs on PCR PIDs whose receivers measure 4 Mbit/s, nothing, and 6 Mbit/s
     Send(0x0000, B::Long(0x00, 1, 0, 0, 0, B::PATBody({{1, 0x100}, {2, 0x200}, {3, 0x300}, {4, 0x400}})));
-    auto pcrPacket = [](WORD pid, std::uint64_t pcr) {
-        Bytes packet(188, 0xFF);
-        packet[0] = 0x47;
-        packet[1] = BYTE(pid >> 8);
-        packet[2] = BYTE(pid);
-        packet[3] = 0x20;
-        packet[4] = 183;
-        packet[5] = 0x10;
-        packet[6] = BYTE(pcr >> 25);
-        packet[7] = BYTE(pcr >> 17);
-        packet[8] = BYTE(pcr >> 9);
-        packet[9] = BYTE(pcr >> 1);
-        packet[10] = BYTE((pcr & 1) << 7);
-        return packet;
-    };
     SendPmt(1, 0x100, 0x101, {});
     SendPmt(2, 0x200, 0x201, {});
     SendPmt(3, 0x300, 0x301, {});
     // program 4 never gets its map: skipped without a lookup
     // 100 packets between the two PCRs of each PID: 100 * 1504 * 90000 / 3384 = 4000000
-    Bytes a = pcrPacket(0x101, 0), b = pcrPacket(0x101, 3384);
-    Bytes c = pcrPacket(0x301, 0), d = pcrPacket(0x301, 2256);   // 6000000
-    Bytes filler(188 * 98, 0xFF);
-    for (std::size_t i = 0; i < filler.size(); i += 188) {
-        filler[i] = 0x47;
-        filler[i + 1] = 0x1F;
-        filler[i + 2] = 0xFF;
-        filler[i + 3] = 0x10;
-    }
+    Bytes a = CTestPacket::Pcr(0x101, 0), b = CTestPacket::Pcr(0x101, 3384);
+    Bytes c = CTestPacket::Pcr(0x301, 0), d = CTestPacket::Pcr(0x301, 2256);   // 6000000
+    Bytes filler = CTestPacket::Stream(std::vector<WORD>(98, 0x1FFF));
     m_receiver.ProcessBuffer(a.data(), 188);
     m_receiver.ProcessBuffer(c.data(), 188);
     m_receiver.ProcessBuffer(filler.data(), DWORD(filler.size()));

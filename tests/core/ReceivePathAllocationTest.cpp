@@ -3,6 +3,7 @@
 // program, because it counts every allocation of the process.
 #include "core/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
+#include "tests/support/CTestPacket.h"
 #include "tests/support/CTestSectionBuilder.h"
 
 #include <gtest/gtest.h>
@@ -37,13 +38,8 @@ Bytes StreamOfTables()
     add(0x0012, B::Long(0x4E, 1, 0, 0, 1, B::EITBody(1, 1, B::EITEvent(1, 0xCFD1, 0x120000, 0x010000,
                                                                           B::ShortEventDescriptor("eng", "A", "B")))));
     add(0x0010, B::Long(0x40, 1, 0, 0, 0, B::Cat({{0xF0, 0x00}, {0xF0, 0x00}})));
-    Bytes video(188, 0xFF);   // a PID nobody listens to
-    video[0] = 0x47;
-    video[1] = 0x01;
-    video[2] = 0x00;
-    video[3] = 0x10;
-    for (int i = 0; i < 50; ++i)
-        B::Append(stream, video);
+    for (int i = 0; i < 50; ++i)   // payload that starts no section
+        B::Append(stream, CTestPacket::Payload(0x0100));
     return stream;
 }
 
@@ -57,15 +53,8 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 TEST(ReceivePathAllocationTest, RepeatedTablesAndPlainPacketsAllocateNothing)
 {

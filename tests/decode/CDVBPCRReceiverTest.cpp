@@ -12,15 +12,7 @@ using Bytes = std::vector<BYTE>;
 
 Bytes PcrPacket(std::uint64_t pcr)
 {
-    std::vector<BYTE> packet = CTestPacket::WithAdaptation(0x100, 2, 183);
-    packet[5] = 0x10;   // PCR_flag
-    packet[6] = BYTE(pcr >> 25);
-    packet[7] = BYTE(pcr >> 17);
-    packet[8] = BYTE(pcr >> 9);
-    packet[9] = BYTE(pcr >> 1);
-    packet[10] = BYTE(((pcr & 1) << 7) | 0x7E);
-    packet[11] = 0;
-    return packet;
+    return CTestPacket::Pcr(0x100, pcr);
 }
 
 void Feed(CDVBPCRReceiver& receiver, std::uint64_t packetNumber, Bytes packet)

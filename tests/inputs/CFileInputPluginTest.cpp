@@ -1,33 +1,29 @@
 // The file input plug-in as a host sees it: loaded from LUMFileInput.so, reached through
-// CLUMInputPlugin.
+// CLUMInputPlugin and its extension.
 #include "core/CDVBTransportStreamSource.h"
+#include "plugins/CLUMInputPluginExtension.h"
 #include "tests/inputs/CNumberedPackets.h"
 #include "tests/plugins/CFileInputFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
+using E = CLUMInputPluginExtension;
+
 class CFileInputPluginTest : public CFileInputFixture
 {
 protected:
-    void TearDown() override
+    void SetUp() override
     {
-        if (!m_previousFolder.empty())
-            std::filesystem::current_path(m_previousFolder);
-        CFileInputFixture::TearDown();
-    }
-    // A host has no other way to choose the folder a scan looks in than the current one.
-    void ScanIn(const std::string& folder)
-    {
-        if (m_previousFolder.empty())
-            m_previousFolder = std::filesystem::current_path().string();
-        std::filesystem::current_path(folder);
-        EXPECT_TRUE(m_plugin->ScanForMultiplexDefinitions());
+        CFileInputFixture::SetUp();
+        if (m_plugin)
+            m_extension = dynamic_cast<E*>(m_plugin);
     }
     std::vector<std::string> NamesAndPaths()
     {
@@ -39,108 +35,85 @@ protected:
         return all;
     }
 
-    std::string m_previousFolder;
+    E* m_extension = nullptr;
 };
 
-TEST_F(CFileInputPluginTest, ScanAddsEveryStreamFileOnce)
+TEST_F(CFileInputPluginTest, ScanAddsEveryStreamFileOfTheFolderOnce)
 {
+    ASSERT_NE(nullptr, m_extension);
     CTestPluginFolder streams;
     streams.Write("b.m2ts", CNumberedPackets::Stream(0, 2, 192));
     streams.Write("a.ts", CNumberedPackets::Stream(0, 2));
-    streams.WriteText("c.txt", "notes\n");
+    streams.Write("News, late.ts", CNumberedPackets::Stream(0, 2));   // a comma would split its line
     streams.WriteText("a.ts.txt", "notes\n");
-
-    ScanIn(streams.Path());
-    const std::vector<std::string> expected = {
-        "a | " + streams.PathOf("a.ts"),
-        "b | " + streams.PathOf("b.m2ts"),
-    };
-    EXPECT_EQ(expected, NamesAndPaths());
-
-    ScanIn(streams.Path());
-    EXPECT_EQ(expected, NamesAndPaths());
-}
-
-TEST_F(CFileInputPluginTest, ScanKnowsAFileADefinitionNamesByARelativePath)
-{
-    // Relative paths start at the plug-in folder; this one names the file scanned there.
     m_folder.Write("news.ts", CNumberedPackets::Stream(0, 2));
-    Define("My news, news.ts, pcr, off");
-    ScanIn(m_folder.Path());
-    EXPECT_EQ(std::vector<std::string>{"My news | news.ts"}, NamesAndPaths());
-}
+    Define("My news, news.ts, pcr, off");   // relative: names the plug-in folder's file
 
-TEST_F(CFileInputPluginTest, ScannedDefinitionsSurviveSaveAndLoad)
-{
-    // A comma in a file name would split the definition's line: such a file is passed over.
-    CTestPluginFolder streams;
-    streams.Write("News, late.ts", CNumberedPackets::Stream(0, 2));
-    streams.Write("late.ts", CNumberedPackets::Stream(0, 2));
-    ScanIn(streams.Path());
-    const std::vector<std::string> scanned = NamesAndPaths();
-    ASSERT_EQ(1u, scanned.size());
-    EXPECT_EQ(0u, scanned[0].find("late | "));
+    const std::vector<std::string> expected = {
+        "My news | news.ts", "a | " + streams.PathOf("a.ts"), "b | " + streams.PathOf("b.m2ts")};
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(m_extension->ScanFolder(streams.Path().c_str()));
+        ASSERT_TRUE(m_extension->ScanFolder(m_folder.Path().c_str()));
+        EXPECT_EQ(expected, NamesAndPaths());
+    }
     ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
     m_plugin->DeleteAllMultiplexDefinitions();
     ASSERT_TRUE(m_plugin->LoadMultiplexDefinitions());
-    EXPECT_EQ(scanned, NamesAndPaths());
-    CDVBTransportStreamSource* source = m_plugin->OpenMultiplex(m_plugin->GetMultiplexDefinitionAtIndex(0));
-    EXPECT_NE(nullptr, source);
-    m_plugin->CloseMultiplex(source);
+    EXPECT_EQ(expected, NamesAndPaths());
+
+    EXPECT_TRUE(m_extension->RemoveMultiplexDefinition(m_plugin->GetMultiplexDefinitionAtIndex(1)));
+    EXPECT_EQ((std::vector<std::string>{expected[0], expected[2]}), NamesAndPaths());
+    CDVBMultiplexDefinition stranger;
+    EXPECT_FALSE(m_extension->RemoveMultiplexDefinition(&stranger));
 }
 
-TEST_F(CFileInputPluginTest, OpensNothingThatIsNotATransportStreamFile)
+TEST_F(CFileInputPluginTest, OpensTransportStreamFilesAndSaysWhyOthersFail)
 {
-    std::string text;
-    for (int line = 0; line < 40; ++line)
-        text += "Good evening. This is a text file, not a transport stream.\n";
-    m_folder.WriteText("text.ts", text);
+    ASSERT_NE(nullptr, m_extension);
+    CTestPluginFolder elsewhere;
+    elsewhere.Write("there.ts", CNumberedPackets::Stream(0, 3));
+    m_folder.Write("here.ts", CNumberedPackets::Stream(0, 3));
+    m_folder.WriteText("text.ts", std::string(40, 'x') + "Good evening. This is text, not a transport stream.\n");
     std::vector<BYTE> partial = CNumberedPackets::Packet(0);
     partial.resize(100);
     m_folder.Write("partial.ts", partial);
-
-    for (const char* line :
-         {"Missing, missing.ts", "Text, text.ts", "Partial, partial.ts", "No file", "Absolute, /nonexistent/stream.ts"})
-        EXPECT_EQ(nullptr, m_plugin->OpenMultiplex(Define(line))) << line;
-
-    // A definition of another plug-in's kind.
-    CDVBMultiplexDefinition foreign;
-    EXPECT_EQ(nullptr, m_plugin->OpenMultiplex(&foreign));
-}
-
-TEST_F(CFileInputPluginTest, OpensNoFolder)
-{
     std::filesystem::create_directory(m_folder.PathOf("folder.ts"));
-    CDVBTransportStreamSource* source = m_plugin->OpenMultiplex(Define("Folder, folder.ts"));
-    EXPECT_EQ(nullptr, source);
-    if (source) {
-        m_plugin->CloseMultiplex(source);
-    }
-}
 
-TEST_F(CFileInputPluginTest, OpensRelativePathsFromThePluginFolderAndAbsoluteOnesAsTheyAre)
-{
-    m_folder.Write("here.ts", CNumberedPackets::Stream(0, 3));
-    CTestPluginFolder elsewhere;
-    elsewhere.Write("there.ts", CNumberedPackets::Stream(0, 3));
-
-    for (const std::string& line : {std::string("Here, here.ts"), "There, " + elsewhere.PathOf("there.ts")}) {
+    const std::pair<std::string, int> cases[] = {
+        {"Here, here.ts", E::OpenFailureNone},   // relative to the plug-in folder
+        {"There, " + elsewhere.PathOf("there.ts"), E::OpenFailureNone},
+        {"Missing, missing.ts", E::OpenFailureUnreadable},
+        {"Folder, folder.ts", E::OpenFailureUnreadable},
+        {"No file", E::OpenFailureUnreadable},
+        {"Text, text.ts", E::OpenFailureNotTransportStream},   // one "G" is not a sync byte
+        {"Partial, partial.ts", E::OpenFailureNotTransportStream},
+    };
+    for (const auto& [line, failure] : cases) {
         CDVBTransportStreamSource* source = m_plugin->OpenMultiplex(Define(line.c_str()));
-        EXPECT_NE(nullptr, source) << line;
+        EXPECT_EQ(failure == E::OpenFailureNone, source != nullptr) << line;
+        EXPECT_EQ(failure, m_extension->GetLastOpenFailure()) << line;
         if (source) {
             EXPECT_TRUE(m_plugin->CloseMultiplex(source));
         }
     }
+    CDVBMultiplexDefinition foreign;   // another plug-in's kind
+    EXPECT_EQ(nullptr, m_plugin->OpenMultiplex(&foreign));
 }
 
-TEST_F(CFileInputPluginTest, RejectsAShortTextFileWithAGInIt)
+TEST_F(CFileInputPluginTest, MakesADefinitionOfAFileAUserNames)
 {
-    // One sync byte is all a file of one packet has; for text that is a capital G.
-    m_folder.WriteText("note.ts", std::string(50, 'x') + "Good evening." + std::string(237, 'x'));
-    CDVBTransportStreamSource* source = m_plugin->OpenMultiplex(Define("Note, note.ts"));
-    EXPECT_EQ(nullptr, source);
-    if (source)
-        m_plugin->CloseMultiplex(source);
+    ASSERT_NE(nullptr, m_extension);
+    m_folder.Write("clip, cut.ts", CNumberedPackets::Stream(0, 3));
+    std::unique_ptr<CDVBMultiplexDefinition> definition(
+        m_extension->CreateDefinitionForLocation(m_folder.PathOf("clip, cut.ts").c_str(), true));
+    ASSERT_NE(nullptr, definition);
+    EXPECT_EQ("clip, cut.ts", FieldOf(definition.get(), 0));
+    EXPECT_EQ("pcr", FieldOf(definition.get(), 2));
+    CDVBTransportStreamSource* source = m_plugin->OpenMultiplex(definition.get());
+    ASSERT_NE(nullptr, source);
+    m_plugin->CloseMultiplex(source);
+    for (const char* location : {"/no/such/file.ts", "/tmp", "udp://239.1.1.1:1234"})
+        EXPECT_EQ(nullptr, m_extension->CreateDefinitionForLocation(location, false)) << location;
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include "model/CDVBComponentDefinitionList.h"
 #include "model/CDVBProgramList.h"
+#include "platform/TimeZone.h"
+#include "si/CDVBEITSection.h"
 #include "si/CDVBPMTSection.h"
 #include "si/CDVBSDTSection.h"
+#include "si/DVBTime.h"
 #include "tests/support/CTestSectionBuilder.h"
 #include "tests/support/ParseSection.h"
 
@@ -16,13 +19,6 @@ using B = CTestSectionBuilder;
 std::unique_ptr<CDVBPMTSection> Pmt(const Bytes& streams, WORD pcr = 0x100)
 {
     return ParseSection<CDVBPMTSection>(B::Long(0x02, 1, 0, 0, 0, B::PMTBody(pcr, {}, streams)));
-}
-
-CString Describe(BYTE streamType, const Bytes& descriptors = {})
-{
-    CDVBProgram program(1);
-    program.OnReceivePMT(Pmt(B::PMTStream(streamType, 0x100, descriptors)).get());
-    return program.m_elements.front()->GetDescription();
 }
 
 int ServiceTypeOf(const Bytes& streams)
@@ -47,21 +43,56 @@ TEST(CDVBProgramTest, DefaultNamesCarryTheProgramNumber)
     EXPECT_EQ(CDVBProgram(65535).m_serviceName, "Service 65535");
 }
 
-TEST(CDVBProgramTest, ElementDescriptionsByStreamTypeAndDescriptor)
+// Description and ffprobe's codec_name of each coding, by stream type and, for private PES,
+// by the first descriptor that names a coding.
+TEST(CDVBProgramTest, ElementDescriptionsAndCodecsByStreamTypeAndDescriptor)
 {
-    EXPECT_EQ(Describe(0x00), "reserved");
-    EXPECT_EQ(Describe(0x02), "video");
-    EXPECT_EQ(Describe(0x04), "audio");
-    EXPECT_EQ(Describe(0x03, B::LanguageDescriptor("eng")), "audio (eng)");
-    EXPECT_EQ(Describe(0x03, B::LanguageDescriptor("eng", 3)), "audio description (eng)");
-    EXPECT_EQ(Describe(0x06), "private PES");
-    EXPECT_EQ(Describe(0x06, B::Descriptor(0x59, B::Cat({B::Text("deu"), {0x10, 0, 1, 0, 1}}))), "subtitles (deu)");
-    EXPECT_EQ(Describe(0x06, B::Descriptor(0x59, B::Text("de"))), "subtitles ()");
-    EXPECT_EQ(Describe(0x05), "private sections");
-    EXPECT_EQ(Describe(0x0B), "DSMCC-B");
-    EXPECT_EQ(Describe(0x0E), "auxilary");
-    EXPECT_EQ(Describe(0x0F), "unknown");
-    EXPECT_EQ(Describe(0x1B), "unknown");
+    const Bytes fra = B::LanguageDescriptor("fra");
+    const Bytes subtitles = B::Descriptor(0x59, B::Cat({B::Text("deu"), {0x10, 0, 1, 0, 1}}));
+    const Bytes teletext = B::Descriptor(0x56, B::Cat({B::Text("ita"), {0x09, 0x00}}));
+    struct Case
+    {
+        BYTE streamType;
+        Bytes descriptors;
+        const char* description;
+        const char* codec;
+    };
+    const Case cases[] = {
+        {0x00, {}, "reserved", nullptr},
+        {0x01, {}, "video", "mpeg2video"},
+        {0x02, {}, "video", "mpeg2video"},
+        {0x04, {}, "audio", "mp2"},
+        {0x03, B::LanguageDescriptor("eng"), "audio (eng)", "mp2"},
+        {0x03, B::LanguageDescriptor("eng", 3), "audio description (eng)", "mp2"},
+        {0x05, {}, "private sections", nullptr},
+        {0x06, {}, "private PES", nullptr},
+        {0x06, B::Descriptor(0x52, {0x01}), "private PES", nullptr},
+        {0x06, subtitles, "subtitles (deu)", "dvb_subtitle"},
+        {0x06, B::Descriptor(0x59, B::Text("de")), "subtitles ()", "dvb_subtitle"},
+        {0x0B, {}, "DSMCC-B", nullptr},
+        {0x0E, {}, "auxilary", nullptr},
+        {0x10, {}, "unknown", nullptr},
+        {0x0F, fra, "audio (fra)", "aac"},
+        {0x11, {}, "audio", "aac_latm"},
+        {0x1B, {}, "video", "h264"},
+        {0x24, {}, "video", "hevc"},
+        {0x81, {}, "audio", "ac3"},
+        {0x87, {}, "audio", "eac3"},
+        {0x06, B::Cat({fra, B::Descriptor(0x6A, {0x00})}), "audio (fra)", "ac3"},
+        {0x06, B::Cat({B::Descriptor(0x7A, {0x00}), B::LanguageDescriptor("eng", 3)}), "audio description (eng)", "eac3"},
+        {0x06, B::Descriptor(0x7B, {0, 0, 0, 0, 0}), "audio", "dts"},
+        {0x06, B::Descriptor(0x7C, {0x58}), "audio", "aac"},
+        {0x06, teletext, "teletext (ita)", "dvb_teletext"},
+        {0x06, B::Cat({teletext, subtitles}), "teletext (ita)", "dvb_teletext"},
+        {0x06, B::Descriptor(0x56, B::Text("it")), "teletext ()", "dvb_teletext"},
+    };
+    for (const Case& c : cases) {
+        CDVBProgram program(1);
+        program.OnReceivePMT(Pmt(B::PMTStream(c.streamType, 0x100, c.descriptors)).get());
+        const CDVBProgramElement* element = program.m_elements.front();
+        EXPECT_EQ(element->GetDescription(), c.description) << int(c.streamType);
+        EXPECT_STREQ(element->GetCodecName(), c.codec) << c.description;
+    }
 }
 
 TEST(CDVBProgramTest, ServiceTypeFromTheStreams)
@@ -72,6 +103,10 @@ TEST(CDVBProgramTest, ServiceTypeFromTheStreams)
                                     B::PMTStream(0x06, 0x102, subtitles)})),
               CDVBProgram::ServiceRadio);
     EXPECT_EQ(ServiceTypeOf(B::PMTStream(0x0B, 0x100)), CDVBProgram::ServiceData);
+    EXPECT_EQ(ServiceTypeOf(B::Cat({B::PMTStream(0x1B, 0x100), B::PMTStream(0x06, 0x101, B::Descriptor(0x7A, {0}))})),
+              CDVBProgram::ServiceTelevision);
+    EXPECT_EQ(ServiceTypeOf(B::Cat({B::PMTStream(0x06, 0x100, B::Descriptor(0x56, {})), B::PMTStream(0x11, 0x101)})),
+              CDVBProgram::ServiceRadio);
     EXPECT_EQ(ServiceTypeOf(B::Cat({B::PMTStream(0x06, 0x100, subtitles), B::PMTStream(0x06, 0x101),
                                     B::PMTStream(0x07, 0x102)})),
               CDVBProgram::ServiceUnknown);
@@ -87,9 +122,15 @@ TEST(CDVBProgramTest, ServiceTypeAndAccessFromTheSDT)
     EXPECT_EQ(program.GetServiceTypeFromSDT(), CDVBProgram::ServiceData);
     EXPECT_EQ(CDVBProgram::GetServiceTypeText(program.GetServiceTypeFromSDT()), "data service");
     EXPECT_EQ(program.GetAccessTypeText(), "free to air");
-    ApplySdt(program, B::SDTService(1, 4, true, B::ServiceDescriptor(0x19, "P", "HD")));
+    ApplySdt(program, B::SDTService(1, 4, true, B::ServiceDescriptor(0x03, "P", "Teletext")));
     EXPECT_EQ(program.GetServiceTypeFromSDT(), CDVBProgram::ServiceUnknown);
     EXPECT_EQ(program.GetAccessTypeText(), "encrypted");
+    // advanced codec SD, HD and HEVC television, advanced codec radio
+    for (const auto& [type, service] : {std::pair{0x16, CDVBProgram::ServiceTelevision}, {0x19, CDVBProgram::ServiceTelevision},
+                                        {0x1F, CDVBProgram::ServiceTelevision}, {0x0A, CDVBProgram::ServiceRadio}}) {
+        ApplySdt(program, B::SDTService(1, 4, false, B::ServiceDescriptor(BYTE(type), "P", "HD")));
+        EXPECT_EQ(program.GetServiceTypeFromSDT(), service) << type;
+    }
     EXPECT_EQ(CDVBProgram::GetServiceTypeText(0), "unknown");
     EXPECT_EQ(CDVBProgram::GetServiceTypeText(4), "");
     EXPECT_EQ(CDVBProgram::GetServiceTypeText(-1), "");
@@ -125,6 +166,26 @@ TEST(CDVBProgramTest, ElementsOnlyGrowAndKeepTheirOrder)
     EXPECT_EQ((*++it)->m_elementaryPid, 0x103);
     EXPECT_EQ(program.m_pcrPid, 0x101);
     EXPECT_EQ(program.GetProgramElement(0x104), nullptr);
+}
+
+// An hour that ends after the clocks go back: both ends read 02:30, each with its own offset.
+TEST(CDVBProgramTest, AnEventAcrossADaylightSavingChangeEndsAtItsOwnOffset)
+{
+    SetTimeZoneNameForTesting("Europe/Rome");
+    CDVBProgram program(1);
+    program.OnReceiveEIT(ParseSection<CDVBEITSection>(
+        B::Long(0x4E, 1, 0, 0, 1, B::EITBody(0x1004, 1, B::EITEvent(0x10, 61338, 0x003000, 0x010000, {}))))
+                             .get());
+    CDVBScheduleEntry now, next;
+    const int found = program.m_schedule.GetNowAndNextInformation(&now, &next);
+    CString start, end;
+    FormatIsoLocalTime(start, &now.m_utcStartTime);
+    FormatIsoLocalTime(end, &now.m_utcEndTime);
+    SetTimeZoneNameForTesting(nullptr);
+    ASSERT_EQ(found, CDVBSchedule::HasNow);
+    EXPECT_EQ(start, "2026-10-25T02:30:00+02:00");
+    EXPECT_EQ(end, "2026-10-25T02:30:00+01:00");
+    EXPECT_EQ(now.m_localEndTime.wHour, 2);
 }
 
 TEST(CDVBProgramListTest, StaysSortedAndUnique)

@@ -23,21 +23,15 @@ std::unique_ptr<CDVBEITSection> Event(BYTE sectionNumber, BYTE runningStatus, co
 
 }  // namespace
 
-TEST(CDVBScheduleTest, NothingSeenLeavesBothAlone)
+TEST(CDVBScheduleTest, PresentAndFollowingByRunningStatus)
 {
     CDVBSchedule schedule;
     CDVBScheduleEntry now, next;
     now.m_eventName = "kept";
-    EXPECT_EQ(schedule.GetNowAndNextInformation(&now, &next), 0);
+    EXPECT_EQ(schedule.GetNowAndNextInformation(&now, &next), 0);   // nothing seen: both left alone
     EXPECT_EQ(now.m_eventName, "kept");
-}
-
-TEST(CDVBScheduleTest, PresentAndFollowingByRunningStatus)
-{
-    CDVBSchedule schedule;
     schedule.Update(Event(0, 4, "News").get());
     schedule.Update(Event(1, 1, "Weather", 0x123000).get());
-    CDVBScheduleEntry now, next;
     EXPECT_EQ(schedule.GetNowAndNextInformation(&now, &next), 3);
     EXPECT_EQ(now.m_eventName, "News");
     EXPECT_EQ(now.m_eventText, "News text");

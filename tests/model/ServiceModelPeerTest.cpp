@@ -44,16 +44,14 @@ std::pair<int, int> LocalHourMinute(int mjd, int bcd)
 // millisecond at a time, so rates and clocks are exact whatever the machine's load.
 TEST(ServiceModelPeerTest, ThreeProgramsAtTheStreamsOwnRate)
 {
-    if (!LUM_PEER_STREAMS_AVAILABLE)
-        GTEST_SKIP() << LUM_PEER_STREAMS_SKIP_REASON;
-    const json peer = ReadJson(LUM_PEER_STREAM("paced_programs.dvbpsi.json"));
-    const json probe = ReadJson(LUM_PEER_STREAM("paced_programs.ffprobe.json"));
+    const json peer = ReadJson(LUM_PEER_STREAM("three_programs.dvbpsi.json"));
+    const json probe = ReadJson(LUM_PEER_STREAM("three_programs.ffprobe.json"));
     ASSERT_FALSE(peer.is_discarded());
     CManualClock time;
     CFileSource source;
-    ASSERT_TRUE(source.Load(LUM_PEER_PACED_PROGRAMS_TS));
+    ASSERT_TRUE(source.Load(LUM_PEER_THREE_PROGRAMS_TS));
     const double rate = source.MeasureRate();
-    ASSERT_GT(rate, 1e6);
+    ASSERT_NEAR(rate, LUM_PEER_THREE_PROGRAMS_BITS_PER_SECOND, 0.01 * LUM_PEER_THREE_PROGRAMS_BITS_PER_SECOND);
     source.SetRate(rate, &time);
 
     CDVBStandardTSUpdateHandler handler;

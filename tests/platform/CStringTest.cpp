@@ -3,37 +3,34 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
-TEST(CStringTest, FormatTakesI64AsA64BitArgument)
+TEST(CStringTest, FormatTakesI64AsA64BitArgumentAndGrowsPastItsFirstGuess)
 {
     CString text;
-    const std::int64_t big = 8589934591LL;
-    text.Format("%s%03I64d:%02I64d|%I64u|%d%%", "-", std::int64_t(7), big, std::uint64_t(1) << 40, 5);
+    text.Format("%s%03I64d:%02I64d|%I64u|%d%%", "-", std::int64_t(7), std::int64_t(8589934591LL),
+                std::uint64_t(1) << 40, 5);
     EXPECT_EQ(text, "-007:8589934591|1099511627776|5%");
-}
-
-TEST(CStringTest, FormatGrowsPastItsFirstGuess)
-{
-    CString text;
     text.Format("%s|%s", std::string(300, 'a').c_str(), std::string(300, 'b').c_str());
     EXPECT_EQ(text.GetLength(), 601);
     EXPECT_EQ(text.Right(3), "bbb");
 }
 
-TEST(CStringTest, KeepsEveryByteFromTheStream)
+TEST(CStringTest, KeepsEveryByteFromTheStreamAndComparesThemUnsigned)
 {
-    const char raw[] = {'\x05', '\xE9', 't', '\xE9', '\x8A'};
+    const char raw[] = {'\x05', '\xE9', 't', '\0', '\x8A'};
     const CString text(raw, 5);
     ASSERT_EQ(text.GetLength(), 5);
-    EXPECT_EQ(static_cast<unsigned char>(text.GetAt(1)), 0xE9u);
     EXPECT_EQ(static_cast<unsigned char>(text.GetAt(4)), 0x8Au);
-    // high bytes compare above ASCII, as unsigned bytes do
     EXPECT_GT(CString("\xE9").Compare("z"), 0);
+    EXPECT_LT(CString("ab").Compare("abc"), 0);
+    EXPECT_EQ(CString("LUMCore.so").CompareNoCase("lumcore.SO"), 0);
+    EXPECT_NE(CString("LUMCore.so").Compare("lumcore.so"), 0);
 }
 
 TEST(CStringTest, TrimsWhiteSpaceOrAGivenSet)
 {
-    CString text(" \t name, \r\n");
+    const CString text(" \t name, \r\n");
     EXPECT_EQ(CString(text).Trim(), "name,");
     EXPECT_EQ(CString(text).TrimLeft(), "name, \r\n");
     EXPECT_EQ(CString(text).TrimRight(), " \t name,");
@@ -41,31 +38,16 @@ TEST(CStringTest, TrimsWhiteSpaceOrAGivenSet)
     EXPECT_EQ(CString("   ").Trim(), "");
 }
 
-TEST(CStringTest, SearchesAndCutsWithinBounds)
+TEST(CStringTest, SearchesAndCutsWithinBoundsWhateverTheCounts)
 {
     const CString text("BBC ONE, 1, 2");
-    EXPECT_EQ(text.Find(','), 7);
     EXPECT_EQ(text.Find(',', 8), 10);
     EXPECT_EQ(text.Find(", "), 7);
-    EXPECT_EQ(text.Find('x'), -1);
     EXPECT_EQ(text.Find(',', 99), -1);
     EXPECT_EQ(text.ReverseFind(','), 10);
-    EXPECT_EQ(text.Left(3), "BBC");
     EXPECT_EQ(text.Mid(4, 3), "ONE");
-    EXPECT_EQ(text.Mid(12), "2");
-    EXPECT_EQ(text.Right(1), "2");
-    // out-of-range counts are clamped, never read past the text
     EXPECT_EQ(text.Left(99), text);
     EXPECT_EQ(text.Mid(99), "");
     EXPECT_EQ(text.Mid(-3, 3), "BBC");
     EXPECT_EQ(text.Right(-1), "");
-}
-
-TEST(CStringTest, ComparesWithAndWithoutCase)
-{
-    EXPECT_EQ(CString("LUMCore.so").CompareNoCase("lumcore.SO"), 0);
-    EXPECT_NE(CString("LUMCore.so").Compare("lumcore.so"), 0);
-    EXPECT_LT(CString("abc").Compare("abd"), 0);
-    EXPECT_LT(CString("ab").Compare("abc"), 0);
-    EXPECT_EQ(CString("a") + "b" + CString("c"), "abc");
 }

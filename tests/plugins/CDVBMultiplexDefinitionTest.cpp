@@ -33,20 +33,6 @@ public:
     std::vector<std::string> m_fields = std::vector<std::string>(4, "unset");
 };
 
-TEST(CDVBMultiplexDefinitionTest, APlainDefinitionHasNoFields)
-{
-    CDVBMultiplexDefinition plain;
-    CString line = "left over";
-    EXPECT_TRUE(plain.WriteToString(line));
-    EXPECT_EQ("", line.Str());
-    EXPECT_EQ(0, plain.GetTotalFieldCount());
-    EXPECT_EQ("Unknown", plain.GetName().Str());
-    EXPECT_EQ("Name", plain.GetFieldName(0).Str());
-    EXPECT_EQ("Unknown", plain.GetFieldName(1).Str());
-    EXPECT_EQ("Unknown", plain.GetFieldName(-1).Str());
-    EXPECT_TRUE(plain.ReadFromString("anything, at all"));
-}
-
 struct LineCase
 {
     const char* line;
@@ -56,20 +42,16 @@ struct LineCase
 
 void PrintTo(const LineCase& c, std::ostream* os)
 {
-    *os << '"';
-    for (const char* p = c.line; *p; ++p)
-        *os << (*p == '\t' ? "\\t" : *p == '\r' ? "\\r" : *p == '\n' ? "\\n" : std::string(1, *p));
-    *os << '"';
+    *os << ::testing::PrintToString(std::string(c.line));
 }
 
 class CDVBMultiplexDefinitionLines : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(CDVBMultiplexDefinitionLines, SplitsAtCommasAndTrimsEachField)
 {
-    const LineCase& c = GetParam();
     CFourFieldDefinition definition;
-    EXPECT_EQ(c.complete, definition.ReadFromString(c.line));
-    EXPECT_EQ(c.fields, definition.m_fields);
+    EXPECT_EQ(GetParam().complete, definition.ReadFromString(GetParam().line));
+    EXPECT_EQ(GetParam().fields, definition.m_fields);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, CDVBMultiplexDefinitionLines, ::testing::Values(
@@ -83,30 +65,22 @@ INSTANTIATE_TEST_SUITE_P(Lines, CDVBMultiplexDefinitionLines, ::testing::Values(
     LineCase{"a, b, c, d, e, f", true, {"a", "b", "c", "d"}},
     LineCase{",,,", true, {"", "", "", ""}}));
 
-TEST(CDVBMultiplexDefinitionTest, WritesEveryFieldSeparatedByCommaAndSpace)
+TEST(CDVBMultiplexDefinitionTest, WritesReadsAndCopiesEveryField)
 {
     CFourFieldDefinition definition;
     definition.m_fields = {"News", "news.ts", "", "on"};
     CString line;
     EXPECT_TRUE(definition.WriteToString(line));
     EXPECT_EQ("News, news.ts, , on", line.Str());
-
-    CFourFieldDefinition read;
+    CFourFieldDefinition read, copy;
     EXPECT_TRUE(read.ReadFromString(line));
     EXPECT_EQ(definition.m_fields, read.m_fields);
-}
-
-TEST(CDVBMultiplexDefinitionTest, CopiesEveryFieldOfTheSource)
-{
-    CFourFieldDefinition source, copy;
-    source.m_fields = {"a", "b", "c", "d"};
-    copy.CopyFrom(&source);
-    EXPECT_EQ(source.m_fields, copy.m_fields);
-
-    // A source with no fields leaves every field as it was.
+    copy.CopyFrom(&definition);
+    EXPECT_EQ(definition.m_fields, copy.m_fields);
+    // a source with no fields leaves every field as it was
     CDVBMultiplexDefinition plain;
     copy.CopyFrom(&plain);
-    EXPECT_EQ(source.m_fields, copy.m_fields);
+    EXPECT_EQ(definition.m_fields, copy.m_fields);
 }
 
 }  // namespace

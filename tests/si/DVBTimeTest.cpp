@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 TEST(DVBTimeTest, BCDDigits)
 {
     EXPECT_EQ(BCDToInt(0x59), 59);
@@ -63,6 +65,50 @@ TEST(DVBTimeTest, UTCToLocalCrossesTheYearInAZoneAhead)
     EXPECT_EQ(text, "2024/01/01");
     FormatTimeText(text, &local);
     EXPECT_EQ(text, "01:30");
+}
+
+// Each instant at its own offset, on both sides of the 2026 changes (29 March and 25 October
+// 01:00 UTC, Adelaide's 4 April 16:30 UTC). Expected texts checked with
+// `TZ=zone date -d @seconds +%FT%T%:z`; a null zone is the fixed test zone of one hour ahead.
+TEST(DVBTimeTest, EachInstantGetsTheOffsetOfItsZoneAtThatInstant)
+{
+    struct Case
+    {
+        const char* zone;
+        std::int64_t unixTime;
+        const char* local;
+    };
+    const Case cases[] = {
+        {"Europe/Rome", 1774745999, "2026-03-29T01:59:59+01:00"},
+        {"Europe/Rome", 1774746000, "2026-03-29T03:00:00+02:00"},
+        {"Europe/Rome", 1792889999, "2026-10-25T02:59:59+02:00"},
+        {"Europe/Rome", 1792890000, "2026-10-25T02:00:00+01:00"},
+        {"Europe/Paris", 1774746000, "2026-03-29T03:00:00+02:00"},
+        {"Europe/Paris", 1792890000, "2026-10-25T02:00:00+01:00"},
+        {"UTC", 1774746000, "2026-03-29T01:00:00+00:00"},
+        {"Asia/Kolkata", 1792890000, "2026-10-25T06:30:00+05:30"},
+        {"Australia/Adelaide", 1775320199, "2026-04-05T02:59:59+10:30"},
+        {"Australia/Adelaide", 1775320200, "2026-04-05T02:00:00+09:30"},
+        {nullptr, 1774745999, "2026-03-29T01:59:59+01:00"},
+        {nullptr, 1792889999, "2026-10-25T01:59:59+01:00"},
+    };
+    TIME_ZONE_INFORMATION oneHourAhead;
+    oneHourAhead.Bias = -60;
+    for (const Case& c : cases) {
+        SetTimeZoneNameForTesting(c.zone);
+        SetTimeZoneForTesting(c.zone ? nullptr : &oneHourAhead, TIME_ZONE_ID_STANDARD);
+        SYSTEMTIME utc;
+        SecondsToSystemTime(std::uint64_t(c.unixTime + 11644473600LL), &utc);
+        CString text;
+        FormatIsoLocalTime(text, &utc);   // through UTCToLocalTime
+        EXPECT_EQ(text, c.local) << (c.zone ? c.zone : "fixed");
+    }
+    SetTimeZoneForTesting(nullptr, 0);
+    SetTimeZoneNameForTesting(nullptr);
+    SYSTEMTIME nonsense;
+    CString text = "kept?";
+    FormatIsoLocalTime(text, &nonsense);
+    EXPECT_EQ(text, "");
 }
 
 TEST(DVBTimeTest, SecondsRoundTripAndOutOfRangeIsDefined)

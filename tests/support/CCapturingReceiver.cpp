@@ -1,5 +1,6 @@
 #include "tests/support/CCapturingReceiver.h"
 
+#include "core/CDVBTransportStreamReceiver.h"
 #include "si/CDVBEITSection.h"
 #include "si/CDVBISO639LanguageDescriptor.h"
 #include "si/CDVBNetworkNameDescriptor.h"
@@ -14,9 +15,19 @@
 #include "si/CDVBTOTSection.h"
 #include "tests/support/CFileSource.h"
 
+#include <mutex>
+
 using nlohmann::json;
 
 namespace {
+
+std::string Hex(const CString& text)
+{
+    std::string hex;
+    for (unsigned char c : text.Str())
+        hex += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+    return hex;
+}
 
 json Descriptors(const CDVBDescriptorList& list)
 {
@@ -58,8 +69,8 @@ json Sdt(const CDVBSDTSection& s)
                         {"free_ca", e->m_freeCaMode != 0}, {"descriptors", Descriptors(e->m_descriptors)}};
         if (auto* d = static_cast<CDVBServiceDescriptor*>(e->m_descriptors.FindDescriptor(0x48))) {
             service["service_type"] = d->m_serviceType;
-            service["provider_hex"] = CCapturingReceiver::Hex(d->m_providerName);
-            service["name_hex"] = CCapturingReceiver::Hex(d->m_serviceName);
+            service["provider_hex"] = Hex(d->m_providerName);
+            service["name_hex"] = Hex(d->m_serviceName);
         }
         services.push_back(service);
     }
@@ -87,7 +98,7 @@ json Nit(const CDVBNITSection& s)
     json nit = {{"network_id", s.m_tableIdExtension}, {"version", s.m_versionNumber},
                 {"descriptors", Descriptors(s.m_descriptors)}, {"transport_streams", streams}};
     if (auto* name = static_cast<CDVBNetworkNameDescriptor*>(s.m_descriptors.FindDescriptor(0x40)))
-        nit["network_name_hex"] = CCapturingReceiver::Hex(name->m_networkName);
+        nit["network_name_hex"] = Hex(name->m_networkName);
     return nit;
 }
 
@@ -100,8 +111,8 @@ json Eit(const CDVBEITSection& s)
                       {"free_ca", e->m_freeCaMode != 0}, {"descriptors", Descriptors(e->m_descriptors)}};
         if (auto* d = static_cast<CDVBShortEventDescriptor*>(e->m_descriptors.FindDescriptor(0x4D))) {
             event["language"] = d->m_languageCode.Str();
-            event["name_hex"] = CCapturingReceiver::Hex(d->m_eventName);
-            event["text_hex"] = CCapturingReceiver::Hex(d->m_text);
+            event["name_hex"] = Hex(d->m_eventName);
+            event["text_hex"] = Hex(d->m_text);
         }
         events.push_back(event);
     }
@@ -111,24 +122,24 @@ json Eit(const CDVBEITSection& s)
             {"onid", s.m_originalNetworkId}, {"events", events}};
 }
 
-}  // namespace
-
-std::string CCapturingReceiver::Hex(const CString& text)
+// Notes each section, then handles it as usual.
+class CCapturingReceiver : public CDVBTransportStreamReceiver
 {
-    static const char* const kDigits = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : text.Str()) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
+public:
+    using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
+    json Captured() const
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_captured;
     }
-    return hex;
-}
 
-json CCapturingReceiver::Captured() const
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_captured;
-}
+protected:
+    void OnSectionUpdate(WORD pid, CDVBSISection* section) override;
+
+private:
+    mutable std::mutex m_lock;
+    json m_captured = json::object();
+};
 
 void CCapturingReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
 {
@@ -179,6 +190,8 @@ void CCapturingReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
     }
     CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
 }
+
+}  // namespace
 
 json CaptureStream(const std::string& path)
 {

@@ -1,6 +1,7 @@
 #include "tests/support/CTestPacket.h"
 
 #include <algorithm>
+#include <iterator>
 
 std::vector<BYTE> CTestPacket::Payload(WORD pid, bool unitStart, BYTE fill)
 {
@@ -17,6 +18,15 @@ std::vector<BYTE> CTestPacket::WithAdaptation(WORD pid, BYTE control, BYTE field
     std::vector<BYTE> packet = Payload(pid);
     packet[3] = BYTE((control & 3) << 4);
     packet[4] = fieldLength;
+    return packet;
+}
+
+std::vector<BYTE> CTestPacket::Pcr(WORD pid, std::uint64_t pcr)
+{
+    std::vector<BYTE> packet = WithAdaptation(pid, 2, 183);
+    const BYTE field[] = {0x10, BYTE(pcr >> 25), BYTE(pcr >> 17), BYTE(pcr >> 9), BYTE(pcr >> 1),
+                          BYTE(((pcr & 1) << 7) | 0x7E), 0};
+    std::copy(std::begin(field), std::end(field), packet.begin() + 5);
     return packet;
 }
 

@@ -3,6 +3,7 @@
 // sanitizer run catches a read one byte past its end.
 #include "platform/LUMTypes.h"
 
+#include <cstdint>
 #include <vector>
 
 class CTestPacket
@@ -12,6 +13,8 @@ public:
     static std::vector<BYTE> Payload(WORD pid, bool unitStart = false, BYTE fill = 0xFF);
     // adaptation_field_control as given, adaptation_field_length at byte 4.
     static std::vector<BYTE> WithAdaptation(WORD pid, BYTE control, BYTE fieldLength);
+    // An adaptation field only, carrying a PCR with base `pcr` (90 kHz).
+    static std::vector<BYTE> Pcr(WORD pid, std::uint64_t pcr);
     // A packet starting a PES packet whose header is `header` (from the 00 00 01 prefix).
     static std::vector<BYTE> Pes(WORD pid, const std::vector<BYTE>& header);
     // Packets laid end to end, as a source delivers them.
