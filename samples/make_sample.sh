@@ -75,6 +75,7 @@ ffmpeg -hide_banner -nostdin -loglevel error -y \
 "$tmp/DvbpsiFixture" make "$here/sample.json" "$tmp/sample.ffmpeg.ts" "$repetitions" "$tmp/sample.ts" \
     || fail "the SI does not fit in FFmpeg's null packets"
 "$tmp/DvbpsiFixture" read "$tmp/sample.ts" > "$tmp/sample.dvbpsi.json" || fail "libdvbpsi reports errors in the sample"
+ffprobe -v error -show_programs -of json "$tmp/sample.ts" > "$tmp/sample.ffprobe.json" || fail "ffprobe failed"
 
 size=$(stat -c %s "$tmp/sample.ts")
 (( size < 5 * 1024 * 1024 )) || fail "sample.ts is $size bytes, more than the 5 MB allowed in the repository"
@@ -82,16 +83,17 @@ packets=$(( size / 188 ))
 
 if (( check )); then
     status=0
-    for f in sample.ts sample.dvbpsi.json; do
+    for f in sample.ts sample.dvbpsi.json sample.ffprobe.json; do
         if ! cmp -s "$tmp/$f" "$out/$f"; then
             echo "make_sample.sh: $out/$f differs from a fresh build (a different FFmpeg or libdvbpsi version also changes the bytes)" >&2
             status=1
         fi
     done
-    (( status == 0 )) && echo "make_sample.sh: $out/sample.ts and sample.dvbpsi.json are up to date"
+    (( status == 0 )) && echo "make_sample.sh: $out/sample.ts and its readings are up to date"
     exit $status
 fi
 
 mv -f "$tmp/sample.dvbpsi.json" "$out/sample.dvbpsi.json"
+mv -f "$tmp/sample.ffprobe.json" "$out/sample.ffprobe.json"
 mv -f "$tmp/sample.ts" "$out/sample.ts"
 echo "make_sample.sh: $out/sample.ts: $size bytes, $packets packets, $(( packets * 188 * 8 * 1000 / muxrate )) ms at $muxrate bit/s"

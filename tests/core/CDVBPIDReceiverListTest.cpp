@@ -9,9 +9,8 @@ namespace {
 
 // Registers a further receiver on its own list at its first packet, as an SI receiver may
 // when a PCR shares the PID of a program map.
-class CAddingReceiver : public CRecordingPIDReceiver
+struct CAddingReceiver : CRecordingPIDReceiver
 {
-public:
     CAddingReceiver(CReceptionLog* log, CDVBPIDReceiverList* list)
         : CRecordingPIDReceiver(log, 1), m_childLog(log), m_list(list) {}
     void OnReceivePacket(std::uint64_t number, BYTE* packet) override
@@ -21,7 +20,6 @@ public:
             m_list->Add(new CRecordingPIDReceiver(m_childLog, 2));
         m_list = nullptr;
     }
-private:
     CReceptionLog* m_childLog;
     CDVBPIDReceiverList* m_list;
 };

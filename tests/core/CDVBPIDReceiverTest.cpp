@@ -15,7 +15,6 @@ namespace {
 // A PES header with a PTS of 2^33 - 1 then a DTS of 0 after its 9 fixed bytes.
 std::vector<BYTE> PesHeader(WORD packetLength, BYTE ptsDtsFlags, BYTE headerLength)
 {
-    // built whole: GCC 12 at -O3 sees an insert after a 9-byte initialiser as out of bounds
     const BYTE bytes[] = {0x00, 0x00, 0x01, 0xE0, BYTE(packetLength >> 8), BYTE(packetLength), 0x80,
                           BYTE(ptsDtsFlags << 6), headerLength, 0x2F, 0xFF, 0xFF, 0xFF, 0xFF, 0x21, 0, 1, 0, 1};
     return std::vector<BYTE>(std::begin(bytes), std::end(bytes));

@@ -13,7 +13,7 @@ using Bytes = std::vector<BYTE>;
 
 Bytes Stream(int count, std::size_t packetSize = 188)
 {
-    return CNumberedPackets::Stream(count, packetSize);
+    return CNumberedPackets::Stream(0, count, packetSize);
 }
 
 // 0 to count - 1, less the numbers of packets lost.
@@ -82,8 +82,7 @@ TEST(CTransportPacketFramerTest, FindsThePacketSizeAndWhereTheFirstPacketStarts)
                           Case{"noise with sync bytes 188 apart, twice", Noise(1200, {10, 198}), 0, 0},
                           Case{"after more than a packet of noise", Inserted(Stream(5), 0, Noise(200)), 0, 0}}) {
         std::size_t offset = 999;
-        const Bytes exact = c.bytes;
-        EXPECT_EQ(c.size, CTransportPacketFramer::DetectPacketSize(exact.data(), exact.size(), offset)) << c.what;
+        EXPECT_EQ(c.size, CTransportPacketFramer::DetectPacketSize(c.bytes.data(), c.bytes.size(), offset)) << c.what;
         EXPECT_TRUE(c.size == 0 || offset == c.offset) << c.what;
     }
 }
@@ -103,7 +102,6 @@ TEST(CTransportPacketFramerTest, FindsTheSyncAgainAfterDamageHoweverTheBytesArri
     const Bytes syncyNoise = Noise(300, {5, 120, 299});
     for (const Case& c : {
              Case{"clean", 188, Stream(20), Range(20), 0},
-             Case{"M2TS", 192, Stream(10, 192), Range(10), 0},
              Case{"noise between packets", 188, Inserted(Stream(10), 4 * 188, Noise(77)), Range(10), 77},
              Case{"noise with sync bytes", 188, Inserted(Stream(10), 4 * 188, syncyNoise), Range(10), 300},
              Case{"noise before the first packet", 188, Inserted(Stream(5), 0, Noise(33)), Range(5), 33},

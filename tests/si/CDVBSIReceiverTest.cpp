@@ -104,67 +104,53 @@ TEST(CalculateCRC32Test, IsZeroOverAnIntactSectionAndCatchesAnyFlippedByte)
     }
 }
 
-TEST_F(CDVBSIReceiverTest, ARepeatRefreshesAndIsNotReported)
+TEST_F(CDVBSIReceiverTest, ReportsNewAndChangedSectionsButNotRepeats)
 {
     FeedSection(Pat(3));
     ASSERT_EQ(m_handler.m_reports.size(), 1u);
     EXPECT_EQ(m_handler.m_reports[0].type, CDVBSISection::TypePAT);
     CDVBSISection* held = m_receiver.GetSections().front();
     held->m_lastSeen = 0;
-    FeedSection(Pat(3));
+    FeedSection(Pat(3));   // a repeat only refreshes
     EXPECT_EQ(m_handler.m_reports.size(), 1u);
     EXPECT_EQ(m_receiver.GetSections().front(), held);
     EXPECT_NE(held->m_lastSeen, 0u);
-}
 
-TEST_F(CDVBSIReceiverTest, AChangedSectionReplacesTheOldOneBeforeItIsReported)
-{
-    FeedSection(Pat(3));
     FeedSection(Pat(4, 2));
     ASSERT_EQ(m_handler.m_reports.size(), 2u);
-    const auto& changed = m_handler.m_reports[1];
-    EXPECT_EQ(changed.version, 4);
-    EXPECT_EQ(changed.held, 1u);   // only the new object: the old one is gone
-    EXPECT_EQ(m_receiver.GetSections().front(), changed.section);
-    EXPECT_EQ(static_cast<CDVBPATSection*>(changed.section)->m_entries.size(), 2u);
-}
-
-TEST_F(CDVBSIReceiverTest, CurrentAndNextVersionsReplaceEachOtherAlternately)
-{
-    // same table, extension and number; only current_next_indicator differs, and the CRC
-    FeedSection(Pat(5, 1, true));
-    FeedSection(Pat(5, 1, false));
-    FeedSection(Pat(5, 1, true));
-    ASSERT_EQ(m_handler.m_reports.size(), 3u);
-    EXPECT_EQ(m_handler.m_reports[1].currentNext, 0);
-    EXPECT_EQ(m_handler.m_reports[2].currentNext, 1);
+    EXPECT_EQ(m_handler.m_reports[1].held, 1u);   // the old object is gone before the report
+    EXPECT_EQ(static_cast<CDVBPATSection*>(m_handler.m_reports[1].section)->m_entries.size(), 2u);
+    // only current_next_indicator (and the CRC) differ: they replace each other
+    FeedSection(Pat(4, 2, false));
+    FeedSection(Pat(4, 2, true));
+    ASSERT_EQ(m_handler.m_reports.size(), 4u);
+    EXPECT_EQ(m_handler.m_reports[2].currentNext, 0);
+    EXPECT_EQ(m_handler.m_reports[3].currentNext, 1);
     EXPECT_EQ(m_receiver.GetSections().size(), 1u);
 }
 
-TEST_F(CDVBSIReceiverTest, ASectionSpanningThreePacketsIsReportedAfterTheThird)
+TEST_F(CDVBSIReceiverTest, AssemblesAcrossPacketsAndFinishesASectionAtAPointerField)
 {
-    Bytes section = Pat(1, 90);   // 9 + 360 + 3 bytes
-    std::vector<Bytes> packets = Packets(section);
+    std::vector<Bytes> packets = Packets(Pat(1, 90));   // 9 + 360 + 3 bytes
     ASSERT_EQ(packets.size(), 3u);
     Feed(packets[0]);
     Feed(packets[1]);
     EXPECT_TRUE(m_handler.m_reports.empty());
     Feed(packets[2]);
     ASSERT_EQ(m_handler.m_reports.size(), 1u);
-    EXPECT_EQ(static_cast<CDVBPATSection*>(m_handler.m_reports[0].section)->m_entries.size(), 90u);
-}
 
-TEST_F(CDVBSIReceiverTest, APointerFieldFinishesTheOldSectionAndStartsTheNext)
-{
-    Bytes first = Pat(1, 45);   // 192 bytes: 183 in the first packet, 9 left
-    Bytes second = Pat(2, 2);
+    Bytes first = Pat(2, 45);   // 192 bytes: 183 in the first packet, 9 left
     Feed(StartPacket(0, first));
     Bytes rest(first.begin() + 183, first.end());
-    Bytes packet = StartPacket(BYTE(rest.size()), B::Cat({rest, second}));
-    Feed(packet);
-    ASSERT_EQ(m_handler.m_reports.size(), 2u);
-    EXPECT_EQ(m_handler.m_reports[0].version, 1);
+    Feed(StartPacket(BYTE(rest.size()), B::Cat({rest, Pat(3, 2)})));
+    ASSERT_EQ(m_handler.m_reports.size(), 3u);
     EXPECT_EQ(m_handler.m_reports[1].version, 2);
+    EXPECT_EQ(m_handler.m_reports[2].version, 3);
+
+    Feed(Packets(Pat(4, 90))[0]);   // the rest never comes: abandoned at the next start
+    FeedSection(Pat(5));
+    ASSERT_EQ(m_handler.m_reports.size(), 4u);
+    EXPECT_EQ(m_handler.m_reports[3].version, 5);
 }
 
 TEST_F(CDVBSIReceiverTest, ShortSectionsAreReportedEveryTimeAndStuffingIsIgnored)
@@ -203,15 +189,6 @@ TEST_F(CDVBSIReceiverTest, AFailedParseKeepsTheSectionHeldBefore)
     ASSERT_EQ(m_handler.m_reports.size(), 1u);
     ASSERT_EQ(m_receiver.GetSections().size(), 1u);
     EXPECT_EQ(m_receiver.GetSections().front()->m_versionNumber, 1);
-}
-
-TEST_F(CDVBSIReceiverTest, AnUnfinishedSectionIsAbandonedAtTheNextStart)
-{
-    Bytes big = Pat(1, 90);
-    Feed(Packets(big)[0]);   // the rest never comes
-    FeedSection(Pat(2));
-    ASSERT_EQ(m_handler.m_reports.size(), 1u);
-    EXPECT_EQ(m_handler.m_reports[0].version, 2);
 }
 
 TEST_F(CDVBSIReceiverTest, SectionsPackedInOnePacketAreAllAssembled)
