@@ -160,8 +160,8 @@ TEST_F(CDVBTransportStreamReceiverTest, OneSecondPassesAndTheDataFlagFollowTheCl
     Tick();
     EXPECT_EQ(m_receiver.GetSecondsSinceStart(), 1);
     EXPECT_TRUE(m_receiver.IsDataBeingReceived());
-    EXPECT_EQ(m_source.SecondsNotified(), 1);
-    EXPECT_EQ(m_source.LastBitrate(), 0);   // no PCR receiver, no bitrate
+    EXPECT_EQ(m_source.m_secondsNotified, 1);
+    EXPECT_EQ(m_source.m_lastBitrate, 0);   // no PCR receiver, no bitrate
     Tick(1999);
     EXPECT_TRUE(m_receiver.IsDataBeingReceived());   // packets came until 1500 ms
     Tick();

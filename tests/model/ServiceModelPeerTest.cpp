@@ -6,7 +6,6 @@
 #include "model/CDVBStandardTSUpdateHandler.h"
 #include "platform/CManualClock.h"
 #include "platform/CSingleLock.h"
-#include "tests/support/CCapturingReceiver.h"
 #include "tests/support/CFileSource.h"
 
 #include "tests/support/PeerJson.h"

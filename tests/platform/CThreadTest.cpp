@@ -9,16 +9,8 @@
 
 namespace {
 
-DWORD ReturnSeven(void*)
-{
-    return 7;
-}
-
-DWORD WaitForRelease(void* event)
-{
-    static_cast<CEvent*>(event)->Wait(10000);
-    return 3;
-}
+DWORD ReturnSeven(void*) { return 7; }
+DWORD WaitForRelease(void* event) { return static_cast<CEvent*>(event)->Wait(10000); }
 
 }  // namespace
 

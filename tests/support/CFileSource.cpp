@@ -60,6 +60,6 @@ DWORD CFileSource::ReadBuffer(BYTE* buffer, DWORD size)
         std::memcpy(buffer, &m_bytes[m_position], n);
     m_position += n;
     if (m_position == m_bytes.size() && n == 0)
-        m_drained.Set();   // set on the read after the last bytes: they have been dispatched
+        m_drained.Set();   // on the read after the last bytes: they have been dispatched
     return DWORD(n);
 }

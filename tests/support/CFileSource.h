@@ -5,7 +5,6 @@
 #include "platform/CClock.h"
 #include "platform/CEvent.h"
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,7 +27,6 @@ public:
     DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
 
     bool WaitUntilDrained(DWORD timeoutMs) { return m_drained.Wait(timeoutMs) == WAIT_OBJECT_0; }
-    std::size_t GetSize() const { return m_bytes.size(); }
 
 private:
     std::vector<BYTE> m_bytes;

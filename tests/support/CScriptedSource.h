@@ -1,11 +1,9 @@
 #pragma once
 // A source that delivers chosen byte sequences, one per read, and records how the
-// receiver drives it. Tests wait on its counters with a bounded wait, never a sleep.
+// receiver drives it. Tests wait on it with a bounded wait, never a sleep.
 #include "core/CDVBTransportStreamSource.h"
 
-#include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -20,35 +18,29 @@ public:
     void AddStep(std::vector<BYTE> bytes);
     void AddQuietSteps(int count);
 
-    bool Initialise() override;
-    bool DeInitialise() override;
-    bool Start() override;
-    bool Stop() override;
+    bool Initialise() override { return Record("Initialise"); }
+    bool DeInitialise() override { return Record("DeInitialise"); }
+    bool Start() override { return Record("Start"); }
+    bool Stop() override { return Record("Stop"); }
     DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
     void NotifyBitrate(int bitsPerSecond) override;
     void OnEverySecond() override;
 
-    // Waits up to `timeout` for `condition`, checked under the source's lock after every
+    // Waits up to ten seconds for `condition`, checked under the source's lock after every
     // call the receiver makes.
-    bool WaitFor(const std::function<bool(const CScriptedSource&)>& condition,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    bool WaitFor(const std::function<bool(const CScriptedSource&)>& condition);
     // True once every step has been read and a further read found nothing: all the
     // script's bytes have been dispatched by then.
-    bool IsDrained() const { return m_drained; }
+    bool IsDrained() const;
 
-    // Safe to read while the receive thread runs.
-    int Reads() const;
-    int SecondsNotified() const;
-    int LastBitrate() const;
-
-    // Read inside WaitFor conditions, or once reception has stopped.
+    // Read inside WaitFor conditions, or while the receive thread waits on a manual clock.
     int m_reads = 0;
+    int m_secondsNotified = 0;
+    int m_lastBitrate = -1;
     std::vector<std::string> m_calls;   // "Initialise", "Start", "Stop", "DeInitialise"
 
 private:
-    int m_secondsNotified = 0;
-    int m_lastBitrate = -1;
-    void Record(const char* call);
+    bool Record(const char* call);
 
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
