@@ -2,6 +2,7 @@
 
 #include "core/CDVBClockedSource.h"
 #include "core/CDVBPIDReceiver.h"
+#include "core/CDVBRecordingParameters.h"
 #include "core/CDVBPIDReceiverList.h"
 #include "core/CDVBTiming.h"
 #include "core/CDVBTransportStreamSource.h"
@@ -65,7 +66,21 @@ CDVBTransportStreamReceiver::~CDVBTransportStreamReceiver()
         m_abandonedThread = nullptr;
         CloseEvents();
     }
+    StopRecording();
     Reset();
+}
+
+// ---- recording ----
+
+bool CDVBTransportStreamReceiver::StartRecording(CDVBRecordingParameters* parameters)
+{
+    const DWORD size = m_source ? m_source->GetSuggestedBufferSize() : 192512;
+    return m_recorder.Start(parameters->m_fileName, size);
+}
+
+bool CDVBTransportStreamReceiver::StopRecording()
+{
+    return m_recorder.Stop();
 }
 
 // ---- life cycle ----
@@ -448,6 +463,8 @@ void CDVBTransportStreamReceiver::ReceiveTick(BYTE* buffer, DWORD size)
     m_source->GetSuggestedBufferSize();
     AddReferencePoint(m_packetCounter.load(std::memory_order_relaxed));
     ProcessBuffer(buffer, length);
+    if (m_recorder.IsRecording())
+        m_recorder.Record(buffer, length);
 }
 
 DWORD CDVBTransportStreamReceiver::GlobalReceiveThreadProc(void* receiver)

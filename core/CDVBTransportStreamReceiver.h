@@ -16,6 +16,7 @@
 // Locks: a PID receiver list lock, then the programs lock, then an update handler's or a
 // schedule's lock. No list lock is taken while the programs lock is held.
 #include "core/CDVBPIDRegistry.h"
+#include "core/CDVBRecorder.h"
 #include "core/CDVBReferencePointTracker.h"
 #include "model/CDVBProgramList.h"
 #include "platform/CCriticalSection.h"
@@ -34,6 +35,7 @@ class CDVBPATSection;
 class CDVBPCRReceiver;
 class CDVBPIDReceiver;
 class CDVBPMTSection;
+class CDVBRecordingParameters;
 class CDVBScheduleEntry;
 class CDVBSDTSection;
 class CDVBTDTSection;
@@ -104,6 +106,14 @@ public:
     // The mean of the recent (system clock, packets processed) pairs.
     void GetReferencePoint(std::int64_t& clock, std::uint64_t& packets);
 
+    // Records every read, as delivered, to the parameters' file until StopRecording; a
+    // recording in progress ends first. False when the file cannot be created.
+    bool StartRecording(CDVBRecordingParameters* parameters);
+    // Writes what was received before it, then closes the file.
+    bool StopRecording();
+    // Whether it records, and how it went (a write error such as a full disk).
+    const CDVBRecorder& GetRecorder() const { return m_recorder; }
+
     CClock* GetClock() const { return m_clock; }
     std::uint64_t GetPacketsReceived() const { return m_packetCounter.load(std::memory_order_relaxed); }
     bool IsDataBeingReceived() const { return m_dataBeingReceived.load(std::memory_order_relaxed); }
@@ -159,6 +169,7 @@ protected:
     CDVBTransportStreamSource* m_source;
     CDVBTransportStreamUpdateHandler* m_updateHandler;
     CClock* m_clock;
+    CDVBRecorder m_recorder;
     std::atomic<bool> m_dataBeingReceived{false};
     std::atomic<int> m_secondsSinceStart{0};
     CDVBReferencePointTracker m_referencePoints{50};

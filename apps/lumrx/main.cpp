@@ -5,6 +5,8 @@
 #include "ExitCode.h"
 
 #include "core/CDVBFiniteSource.h"
+#include "core/CDVBRecordingParameters.h"
+#include "core/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "platform/CClock.h"
 #include "platform/CEvent.h"
@@ -24,6 +26,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -39,6 +42,8 @@ const char* const kUsage =
     "  scan [--plugin P] FOLDER              add a definition for every stream file of FOLDER\n"
     "  services NAME|FILE [--json] [--timeout S]\n"
     "                                        every service, once the service information is complete\n"
+    "  record NAME|FILE OUT.ts [--seconds S] [--simulate]\n"
+    "                                        record the whole multiplex as received (Ctrl-C stops)\n"
     "  test NAME|FILE [--seconds S] [--simulate]\n"
     "                                        watch reception four times a second; --simulate runs\n"
     "                                        a file on a simulated clock, as fast as it goes\n"
@@ -258,6 +263,19 @@ int Services(CLumrxHost& host, const Options& options)
     return ExitOk;
 }
 
+// Waits a quarter of a second of the run's time: real, or simulated (then moved on here,
+// a millisecond as soon as the receiver has done the previous one's work).
+bool Pause(CClock& clock, CManualClock* simulated)
+{
+    constexpr DWORD kQuarterMs = 250;
+    if (simulated)
+        return simulated->Run(kQuarterMs, 1000000, 1);
+    CEvent never(true, false);
+    CEvent* const events[] = {&never};
+    clock.WaitUntil(events, 1, clock.GetMonotonicTime() + std::int64_t(kQuarterMs) * 1000000);
+    return true;
+}
+
 // The status of a test as lines: the status text, then one line per service.
 std::vector<std::string> StatusLines(const CTestMultiplexBehaviour& test)
 {
@@ -286,8 +304,6 @@ int Test(CLumrxHost& host, const Options& options)
     std::size_t rowsShown = 0;    // service lines printed, when piped
     bool dataSeen = false;
     const std::int64_t start = clock.GetMonotonicTime();
-    CEvent never(true, false);
-    CEvent* const wake[] = {&never};
     for (;;) {
         const bool opening = !test.IsOpen();
         test.OnTimer();
@@ -319,9 +335,7 @@ int Test(CLumrxHost& host, const Options& options)
         const double elapsed = double(clock.GetMonotonicTime() - start) / 1e9;
         if (g_interrupted || (options.seconds > 0 && elapsed >= options.seconds))
             break;
-        if (!options.simulate)
-            clock.WaitUntil(wake, 1, clock.GetMonotonicTime() + std::int64_t(CTestMultiplexBehaviour::TimerPeriodMs) * 1000000);
-        else if (!simulated.Run(CTestMultiplexBehaviour::TimerPeriodMs, 1000000, 1)) {
+        if (!Pause(clock, options.simulate ? &simulated : nullptr)) {
             std::cerr << "lumrx: the receiver stopped keeping time\n";
             break;
         }
@@ -337,6 +351,64 @@ int Test(CLumrxHost& host, const Options& options)
         return ExitNothingFound;
     }
     return ExitOk;
+}
+
+int Record(CLumrxHost& host, const Options& options)
+{
+    if (options.arguments.size() < 2)
+        return Usage("record needs a multiplex and a file to record to");
+    CLUMInputPlugin* plugin = nullptr;
+    CDVBMultiplexDefinition* definition = nullptr;
+    if (!host.ResolveMultiplex(options.arguments[0], options.plugin, true, plugin, definition))
+        return Failed(host);
+    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
+    if (source == nullptr) {
+        OpenFailed(host, plugin, options.arguments[0]);
+        return Failed(host);
+    }
+    CManualClock simulated;
+    CClock& clock = options.simulate ? simulated : CClock::System();
+    auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
+    const std::string& out = options.arguments[1];
+    int result = ExitOk;
+    {
+        CDVBTransportStreamReceiver receiver(source, nullptr, &clock);
+        receiver.Initialise();
+        CDVBRecordingParameters parameters;
+        parameters.m_fileName = out.c_str();
+        if (!receiver.StartRecording(&parameters)) {
+            std::cerr << "lumrx: " << out << ": " << std::strerror(receiver.GetRecorder().GetError()) << "\n";
+            result = ExitRecordFailed;
+        } else {
+            receiver.Start();
+            const std::int64_t start = clock.GetMonotonicTime();
+            if (options.simulate)
+                simulated.WaitForWaiters(1);
+            while (!g_interrupted && receiver.GetRecorder().GetError() == 0 && !(finite && finite->HasEnded())) {
+                if (options.seconds > 0 && double(clock.GetMonotonicTime() - start) / 1e9 >= options.seconds)
+                    break;
+                if (!Pause(clock, options.simulate ? &simulated : nullptr))
+                    break;
+            }
+            receiver.Stop();   // the last read is dispatched, and recorded, before the period ends
+            receiver.WaitForStop(10000);
+            receiver.StopRecording();
+            const CDVBRecorder& recorder = receiver.GetRecorder();
+            if (recorder.GetError() != 0) {
+                std::cerr << "lumrx: " << out << ": " << std::strerror(recorder.GetError()) << "\n";
+                result = ExitRecordFailed;
+            } else {
+                std::cout << out << ": " << recorder.GetBytesWritten() << " bytes ("
+                          << recorder.GetBytesWritten() / 188 << " packets) recorded";
+                if (recorder.GetReadsDropped() > 0)
+                    std::cout << ", " << recorder.GetReadsDropped() << " reads lost: the disk fell behind";
+                std::cout << "\n";
+            }
+        }
+        receiver.DeInitialise();
+    }
+    plugin->CloseMultiplex(source);
+    return result;
 }
 
 }  // namespace
@@ -384,7 +456,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, OnInterrupt);
 
     const std::string& c = options.command;
-    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test"};
+    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands))
         return Usage("unknown command " + c);
     if (options.arguments.empty() && c != "plugins" && c != "list")
@@ -402,5 +474,7 @@ int main(int argc, char** argv)
         return ScanFolder(host, options);
     if (c == "services")
         return Services(host, options);
+    if (c == "record")
+        return Record(host, options);
     return Test(host, options);
 }

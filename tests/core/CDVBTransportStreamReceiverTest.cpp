@@ -1,15 +1,18 @@
 #include "core/CDVBTransportStreamReceiver.h"
 
 #include "core/CDVBPIDReceiver.h"
+#include "core/CDVBTransportStreamSource.h"
 #include "platform/CEvent.h"
 #include "platform/CManualClock.h"
-#include "platform/DebugOutput.h"
+#include "tests/support/CDebugLineCatcher.h"
 #include "tests/support/CRecordingPIDReceiver.h"
-#include "tests/support/CScriptedSource.h"
 #include "tests/support/CTestPacket.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -21,26 +24,62 @@ using Numbers = std::vector<std::uint64_t>;
 using Calls = std::vector<std::string>;
 constexpr std::int64_t kMs = 1000000;
 
-// The receiver runs its real thread on a manual clock: each Tick moves time on by a
-// millisecond and returns once the thread has done that tick's work and waits again.
+// Delivers chosen bytes, one step a read (an empty step, or any read after the last step,
+// finds nothing), and records how the receiver drives it.
+struct CScriptedSource : CDVBTransportStreamSource
+{
+    void AddStep(std::vector<BYTE> bytes)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_steps.push_back(std::move(bytes));
+        m_drained.Reset();
+    }
+    bool Initialise() override { return Record("Initialise"); }
+    bool DeInitialise() override { return Record("DeInitialise"); }
+    bool Start() override { return Record("Start"); }
+    bool Stop() override { return Record("Stop"); }
+    DWORD ReadBuffer(BYTE* buffer, DWORD size) override
+    {
+        m_inRead.Set();
+        m_release.Wait(30000);
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_steps.empty()) {
+            m_drained.Set();
+            return 0;
+        }
+        const DWORD length = DWORD(std::min<std::size_t>(m_steps.front().size(), size));
+        std::copy_n(m_steps.front().begin(), length, buffer);
+        m_steps.pop_front();
+        return length;
+    }
+    void NotifyBitrate(int bitsPerSecond) override { m_lastBitrate = bitsPerSecond; }
+    void OnEverySecond() override { ++m_secondsNotified; }
+    bool Record(const char* call) { m_calls.emplace_back(call); return true; }
+
+    std::mutex m_lock;
+    std::deque<std::vector<BYTE>> m_steps;
+    CEvent m_drained{true, false};   // every step read and a further read found nothing: all dispatched
+    CEvent m_inRead{true, false}, m_release{true, true};   // reset m_release: a device whose read hangs
+    std::atomic<int> m_secondsNotified{0}, m_lastBitrate{-1};
+    Calls m_calls;   // read once the receive thread's period has ended
+};
+
+// The real thread on a manual clock: each Tick moves time on by a millisecond and returns
+// once the thread has done that tick's work and waits again.
 class CDVBTransportStreamReceiverTest : public ::testing::Test
 {
 protected:
+    void SetUp() override { ASSERT_TRUE(m_receiver.Initialise()); }
     void Begin()
     {
-        if (!m_initialised) {
-            ASSERT_TRUE(m_receiver.Initialise());
-            m_initialised = true;
-        }
         m_receiver.Start();
         ASSERT_TRUE(m_clock.WaitForWaiters(1));   // the period has begun
     }
     void Tick(int count = 1) { ASSERT_TRUE(m_clock.Run(count, kMs, 1)); }
-    // A period in which the source delivers its whole script.
-    void ReceiveScript()
+    void ReceiveScript()   // a period in which the source delivers its whole script
     {
         Begin();
-        while (!m_source.IsDrained())
+        while (!m_source.m_drained.IsSet())
             Tick();
         m_receiver.Stop();
         ASSERT_TRUE(m_receiver.WaitForStop(10000));
@@ -56,7 +95,6 @@ protected:
     CReceptionLog m_log;
     CScriptedSource m_source;
     CDVBTransportStreamReceiver m_receiver{&m_source, nullptr, &m_clock};
-    bool m_initialised = false;
 };
 
 }  // namespace
@@ -66,7 +104,8 @@ TEST_F(CDVBTransportStreamReceiverTest, DispatchesEveryWholePacketInOrderNumbere
     m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
     m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 2));
     m_source.AddStep(CTestPacket::Stream({0x200, 0x100, 0x300, 0x100}));
-    m_source.AddQuietSteps(2);
+    m_source.AddStep({});
+    m_source.AddStep({});
     // 1000 bytes: five packets, the last 60 bytes dropped; neither the sync byte nor the
     // error flag is looked at
     std::vector<BYTE> read = CTestPacket::Stream({0x100, 0x100, 0x101, 0x100, 0x100});
@@ -77,7 +116,6 @@ TEST_F(CDVBTransportStreamReceiverTest, DispatchesEveryWholePacketInOrderNumbere
     m_source.AddStep(CTestPacket::Stream({0x100}));   // a new packet at byte 0 of the next read
     ReceiveScript();
     EXPECT_EQ(m_log.NumbersOf(1), (Numbers{1, 3, 4, 5, 7, 8, 9}));
-    EXPECT_EQ(m_log.NumbersOf(2), m_log.NumbersOf(1));
     std::vector<int> order;
     for (const auto& entry : m_log.Entries())
         order.push_back(entry.tag);
@@ -85,113 +123,79 @@ TEST_F(CDVBTransportStreamReceiverTest, DispatchesEveryWholePacketInOrderNumbere
     EXPECT_EQ(m_receiver.GetPacketsReceived(), 10u);
 
     m_source.AddStep(CTestPacket::Stream({0x100}));
-    ReceiveScript();   // a new period counts from 0 again
-    EXPECT_EQ(m_log.NumbersOf(1).back(), 0u);
+    ReceiveScript();
+    EXPECT_EQ(m_log.NumbersOf(1).back(), 0u) << "a new period counts from 0 again";
     m_receiver.DeInitialise();
     EXPECT_EQ(m_source.m_calls, (Calls{"Initialise", "Start", "Stop", "Start", "Stop", "DeInitialise"}));
 }
 
-TEST_F(CDVBTransportStreamReceiverTest, RegistryFindsAndDeletesTheFirstOfATypeAndRefusesPIDsAbove8191)
-{
-    auto* firstPCR = new CRecordingPIDReceiver(&m_log, 1, CDVBPIDReceiver::TypePCR);
-    auto* secondPCR = new CRecordingPIDReceiver(&m_log, 2, CDVBPIDReceiver::TypePCR);
-    m_receiver.AddPIDReceiver(0x101, new CRecordingPIDReceiver(&m_log, 0));
-    m_receiver.AddPIDReceiver(0x101, firstPCR);
-    m_receiver.AddPIDReceiver(0x101, secondPCR);
-    EXPECT_EQ(firstPCR->GetPID(), 0x101);
-    EXPECT_EQ(m_receiver.GetPIDReceiver(0x101, CDVBPIDReceiver::TypePCR), firstPCR);
-    EXPECT_FALSE(m_receiver.HasPIDReceiver(0x101, CDVBPIDReceiver::TypeSI));
-    EXPECT_EQ(m_receiver.GetPIDReceiver(0x102, CDVBPIDReceiver::TypePlain), nullptr);
-    EXPECT_TRUE(m_receiver.DeletePIDReceiver(0x101, CDVBPIDReceiver::TypePCR));
-    EXPECT_EQ(m_log.deleted, 1);
-    EXPECT_EQ(m_receiver.GetPIDReceiver(0x101, CDVBPIDReceiver::TypePCR), secondPCR);
-    EXPECT_FALSE(m_receiver.DeletePIDReceiver(0x101, CDVBPIDReceiver::TypeSI));
-
-    std::vector<std::string> lines;
-    const DebugOutputSink previous = SetDebugOutputSink([&](const char* line) { lines.emplace_back(line); });
-    m_receiver.AddPIDReceiver(0x2000, new CRecordingPIDReceiver(&m_log, 1));
-    SetDebugOutputSink(previous);
-    EXPECT_EQ(m_log.deleted, 2);   // refused, and not leaked
-    EXPECT_EQ(lines.size(), 1u);
-    EXPECT_FALSE(m_receiver.DeletePIDReceiver(0xFFFF, CDVBPIDReceiver::TypePlain));
-}
-
-TEST_F(CDVBTransportStreamReceiverTest, ReceiversRemovedOrDeletedMidPeriodAreCalledNoMore)
+TEST_F(CDVBTransportStreamReceiverTest, ReceiversRemovedOrDeletedMidPeriodAreCalledNoMoreAndPIDsAbove8191Refused)
 {
     CReceptionLog removedLog, deletedLog;
-    GUID cookie;
-    cookie.Data2 = 0x4C55;
+    GUID cookie{0, 0x4C55};
     auto* marked = new CRecordingPIDReceiver(&removedLog, 7, CDVBPIDReceiver::TypePlain, true);
     marked->SetCookie(&cookie);
+    auto* pcr = new CRecordingPIDReceiver(&deletedLog, 2, CDVBPIDReceiver::TypePCR, true);
     m_receiver.AddPIDReceiver(0x100, marked);
     m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
-    m_receiver.AddPIDReceiver(0x200, new CRecordingPIDReceiver(&deletedLog, 2, CDVBPIDReceiver::TypePCR, true));
+    m_receiver.AddPIDReceiver(0x200, pcr);
+    EXPECT_EQ(pcr->GetPID(), 0x200);
+    EXPECT_EQ(m_receiver.GetPIDReceiver(0x200, CDVBPIDReceiver::TypePCR), pcr);
+    EXPECT_FALSE(m_receiver.HasPIDReceiver(0x200, CDVBPIDReceiver::TypeSI));
+    {
+        CDebugLineCatcher lines;
+        m_receiver.AddPIDReceiver(0x2000, new CRecordingPIDReceiver(&m_log, 9));
+        EXPECT_EQ(m_log.deleted, 1) << "refused, and not leaked";
+        EXPECT_EQ(lines.Lines().size(), 1u);
+    }
+    EXPECT_FALSE(m_receiver.DeletePIDReceiver(0xFFFF, CDVBPIDReceiver::TypePlain));
+
     m_source.AddStep(CTestPacket::Stream({0x100, 0x100}));
     Begin();
     Tick(5);
     EXPECT_EQ(removedLog.milliseconds, 5);
     EXPECT_EQ(deletedLog.milliseconds, 5);
-
     std::unique_ptr<CDVBPIDReceiver> removed(m_receiver.RemovePIDReceiverWithCookie(0x100, &cookie));
     ASSERT_EQ(removed.get(), marked);
     EXPECT_EQ(m_receiver.RemovePIDReceiverWithCookie(0x100, &cookie), nullptr);
     EXPECT_TRUE(m_receiver.DeletePIDReceiver(0x200, CDVBPIDReceiver::TypePCR));
     m_source.AddStep(CTestPacket::Stream({0x100}));
     Tick(20);   // a tick that touched the deleted receiver would be caught by the sanitizer run
-
     EXPECT_EQ(removedLog.NumbersOf(7), (Numbers{0, 1}));
     EXPECT_EQ(m_log.NumbersOf(1), (Numbers{0, 1, 2}));
     EXPECT_EQ(removedLog.milliseconds, 5);
-    EXPECT_EQ(removedLog.deleted, 0);   // the caller's now
+    EXPECT_EQ(removedLog.deleted, 0) << "the caller's now";
     EXPECT_EQ(deletedLog.deleted, 1);
 }
 
 // One-second passes come every 1000 ticks of the receiver's clock; packets stop after 1500.
 TEST_F(CDVBTransportStreamReceiverTest, OneSecondPassesAndTheDataFlagFollowTheClock)
 {
-    EXPECT_TRUE(m_receiver.WaitForStop(0));   // before any period
+    EXPECT_TRUE(m_receiver.WaitForStop(0)) << "before any period";
     for (int i = 0; i < 1500; ++i)
         m_source.AddStep(CTestPacket::Stream({0x100}));
     Begin();
     EXPECT_TRUE(m_receiver.IsReceiving());
-    EXPECT_FALSE(m_receiver.WaitForStop(0));   // a period runs
+    EXPECT_FALSE(m_receiver.WaitForStop(0));
     Tick(999);
     EXPECT_EQ(m_receiver.GetSecondsSinceStart(), 0);
     Tick();
     EXPECT_EQ(m_receiver.GetSecondsSinceStart(), 1);
     EXPECT_TRUE(m_receiver.IsDataBeingReceived());
     EXPECT_EQ(m_source.m_secondsNotified, 1);
-    EXPECT_EQ(m_source.m_lastBitrate, 0);   // no PCR receiver, no bitrate
+    EXPECT_EQ(m_source.m_lastBitrate, 0) << "no PCR receiver, no bitrate";
     Tick(1999);
-    EXPECT_TRUE(m_receiver.IsDataBeingReceived());   // packets came until 1500 ms
+    EXPECT_TRUE(m_receiver.IsDataBeingReceived()) << "packets came until 1500 ms";
     Tick();
-    EXPECT_FALSE(m_receiver.IsDataBeingReceived());   // a whole second without a packet
+    EXPECT_FALSE(m_receiver.IsDataBeingReceived()) << "a whole second without a packet";
     EXPECT_EQ(m_receiver.GetSecondsSinceStart(), 3);
     EXPECT_EQ(m_receiver.GetPacketsReceived(), 1500u);
-    // a stall of the clock: one tick, one pass, no burst of passes to catch up
-    m_clock.Advance(10000 * kMs);
+    m_clock.Advance(10000 * kMs);   // a stall: one tick, one pass, no burst of passes to catch up
     ASSERT_TRUE(m_clock.WaitForWaiters(1));
     EXPECT_EQ(m_receiver.GetSecondsSinceStart(), 4);
     m_receiver.Stop();
     EXPECT_FALSE(m_receiver.IsReceiving());
     EXPECT_TRUE(m_receiver.WaitForStop(10000));
-}
-
-TEST(CDVBTransportStreamReceiverDefaults, ASourceWithEveryDefaultRunsAndReportsNothing)
-{
-    CManualClock clock;
-    CDVBTransportStreamSource source;
-    CDVBTransportStreamReceiver receiver(&source, nullptr, &clock);
-    ASSERT_TRUE(receiver.Initialise());
-    receiver.Start();
-    ASSERT_TRUE(clock.WaitForWaiters(1));
-    ASSERT_TRUE(clock.Run(1000, kMs, 1));
-    EXPECT_EQ(receiver.GetSecondsSinceStart(), 1);
-    EXPECT_EQ(receiver.GetPacketsReceived(), 0u);
-    EXPECT_FALSE(receiver.IsDataBeingReceived());
-    receiver.Stop();
-    EXPECT_TRUE(receiver.WaitForStop(10000));
-    EXPECT_TRUE(receiver.DeInitialise());
 }
 
 // On the system clock: periods start and end with the thread running at full speed.
@@ -205,7 +209,7 @@ TEST(CDVBTransportStreamReceiverLifecycle, TwoHundredRoundsEndCleanly)
         receiver->AddPIDReceiver(0x100, new CRecordingPIDReceiver(&log, 1, CDVBPIDReceiver::TypePlain, true));
         ASSERT_TRUE(receiver->Initialise());
         receiver->Start();
-        ASSERT_TRUE(source.WaitFor([](const CScriptedSource& s) { return s.m_reads >= 3; })) << round;
+        ASSERT_EQ(source.m_drained.Wait(10000), WAIT_OBJECT_0) << round;
         receiver->Stop();
         ASSERT_TRUE(receiver->WaitForStop(10000)) << round;
         ASSERT_TRUE(receiver->DeInitialise());
@@ -215,45 +219,19 @@ TEST(CDVBTransportStreamReceiverLifecycle, TwoHundredRoundsEndCleanly)
     }
 }
 
-namespace {
-
-// A source whose read blocks until the test lets it go: a device that hangs.
-class CHangingSource : public CScriptedSource
-{
-public:
-    DWORD ReadBuffer(BYTE* buffer, DWORD size) override
-    {
-        m_inRead.Set();
-        m_release.Wait(30000);
-        return CScriptedSource::ReadBuffer(buffer, size);
-    }
-    CEvent m_inRead{true, false};
-    CEvent m_release{true, false};
-};
-
-}  // namespace
-
 TEST(CDVBTransportStreamReceiverLifecycle, ThreadThatDoesNotEndIsLeftToFinishBeforeTheReceiverGoes)
 {
-    std::vector<std::string> lines;
-    std::mutex linesLock;
-    const DebugOutputSink previous = SetDebugOutputSink([&](const char* line) {
-        std::lock_guard<std::mutex> guard(linesLock);
-        lines.emplace_back(line);
-    });
-    CHangingSource source;
+    CDebugLineCatcher lines;
+    CScriptedSource source;
+    source.m_release.Reset();
     {
         CDVBTransportStreamReceiver receiver(&source, nullptr);
         ASSERT_TRUE(receiver.Initialise());
         receiver.Start();
         ASSERT_EQ(source.m_inRead.Wait(30000), WAIT_OBJECT_0);
         EXPECT_TRUE(receiver.DeInitialise());   // gives up after its second
-        {
-            std::lock_guard<std::mutex> guard(linesLock);
-            ASSERT_EQ(lines.size(), 1u);
-        }
+        ASSERT_EQ(lines.Lines().size(), 1u);
         source.m_release.Set();
     }   // the destructor waits for the thread, which still ends its period
-    SetDebugOutputSink(previous);
     EXPECT_EQ(source.m_calls.back(), "Stop");
 }

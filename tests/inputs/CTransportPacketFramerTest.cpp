@@ -11,20 +11,8 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
-Bytes Stream(int count, std::size_t packetSize = 188)
-{
-    return CNumberedPackets::Stream(0, count, packetSize);
-}
-
-// 0 to count - 1, less the numbers of packets lost.
-std::vector<int> Range(int count, std::vector<int> lost = {})
-{
-    std::vector<int> numbers;
-    for (int n = 0; n < count; ++n)
-        if (std::find(lost.begin(), lost.end(), n) == lost.end())
-            numbers.push_back(n);
-    return numbers;
-}
+Bytes Stream(int count, std::size_t packetSize = 188) { return CNumberedPackets::Stream(0, count, packetSize); }
+std::vector<int> Range(int count, const std::vector<int>& lost = {}) { return CNumberedPackets::Range(count, lost); }
 
 Bytes Noise(std::size_t count, std::vector<std::size_t> syncAt = {})
 {
@@ -50,24 +38,6 @@ Bytes Damaged(Bytes bytes, std::vector<std::size_t> zeroAt, std::size_t cutAt = 
     return bytes;
 }
 
-// Feeds a whole file in pieces of `piece` bytes, checking that every take holds whole packets
-// only; the numbers of all packets taken.
-std::vector<int> Frame(CTransportPacketFramer& framer, const Bytes& bytes, std::size_t piece)
-{
-    Bytes taken;
-    for (std::size_t at = 0; at < bytes.size(); at += piece) {
-        const Bytes part(bytes.begin() + std::ptrdiff_t(at),
-                         bytes.begin() + std::ptrdiff_t(std::min(at + piece, bytes.size())));
-        framer.Feed(part.data(), part.size());   // a copy of exactly the piece, for the sanitizer run
-        const std::size_t before = taken.size();
-        framer.TakePackets(taken);
-        EXPECT_EQ(0u, (taken.size() - before) % 188) << "after " << at + piece << " bytes";
-    }
-    framer.Flush();
-    framer.TakePackets(taken);
-    return CNumberedPackets::Numbers(taken);
-}
-
 }  // namespace
 
 TEST(CTransportPacketFramerTest, FindsThePacketSizeAndWhereTheFirstPacketStarts)
@@ -91,30 +61,33 @@ TEST(CTransportPacketFramerTest, FindsThePacketSizeAndWhereTheFirstPacketStarts)
 // same whether the file arrives whole, byte by byte or in pieces that cut packets anywhere.
 TEST(CTransportPacketFramerTest, FindsTheSyncAgainAfterDamageHoweverTheBytesArrive)
 {
-    struct Case
-    {
-        const char* what;
-        std::size_t packetSize;
-        Bytes bytes;
-        std::vector<int> packets;
-        std::uint64_t skipped;
-    };
-    const Bytes syncyNoise = Noise(300, {5, 120, 299});
+    struct Case { const char* what; std::size_t packetSize; Bytes bytes; std::vector<int> packets; std::uint64_t skipped; };
     for (const Case& c : {
              Case{"clean", 188, Stream(20), Range(20), 0},
              Case{"noise between packets", 188, Inserted(Stream(10), 4 * 188, Noise(77)), Range(10), 77},
-             Case{"noise with sync bytes", 188, Inserted(Stream(10), 4 * 188, syncyNoise), Range(10), 300},
+             Case{"noise with sync bytes", 188, Inserted(Stream(10), 4 * 188, Noise(300, {5, 120, 299})), Range(10), 300},
              Case{"noise before the first packet", 188, Inserted(Stream(5), 0, Noise(33)), Range(5), 33},
              Case{"a lost sync byte", 188, Damaged(Stream(10), {5 * 188}), Range(10, {5}), 188},
-             Case{"two lost sync bytes in a row", 188, Damaged(Stream(10), {3 * 188, 4 * 188}), Range(10, {3, 4}),
-                  376},
+             Case{"two lost sync bytes in a row", 188, Damaged(Stream(10), {3 * 188, 4 * 188}), Range(10, {3, 4}), 376},
              // packet 3's head and packet 4's head make 188 bytes
              Case{"a packet cut short", 188, Damaged(Stream(10), {}, 3 * 188 + 50, 100), Range(10, {3}), 88},
              Case{"M2TS: noise between packets", 192, Inserted(Stream(10, 192), 6 * 192, Noise(45)), Range(10), 45},
              Case{"M2TS: a lost sync byte", 192, Damaged(Stream(10, 192), {2 * 192 + 4}), Range(10, {2}), 192}})
         for (std::size_t piece : {c.bytes.size(), std::size_t(1), std::size_t(64), std::size_t(187), std::size_t(189)}) {
             CTransportPacketFramer framer(c.packetSize);
-            EXPECT_EQ(c.packets, Frame(framer, c.bytes, piece)) << c.what << ", pieces of " << piece;
+            Bytes taken;
+            for (std::size_t at = 0; at < c.bytes.size(); at += piece) {
+                // a copy of exactly the piece, for the sanitizer run
+                const Bytes part(c.bytes.begin() + std::ptrdiff_t(at),
+                                 c.bytes.begin() + std::ptrdiff_t(std::min(at + piece, c.bytes.size())));
+                framer.Feed(part.data(), part.size());
+                const std::size_t before = taken.size();
+                framer.TakePackets(taken);
+                EXPECT_EQ(0u, (taken.size() - before) % 188) << c.what << ", after " << at + piece << " bytes";
+            }
+            framer.Flush();
+            framer.TakePackets(taken);
+            EXPECT_EQ(c.packets, CNumberedPackets::Numbers(taken)) << c.what << ", pieces of " << piece;
             EXPECT_EQ(c.skipped, framer.GetSkippedBytes()) << c.what << ", pieces of " << piece;
         }
 }
@@ -126,9 +99,9 @@ TEST(CTransportPacketFramerTest, KeepsAPacketUntilTheNextOneConfirmsItAndDropsAP
     Bytes packets;
     framer.Feed(stream.data(), 100);
     framer.Reset();   // a new start: the 100 bytes are neither a packet nor damage
-    framer.Feed(stream.data(), 188);   // packet 0 is whole, but nothing follows it yet
+    framer.Feed(stream.data(), 188);
     framer.TakePackets(packets);
-    EXPECT_TRUE(packets.empty());
+    EXPECT_TRUE(packets.empty()) << "packet 0 is whole, but nothing follows it yet";
     framer.Feed(stream.data() + 188, 188 + 1);   // packet 1 whole, and packet 2's sync byte
     framer.TakePackets(packets);
     EXPECT_EQ((std::vector<int>{0, 1}), CNumberedPackets::Numbers(packets));

@@ -3,13 +3,9 @@
 #include "model/CDVBProgram.h"
 
 #include "model/CDVBProgramList.h"
-#include "platform/TimeZone.h"
-#include "si/CDVBEITSection.h"
 #include "si/CDVBPMTSection.h"
 #include "si/CDVBSDTSection.h"
-#include "si/DVBTime.h"
 #include "tests/support/CTestSectionBuilder.h"
-#include "tests/support/ParseSection.h"
 
 #include <gtest/gtest.h>
 
@@ -37,13 +33,7 @@ const Bytes kTeletext = B::Descriptor(0x56, B::Cat({B::Text("ita"), {0x09, 0x00}
 // for a language leave it empty.
 TEST(CDVBProgramTest, ElementDescriptionsAndCodecsByStreamTypeAndDescriptor)
 {
-    struct Case
-    {
-        BYTE streamType;
-        Bytes descriptors;
-        const char* description;
-        const char* codec;
-    };
+    struct Case { BYTE streamType; Bytes descriptors; const char *description, *codec; };
     const Case cases[] = {
         {0x00, {}, "reserved", nullptr},
         {0x10, {}, "unknown", nullptr},
@@ -63,7 +53,7 @@ TEST(CDVBProgramTest, ElementDescriptionsAndCodecsByStreamTypeAndDescriptor)
     }
 }
 
-TEST(CDVBProgramTest, ServiceTypeFromTheStreamsAndFromTheSDT)
+TEST(CDVBProgramTest, ServiceTypeFromTheStreams)
 {
     const std::pair<Bytes, int> maps[] = {
         {B::Cat({B::PMTStream(0x03, 0x101), B::PMTStream(0x06, 0x102, kSubtitles)}), CDVBProgram::ServiceRadio},
@@ -76,28 +66,27 @@ TEST(CDVBProgramTest, ServiceTypeFromTheStreamsAndFromTheSDT)
         program.OnReceivePMT(Pmt(maps[i].first).get());
         EXPECT_EQ(program.GetServiceTypeFromPMT(), maps[i].second) << i;
     }
-    CDVBProgram program(1);
+    EXPECT_EQ(CDVBProgram::GetServiceTypeText(4), "");
+    EXPECT_EQ(CDVBProgram::GetServiceTypeText(-1), "");
+}
+
+// Type, access and names from each SDT; one without a service descriptor keeps the names.
+TEST(CDVBProgramTest, ServiceTypeAndNamesFromTheSDT)
+{
+    CDVBProgram program(7);
     EXPECT_EQ(program.GetAccessTypeText(), "unknown");
-    ApplySdt(program, B::SDTService(1, 4, true, B::ServiceDescriptor(0x03, "P", "Teletext")));
+    ApplySdt(program, B::SDTService(7, 2, false, {}));
+    EXPECT_EQ(program.m_serviceName, "Service 0007");
+    EXPECT_FALSE(program.m_hasServiceDescriptor);
+    ApplySdt(program, B::SDTService(7, 4, true, B::ServiceDescriptor(0x03, "P", "Teletext")));
     EXPECT_EQ(program.GetServiceTypeFromSDT(), CDVBProgram::ServiceUnknown);
     EXPECT_EQ(program.GetAccessTypeText(), "encrypted");
     // data, advanced codec SD and HEVC television, advanced codec radio
     for (const auto& [type, service] : {std::pair{0x0C, CDVBProgram::ServiceData}, {0x16, CDVBProgram::ServiceTelevision},
                                         {0x1F, CDVBProgram::ServiceTelevision}, {0x0A, CDVBProgram::ServiceRadio}}) {
-        ApplySdt(program, B::SDTService(1, 4, false, B::ServiceDescriptor(BYTE(type), "P", "HD")));
+        ApplySdt(program, B::SDTService(7, 4, false, B::ServiceDescriptor(BYTE(type), "BBC", "BBC ONE")));
         EXPECT_EQ(program.GetServiceTypeFromSDT(), service) << type;
     }
-    EXPECT_EQ(CDVBProgram::GetServiceTypeText(4), "");
-    EXPECT_EQ(CDVBProgram::GetServiceTypeText(-1), "");
-}
-
-TEST(CDVBProgramTest, AnSDTWithoutAServiceDescriptorKeepsTheNames)
-{
-    CDVBProgram program(7);
-    ApplySdt(program, B::SDTService(7, 2, false, {}));
-    EXPECT_EQ(program.m_serviceName, "Service 0007");
-    EXPECT_FALSE(program.m_hasServiceDescriptor);
-    ApplySdt(program, B::SDTService(7, 4, false, B::ServiceDescriptor(1, "BBC", "BBC ONE")));
     ApplySdt(program, B::SDTService(7, 1, false, {}));
     EXPECT_EQ(program.m_serviceName, "BBC ONE");
     EXPECT_EQ(program.m_providerName, "BBC");
@@ -119,32 +108,13 @@ TEST(CDVBProgramTest, ElementsOnlyGrowAndKeepTheirOrder)
     EXPECT_EQ(program.m_pcrPid, 0x101);
 }
 
-// An hour that ends after the clocks go back: both ends read 02:30, each with its own offset.
-TEST(CDVBProgramTest, AnEventAcrossADaylightSavingChangeEndsAtItsOwnOffset)
-{
-    SetTimeZoneNameForTesting("Europe/Rome");
-    CDVBProgram program(1);
-    program.OnReceiveEIT(ParseSection<CDVBEITSection>(
-        B::Long(0x4E, 1, 0, 0, 1, B::EITBody(0x1004, 1, B::EITEvent(0x10, 61338, 0x003000, 0x010000, {})))).get());
-    CDVBScheduleEntry now, next;
-    const int found = program.m_schedule.GetNowAndNextInformation(&now, &next);
-    CString start, end;
-    FormatIsoLocalTime(start, &now.m_utcStartTime);
-    FormatIsoLocalTime(end, &now.m_utcEndTime);
-    SetTimeZoneNameForTesting(nullptr);
-    ASSERT_EQ(found, CDVBSchedule::HasNow);
-    EXPECT_EQ(start, "2026-10-25T02:30:00+02:00");
-    EXPECT_EQ(end, "2026-10-25T02:30:00+01:00");
-    EXPECT_EQ(now.m_localEndTime.wHour, 2);
-}
-
 TEST(CDVBProgramListTest, StaysSortedAndUnique)
 {
     CDVBProgramList list;
-    list.GetOrCreateProgram(5);
-    CDVBProgram* three = list.GetOrCreateProgram(3);
-    list.GetOrCreateProgram(9);
-    EXPECT_EQ(list.GetOrCreateProgram(3), three);
+    CDVBProgram* five = list.GetOrCreateProgram(5);
+    for (WORD number : {3, 9})
+        list.GetOrCreateProgram(number);
+    EXPECT_EQ(list.GetOrCreateProgram(5), five);
     std::vector<WORD> numbers;
     for (const CDVBProgram* program : list)
         numbers.push_back(program->m_programNumber);

@@ -1,8 +1,8 @@
 #include "model/CDVBSchedule.h"
 
+#include "platform/TimeZone.h"
 #include "si/CDVBEITSection.h"
 #include "tests/support/CTestSectionBuilder.h"
-#include "tests/support/ParseSection.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,11 @@ namespace {
 
 using B = CTestSectionBuilder;
 
-// An EIT present/following section whose one event has the given status; no name when
-// `name` is empty.
+// An EIT present/following section of one event; no name when `name` is empty.
 std::unique_ptr<CDVBEITSection> Event(BYTE sectionNumber, BYTE runningStatus, const std::string& name,
-                                      DWORD start = 0x120000)
+                                      DWORD start = 0x120000, WORD mjd = 0xCFD1, DWORD duration = 0x003000)
 {
-    Bytes event = B::EITEvent(0x10, 0xCFD1, start, 0x003000,
+    Bytes event = B::EITEvent(0x10, mjd, start, duration,
                               name.empty() ? Bytes{} : B::ShortEventDescriptor("eng", name, name + " text"));
     event[10] = BYTE((runningStatus << 5) | (event[10] & 0x1F));
     return ParseSection<CDVBEITSection>(B::Long(0x4E, 7, 0, sectionNumber, 1, B::EITBody(0x1004, 1, event)));
@@ -55,9 +54,21 @@ TEST(CDVBScheduleTest, AnEventWithoutANameKeepsTheNameBeforeIt)
     schedule.GetNowAndNextInformation(&before, &next);
     schedule.Update(Event(0, 4, "", 0x130000).get());
     schedule.GetNowAndNextInformation(&now, &next);
-    EXPECT_EQ(now.m_eventName, "News");
-    EXPECT_EQ(now.m_eventText, "News text");
+    EXPECT_EQ(std::string(now.m_eventName.Str()) + "/" + now.m_eventText.Str(), "News/News text");
     EXPECT_EQ((now.m_localStartTime.wHour + 24 - before.m_localStartTime.wHour) % 24, 1);   // the new event's time
+}
+
+// An hour that ends after the clocks go back: both ends read 02:30, each at its own offset.
+TEST(CDVBScheduleTest, AnEventAcrossADaylightSavingChangeEndsAtItsOwnOffset)
+{
+    SetTimeZoneNameForTesting("Europe/Rome");
+    CDVBSchedule schedule;
+    schedule.Update(Event(0, 4, "", 0x003000, 61338, 0x010000).get());
+    CDVBScheduleEntry now, next;
+    EXPECT_EQ(schedule.GetNowAndNextInformation(&now, &next), CDVBSchedule::HasNow);
+    SetTimeZoneNameForTesting(nullptr);
+    const SYSTEMTIME &start = now.m_localStartTime, &end = now.m_localEndTime;
+    EXPECT_EQ(std::vector<int>({start.wHour, start.wMinute, end.wHour, end.wMinute}), (std::vector<int>{2, 30, 2, 30}));
 }
 
 TEST(CDVBScheduleTest, ReformatDescriptionMakesDisplayLines)
@@ -67,7 +78,7 @@ TEST(CDVBScheduleTest, ReformatDescriptionMakesDisplayLines)
     EXPECT_EQ(out, "A+B\r\nC");
     CDVBSchedule::ReformatDescription(CString("\xE9"), out);   // appends
     EXPECT_EQ(out, "A+B\r\nC\r\n");
-    CString controls;
-    CDVBSchedule::ReformatDescription(CString("\x7F~ \x1F"), controls);
-    EXPECT_EQ(controls, "\r\n~ \r\n");
+    out = "";
+    CDVBSchedule::ReformatDescription(CString("\x7F~ \x1F"), out);
+    EXPECT_EQ(out, "\r\n~ \r\n");
 }

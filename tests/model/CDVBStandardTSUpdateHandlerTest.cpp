@@ -5,9 +5,8 @@
 TEST(CDVBStandardTSUpdateHandlerTest, QueuesInCallOrderWithoutMerging)
 {
     CDVBStandardTSUpdateHandler handler;
-    handler.OnServiceInformationUpdate(1, 1);
-    handler.OnServiceInformationUpdate(2, 1);
-    handler.OnServiceInformationUpdate(1, 1);
+    for (WORD program : {1, 2, 1})
+        handler.OnServiceInformationUpdate(program, 1);
     std::vector<std::pair<WORD, int>> seen;
     WORD program = 0;
     int type = 0;

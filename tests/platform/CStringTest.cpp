@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
-TEST(CStringTest, FormatTakesI64AsA64BitArgumentAndGrowsPastItsFirstGuess)
+// Format takes I64 as a 64-bit argument and grows past its first guess; bytes from the stream
+// are kept whole and compared unsigned; out-of-range positions and counts are clamped.
+TEST(CStringTest, FormatsKeepsEveryByteComparesUnsignedAndCutsWithinBounds)
 {
     CString text;
     text.Format("%s%03I64d:%02I64d|%I64u|%d%%", "-", std::int64_t(7), std::int64_t(8589934591LL),
@@ -14,29 +16,21 @@ TEST(CStringTest, FormatTakesI64AsA64BitArgumentAndGrowsPastItsFirstGuess)
     text.Format("%s|%s", std::string(300, 'a').c_str(), std::string(300, 'b').c_str());
     EXPECT_EQ(text.GetLength(), 601);
     EXPECT_EQ(text.Right(3), "bbb");
-}
 
-TEST(CStringTest, KeepsEveryByteFromTheStreamAndComparesThemUnsigned)
-{
-    const char raw[] = {'\x05', '\xE9', 't', '\0', '\x8A'};
-    const CString text(raw, 5);
-    ASSERT_EQ(text.GetLength(), 5);
-    EXPECT_EQ(static_cast<unsigned char>(text.GetAt(4)), 0x8Au);
+    const CString raw("\x05\xE9t\0\x8A", 5);
+    ASSERT_EQ(raw.GetLength(), 5);
+    EXPECT_EQ(static_cast<unsigned char>(raw.GetAt(4)), 0x8Au);
     EXPECT_GT(CString("\xE9").Compare("z"), 0);
     EXPECT_LT(CString("ab").Compare("abc"), 0);
     EXPECT_EQ(CString("LUMCore.so").CompareNoCase("lumcore.SO"), 0);
     EXPECT_NE(CString("LUMCore.so").Compare("lumcore.so"), 0);
-}
 
-// Out-of-range positions and counts are clamped, never read past the text.
-TEST(CStringTest, TrimsSearchesAndCutsWithinBounds)
-{
-    const CString text(" \t BBC ONE, 1, 2\r\n");
-    EXPECT_EQ(CString(text).TrimLeft(), "BBC ONE, 1, 2\r\n");
-    EXPECT_EQ(CString(text).TrimRight(), " \t BBC ONE, 1, 2");
+    const CString padded(" \t BBC ONE, 1, 2\r\n");
+    EXPECT_EQ(CString(padded).TrimLeft(), "BBC ONE, 1, 2\r\n");
+    EXPECT_EQ(CString(padded).TrimRight(), " \t BBC ONE, 1, 2");
     EXPECT_EQ(CString("xx,name,,").Trim(",x"), "name");
     EXPECT_EQ(CString("   ").Trim(), "");
-    const CString cut = CString(text).Trim();
+    const CString cut = CString(padded).Trim();
     EXPECT_EQ(cut.Find(',', 8), 10);
     EXPECT_EQ(cut.Find(", "), 7);
     EXPECT_EQ(cut.Find(',', 99), -1);

@@ -1,14 +1,10 @@
-// The small process-wide services: time zone, debugger output, executable path.
-#include "platform/DebugOutput.h"
-#include "platform/ExecutablePath.h"
+// Process-wide services; the executable's folder is checked where plug-ins are found.
 #include "platform/TimeZone.h"
+#include "tests/support/CDebugLineCatcher.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <string>
-#include <unistd.h>
-#include <vector>
 
 TEST(TimeZoneTest, SystemZoneAgreesWithTheCLibrary)
 {
@@ -23,23 +19,15 @@ TEST(TimeZoneTest, SystemZoneAgreesWithTheCLibrary)
     EXPECT_EQ(result == TIME_ZONE_ID_DAYLIGHT, local.tm_isdst > 0);
 }
 
-TEST(DebugOutputTest, ASinkReceivesEveryLineUntilReplaced)
+TEST(DebugOutputTest, ASinkReceivesEveryLineUntilReplacedAndThenThePreviousOneDoes)
 {
-    std::vector<std::string> lines;
-    const DebugOutputSink previous = SetDebugOutputSink([&](const char* line) { lines.emplace_back(line); });
-    OutputDebugStringA("SDT base size error.\n");
-    OutputDebugStringA(nullptr);
-    SetDebugOutputSink(previous);
-    OutputDebugStringA("not for us\n");
-    EXPECT_EQ(lines, std::vector<std::string>{"SDT base size error.\n"});
-}
-
-TEST(ExecutablePathTest, NamesThisProgramAndItsFolder)
-{
-    const CString path = GetExecutablePath();
-    const CString folder = GetExecutableFolder();
-    EXPECT_EQ(::access(path, X_OK), 0);
-    EXPECT_EQ(folder.Right(1), "/");
-    EXPECT_EQ(path.Left(folder.GetLength()), folder);
-    EXPECT_EQ(path.Find('/', folder.GetLength()), -1);
+    CDebugLineCatcher outer;
+    {
+        CDebugLineCatcher inner;
+        OutputDebugStringA("SDT base size error.\n");
+        OutputDebugStringA(nullptr);
+        EXPECT_EQ(inner.Lines(), std::vector<std::string>{"SDT base size error.\n"});
+    }
+    OutputDebugStringA("after\n");
+    EXPECT_EQ(outer.Lines(), std::vector<std::string>{"after\n"});
 }

@@ -2,66 +2,49 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-// Four text fields, two of them required, each kept as read: what the reading rules
-// hand a plug-in's fields, untouched by any meaning the plug-in gives them.
+using Fields = std::vector<std::string>;
+
+// Four text fields, two of them required, each kept as read: what the reading rules hand a
+// plug-in's fields, untouched by any meaning the plug-in gives them.
 class CFourFieldDefinition : public CDVBMultiplexDefinition
 {
 public:
     bool ReadFieldFromString(int index, const CString& text) override
     {
-        if (index < 0 || index >= 4)
-            return false;
-        m_fields[std::size_t(index)] = text.Str();
-        return true;
-    }
-    bool WriteFieldToString(int index, CString& text) override
-    {
-        if (index < 0 || index >= 4)
-            return false;
-        text = m_fields[std::size_t(index)].c_str();
-        return true;
+        if (index < 4)   // ReadFromString counts from 0
+            m_fields[std::size_t(index)] = text.Str();
+        return index < 4;
     }
     int GetRequiredFieldCount() override { return 2; }
     int GetOptionalFieldCount() override { return 2; }
 
-    std::vector<std::string> m_fields = std::vector<std::string>(4, "unset");
+    Fields m_fields = Fields(4, "unset");
 };
-
-struct LineCase
-{
-    const char* line;
-    bool complete;                     // ReadFromString's answer
-    std::vector<std::string> fields;   // what each of the four fields holds afterwards
-};
-
-void PrintTo(const LineCase& c, std::ostream* os)
-{
-    *os << ::testing::PrintToString(std::string(c.line));
-}
-
-class CDVBMultiplexDefinitionLines : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(CDVBMultiplexDefinitionLines, SplitsAtCommasAndTrimsEachField)
-{
-    CFourFieldDefinition definition;
-    EXPECT_EQ(GetParam().complete, definition.ReadFromString(GetParam().line));
-    EXPECT_EQ(GetParam().fields, definition.m_fields);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lines, CDVBMultiplexDefinitionLines, ::testing::Values(
-    LineCase{"  a ,b,, c  ", true, {"a", "b", "", "c"}},
-    LineCase{"\ta\t,\r b \n", true, {"a", "b", "unset", "unset"}},
-    // Too few fields: what was read stays set, and the caller hears of it.
-    LineCase{"only a name", false, {"only a name", "unset", "unset", "unset"}},
-    LineCase{"", false, {"", "unset", "unset", "unset"}},
-    // Fields beyond the fourth are offered to the definition, which ignores them.
-    LineCase{"a, b, c, d, e, f", true, {"a", "b", "c", "d"}},
-    LineCase{",,,", true, {"", "", "", ""}}));
 
 }  // namespace
+
+TEST(CDVBMultiplexDefinitionTest, SplitsAtCommasAndTrimsEachField)
+{
+    // the line, ReadFromString's answer, and what each of the four fields holds afterwards
+    const std::tuple<const char*, bool, Fields> cases[] = {
+        {"  a ,b,, c  ", true, {"a", "b", "", "c"}},
+        {"\ta\t,\r b \n", true, {"a", "b", "unset", "unset"}},
+        // too few fields: what was read stays set, and the caller hears of it
+        {"only a name", false, {"only a name", "unset", "unset", "unset"}},
+        {"", false, {"", "unset", "unset", "unset"}},
+        // fields beyond the fourth are offered to the definition, which ignores them
+        {"a, b, c, d, e, f", true, {"a", "b", "c", "d"}},
+        {",,,", true, {"", "", "", ""}},
+    };
+    for (const auto& [line, complete, fields] : cases) {
+        CFourFieldDefinition definition;
+        EXPECT_EQ(complete, definition.ReadFromString(line)) << '"' << line << '"';
+        EXPECT_EQ(fields, definition.m_fields) << '"' << line << '"';
+    }
+}

@@ -10,20 +10,19 @@
 
 namespace {
 
-using Definitions = std::vector<std::vector<std::string>>;
+using Lines = std::vector<std::string>;
 
 // The list and definitions file of input plug-ins, through the real file input plug-in.
 class CLUMInputPluginTest : public CFileInputFixture
 {
 protected:
-    Definitions Fields()   // every definition as its fields, in list order
+    Lines Definitions()   // each as the line it saves as, in list order
     {
-        Definitions all;
-        for (int i = 0; i < m_plugin->GetMultiplexDefinitionCount(); ++i) {
-            CDVBMultiplexDefinition* definition = m_plugin->GetMultiplexDefinitionAtIndex(i);
-            all.emplace_back();
-            for (int field = 0; field < definition->GetTotalFieldCount(); ++field)
-                all.back().push_back(FieldOf(definition, field));
+        Lines all(std::size_t(m_plugin->GetMultiplexDefinitionCount()));
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            CString line;
+            m_plugin->GetMultiplexDefinitionAtIndex(int(i))->WriteToString(line);
+            all[i] = line.Str();
         }
         return all;
     }
@@ -31,35 +30,27 @@ protected:
     static constexpr const char* kFileName = "LUMFileInput Multiplexes.txt";
 };
 
+}  // namespace
+
 TEST_F(CLUMInputPluginTest, SavesBesideItselfAndLoadsBackFieldByField)
 {
+    EXPECT_FALSE(m_plugin->LoadMultiplexDefinitions()) << "no file yet";
     EXPECT_EQ(m_folder.PathOf(kFileName), m_plugin->GetMultiplexDefinitionsFilename().Str());
     Define("News, news.ts, pcr, off");
     Define("Sport HD, /srv/streams/sport.m2ts, fast, on");
     Define("Film, films/film one.ts, 8.5, off");
-    const Definitions saved = Fields();
+    const Lines saved = Definitions();
     ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
     EXPECT_EQ("News, news.ts, pcr, off\nSport HD, /srv/streams/sport.m2ts, fast, on\nFilm, films/film one.ts, 8.5, off\n",
               m_folder.ReadText(kFileName));
     m_plugin->DeleteAllMultiplexDefinitions();
     m_plugin->Initialise();
-    EXPECT_EQ(saved, Fields());
-}
-
-TEST_F(CLUMInputPluginTest, SkipsBlankLinesKeepsShortOnesAndAppends)
-{
-    m_folder.WriteText(kFileName, "\n   \n\t \t\nOnly a name\n  Spaced , x.ts ,fast,on  \r\n\n");
-    ASSERT_TRUE(m_plugin->LoadMultiplexDefinitions());
-    ASSERT_TRUE(m_plugin->LoadMultiplexDefinitions());
-    const std::vector<std::string> shortOne = {"Only a name", "", "pcr", "off"};   // still a definition
-    const std::vector<std::string> spaced = {"Spaced", "x.ts", "fast", "on"};
-    EXPECT_EQ(Fields(), (Definitions{shortOne, spaced, shortOne, spaced}));
-}
-
-TEST_F(CLUMInputPluginTest, ALineLongerThanTheReadBufferLoadsInPieces)
-{
-    // Lines are read 511 characters at a time and each piece is a line of its own, which
-    // is why lumrx refuses to add a longer one.
+    EXPECT_EQ(saved, Definitions());
+    m_plugin->DeleteAllMultiplexDefinitions();
+    ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
+    EXPECT_EQ("", m_folder.ReadText(kFileName)) << "an empty list saves an empty file";
+    // Lines are read 511 characters at a time and each piece is a line of its own, which is
+    // why lumrx refuses to add a longer one.
     Define(("Deep, /" + std::string(600, 'd') + "/deep.ts, pcr, off").c_str());
     ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
     m_plugin->DeleteAllMultiplexDefinitions();
@@ -67,30 +58,21 @@ TEST_F(CLUMInputPluginTest, ALineLongerThanTheReadBufferLoadsInPieces)
     EXPECT_EQ(m_plugin->GetMultiplexDefinitionCount(), 2);
 }
 
-TEST_F(CLUMInputPluginTest, AMissingFileLoadsNothingAndAnEmptyListSavesAnEmptyFile)
+TEST_F(CLUMInputPluginTest, SkipsBlankLinesKeepsShortOnesAppendsAndWalksTheList)
 {
-    EXPECT_FALSE(m_plugin->LoadMultiplexDefinitions());
-    m_plugin->Initialise();
-    EXPECT_EQ(0, m_plugin->GetMultiplexDefinitionCount());
-    m_folder.WriteText(kFileName, "Old, old.ts, pcr, off\n");
-    ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
-    EXPECT_EQ("", m_folder.ReadText(kFileName));
-}
-
-TEST_F(CLUMInputPluginTest, WalksTheListByIndexAndByPositionAndStopsAtTheEnd)
-{
-    Define("A, a.ts");
-    Define("B, b.ts");
+    m_folder.WriteText(kFileName, "\n   \n\t \t\nOnly a name\n  Spaced , x.ts ,fast,on  \r\n\n");
+    ASSERT_TRUE(m_plugin->LoadMultiplexDefinitions());
+    ASSERT_TRUE(m_plugin->LoadMultiplexDefinitions());
+    const std::string shortOne = "Only a name, , pcr, off", spaced = "Spaced, x.ts, fast, on";   // short: still one
+    EXPECT_EQ(Definitions(), (Lines{shortOne, spaced, shortOne, spaced}));
     EXPECT_EQ(nullptr, m_plugin->GetMultiplexDefinitionAtIndex(-1));
-    EXPECT_EQ(nullptr, m_plugin->GetMultiplexDefinitionAtIndex(2));
+    EXPECT_EQ(nullptr, m_plugin->GetMultiplexDefinitionAtIndex(4));
     CLUMInputPlugin::Position position = m_plugin->GetFirstMultiplexDefinitionPosition();
-    EXPECT_EQ(m_plugin->GetMultiplexDefinitionAtIndex(0), m_plugin->GetNextMultiplexDefinition(position));
-    EXPECT_EQ(m_plugin->GetMultiplexDefinitionAtIndex(1), m_plugin->GetNextMultiplexDefinition(position));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(m_plugin->GetMultiplexDefinitionAtIndex(i), m_plugin->GetNextMultiplexDefinition(position)) << i;
     // at the end it stays at the end: a step past it would come round to the first
     for (int step = 0; step < 2; ++step) {
         EXPECT_FALSE(m_plugin->IsValid(position));
         EXPECT_EQ(nullptr, m_plugin->GetNextMultiplexDefinition(position));
     }
 }
-
-}  // namespace

@@ -7,12 +7,12 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-// Each test loads real plug-in libraries built beside the test program, copied into a
-// folder of its own.
+// Each test loads real plug-in libraries built beside the test program, copied into a folder of its own.
 class CLUMPluginManagerTest : public ::testing::Test
 {
 protected:
@@ -44,13 +44,12 @@ TEST_F(CLUMPluginManagerTest, RegistersLibrariesInNameOrderAndFindsTheNthOfAType
     m_folder.CopyIn(LUM_TEST_ONE_LIBRARY, "LUMTestOne.so");
     ASSERT_EQ(3, m_manager->LoadPlugins());
     EXPECT_EQ(Names(), (std::vector<std::string>{"Test One", "Test Two decoder", "Test Two display", "Test One"}));
-    EXPECT_EQ(nullptr, m_manager->GetPluginAtIndex(-1));
     EXPECT_EQ(nullptr, m_manager->GetPluginAtIndex(4));
-    EXPECT_EQ(m_manager->GetPluginAtIndex(3), m_manager->GetPluginWithType(CLUMPlugin::TypeInput, 1));
-    EXPECT_EQ(nullptr, m_manager->GetPluginWithType(CLUMPlugin::TypeInput, 2));
-    EXPECT_EQ(nullptr, m_manager->GetPluginWithType(CLUMPlugin::TypeInput, -1));
-    EXPECT_EQ(m_manager->GetPluginAtIndex(2), m_manager->GetPluginWithType(CLUMPlugin::TypeDisplay, 0));
-    EXPECT_EQ(nullptr, m_manager->GetPluginWithType(CLUMPlugin::TypePlain, 0));
+    // the type, which of that type, and the plug-in's index (-1: none)
+    const std::tuple<int, int, int> lookups[] = {{CLUMPlugin::TypeInput, 1, 3}, {CLUMPlugin::TypeInput, 2, -1},
+        {CLUMPlugin::TypeInput, -1, -1}, {CLUMPlugin::TypeDisplay, 0, 2}, {CLUMPlugin::TypePlain, 0, -1}};
+    for (const auto& [type, n, index] : lookups)
+        EXPECT_EQ(m_manager->GetPluginAtIndex(index), m_manager->GetPluginWithType(type, n)) << type << " " << n;
 }
 
 TEST_F(CLUMPluginManagerTest, LoadsEachLibraryOnceAndForgetsItsPluginsOnUnload)
@@ -58,9 +57,8 @@ TEST_F(CLUMPluginManagerTest, LoadsEachLibraryOnceAndForgetsItsPluginsOnUnload)
     EXPECT_EQ(1, m_manager->UnloadPlugins());   // nothing loaded
     m_folder.CopyIn(LUM_TEST_ONE_LIBRARY, "LUMTestOne.so");
     EXPECT_EQ(1, m_manager->LoadPlugins());
-    // a library already loaded is not initialised again, so its plug-in is not added twice
     EXPECT_EQ(2, m_manager->LoadPlugins());
-    EXPECT_EQ(1, m_manager->GetPluginCount());
+    EXPECT_EQ(1, m_manager->GetPluginCount()) << "a library already loaded was initialised again";
     // A host that unloads and loads again, to pick up a new library, must not be handed a
     // plug-in whose code is gone; the libraries held start again from none.
     EXPECT_EQ(1, m_manager->UnloadPlugins());
@@ -78,43 +76,35 @@ TEST(CLUMPluginManagerLimitTest, StopsAtThirtyTwoPluginsAndSaysSo)
     for (CLUMPlugin& plugin : plugins)
         EXPECT_EQ(manager.AddPlugin(&plugin), &plugin != &plugins[CLUMPluginManager::MaximumPlugins]);
     EXPECT_EQ(manager.GetPluginCount(), CLUMPluginManager::MaximumPlugins);
-    EXPECT_EQ(manager.GetPluginAtIndex(CLUMPluginManager::MaximumPlugins - 1), &plugins[31]);
     EXPECT_EQ(manager.GetPluginAtIndex(CLUMPluginManager::MaximumPlugins), nullptr);
 }
 
-TEST_F(CLUMPluginManagerTest, StopsAtThirtyTwoLibraries)
+// Only files named like plug-in libraries are tried; each tried counts as a library held,
+// loadable or not, up to thirty-two.
+TEST_F(CLUMPluginManagerTest, LoadsOnlyFilesNamedLikePluginLibrariesUpToThirtyTwo)
 {
+    for (const char* name : {"LUMCore.so", "lumcore.SO", "LUMCORE.so", "LUMcore.so", "libLUMTestOne.so",
+                             "LUMTestOne.so.1", "TestLUM.so", "LUMTestOne.SO"})
+        m_folder.CopyIn(LUM_TEST_ONE_LIBRARY, name);
+    std::filesystem::create_directory(m_folder.PathOf("folder"));
+    EXPECT_EQ(0, m_manager->LoadPlugins());
     for (int i = 0; i < CLUMPluginManager::MaximumLibraries + 1; ++i)
         m_folder.WriteText("LUMBroken" + std::to_string(100 + i) + ".so", "not a library\n");
     EXPECT_EQ(CLUMPluginManager::MaximumLibraries, m_manager->LoadPlugins());
     EXPECT_EQ(CLUMPluginManager::MaximumLibraries, m_manager->LoadPlugins());
 }
 
-TEST_F(CLUMPluginManagerTest, LoadsOnlyFilesNamedLikePluginLibraries)
+TEST_F(CLUMPluginManagerTest, FolderPathIsTheTestProgramsUnlessSetAndEndsInASlash)
 {
-    // Each would count as a library held had it been tried, loadable or not.
-    for (const char* name : {"LUMCore.so", "lumcore.SO", "LUMCORE.so", "LUMcore.so", "libLUMTestOne.so",
-                             "LUMTestOne.so.1", "TestLUM.so", "LUMTestOne.SO"})
-        m_folder.CopyIn(LUM_TEST_ONE_LIBRARY, name);
-    std::filesystem::create_directory(m_folder.PathOf("folder"));
-    EXPECT_EQ(0, m_manager->LoadPlugins());
-    m_manager->SetPluginFolderPath(m_folder.PathOf("missing").c_str());
-    EXPECT_EQ(0, m_manager->LoadPlugins());
-}
-
-TEST(CLUMPluginManagerFolderTest, IsTheTestProgramsFolderUntilSetOtherwise)
-{
-    if (!CTestPluginFolder::IsManagerFresh())
-        GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
-    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
-    const std::string expected = std::filesystem::canonical(LUM_TEST_PROGRAM_FOLDER).string() + "/";
-    EXPECT_EQ(expected, manager->GetPluginFolderPath().Str());
     for (const char* folder : {"/somewhere/else", "/somewhere/else/"}) {
-        manager->SetPluginFolderPath(folder);
-        EXPECT_EQ("/somewhere/else/", manager->GetPluginFolderPath().Str());
+        m_manager->SetPluginFolderPath(folder);
+        EXPECT_EQ("/somewhere/else/", std::string(m_manager->GetPluginFolderPath().Str())) << folder;
     }
-    manager->SetPluginFolderPath("");
-    EXPECT_EQ(expected, manager->GetPluginFolderPath().Str());
+    m_manager->SetPluginFolderPath("");
+    EXPECT_EQ(std::filesystem::canonical(LUM_TEST_PROGRAM_FOLDER).string() + "/", m_manager->GetPluginFolderPath().Str());
+    m_folder.CopyIn(LUM_TEST_ONE_LIBRARY, "LUMTestOne.so");
+    m_manager->SetPluginFolderPath(m_folder.PathOf("missing").c_str());
+    EXPECT_EQ(0, m_manager->LoadPlugins()) << "a missing folder loads nothing, not the folder before it";
 }
 
 }  // namespace

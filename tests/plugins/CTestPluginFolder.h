@@ -1,8 +1,7 @@
 #pragma once
-// A folder of a test's own, removed with everything in it when the test ends: plug-in
-// libraries are copied into it and the plug-in manager pointed at it. The manager is one
-// object per process and loaded libraries stay, so each plug-in test runs in a process of
-// its own (ctest does that).
+// A folder of a test's own, removed with everything in it when the test ends, for plug-in
+// libraries to be copied into and the manager pointed at. The manager is one object per process
+// and loaded libraries stay, so each plug-in test runs in a process of its own (ctest does that).
 #include "platform/LUMTypes.h"
 #include "plugins/CLUMInputPlugin.h"
 #include "plugins/CLUMPluginManager.h"
@@ -19,45 +18,30 @@
 class CTestPluginFolder
 {
 public:
-    CTestPluginFolder()   // a new empty folder under the test temporary folder
+    CTestPluginFolder()   // canonical: paths the plug-ins build from it are compared with realpath() results
     {
         std::string name = ::testing::TempDir() + "lumplugins.XXXXXX";
-        if (::mkdtemp(name.data()) == nullptr)
-            ADD_FAILURE() << "cannot make a folder from " << name;
-        else   // paths the plug-ins build from it are compared with realpath() results
-            m_path = std::filesystem::canonical(name).string();
+        EXPECT_NE(::mkdtemp(name.data()), nullptr) << name;
+        m_path = std::filesystem::canonical(name).string();
     }
     ~CTestPluginFolder()
     {
         std::error_code ignored;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
-    CTestPluginFolder(const CTestPluginFolder&) = delete;
-    CTestPluginFolder& operator=(const CTestPluginFolder&) = delete;
 
-    // Absolute, free of symbolic links, without a trailing '/'.
-    const std::string& Path() const { return m_path; }
+    const std::string& Path() const { return m_path; }   // without a trailing '/'
     std::string PathOf(const std::string& name) const { return m_path + "/" + name; }
 
-    // Each returns the file's full path.
-    std::string Write(const std::string& name, const std::vector<BYTE>& bytes) const
+    void Write(const std::string& name, const std::vector<BYTE>& bytes) const
     {
         std::ofstream file(PathOf(name), std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        EXPECT_TRUE(file.good()) << "cannot write " << PathOf(name);
-        return PathOf(name);
+        EXPECT_TRUE(file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()))) << name;
     }
-    std::string WriteText(const std::string& name, const std::string& text) const
+    void WriteText(const std::string& name, const std::string& text) const { Write(name, {text.begin(), text.end()}); }
+    void CopyIn(const std::string& from, const std::string& name) const
     {
-        return Write(name, std::vector<BYTE>(text.begin(), text.end()));
-    }
-    std::string CopyIn(const std::string& source, const std::string& name) const
-    {
-        std::error_code error;
-        std::filesystem::copy_file(source, PathOf(name), std::filesystem::copy_options::overwrite_existing, error);
-        EXPECT_FALSE(error) << "cannot copy " << source << ": " << error.message();
-        return PathOf(name);
+        std::filesystem::copy_file(from, PathOf(name), std::filesystem::copy_options::overwrite_existing);
     }
     std::string ReadText(const std::string& name) const
     {
@@ -66,8 +50,8 @@ public:
         return text.str();
     }
 
-    // Copies LUMFileInput.so in, points the manager here and loads; the file input plug-in,
-    // or null when it did not register.
+    // Copies LUMFileInput.so in, points the manager here and loads; null when the file input
+    // plug-in did not register.
     CLUMInputPlugin* LoadFileInputPlugin() const
     {
         CopyIn(LUM_FILE_INPUT_LIBRARY, "LUMFileInput.so");

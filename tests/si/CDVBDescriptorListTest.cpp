@@ -1,5 +1,5 @@
-// Descriptor loops on what the peer streams cannot show: lying lengths, fields cut short,
-// values past the names tables, and copies. Well-formed descriptors: SITablesPeerTest.
+// Descriptor loops on what the peer streams cannot show: lying lengths, fields cut short and
+// copies. Well-formed descriptors: SITablesPeerTest.
 #include "si/CDVBDescriptorList.h"
 
 #include "si/CDVBISO639LanguageDescriptor.h"
@@ -12,53 +12,35 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace {
 
 using B = CTestSectionBuilder;
 
-bool ParseLoop(CDVBDescriptorList& list, const Bytes& loop)
-{
-    Bytes exact(loop);   // exactly the loop's bytes: a read past it is caught
-    return list.Parse(exact.data(), WORD(exact.size()));
-}
+// From exactly the loop's bytes: a read past it is caught.
+bool ParseLoop(CDVBDescriptorList& list, Bytes exact) { return list.Parse(exact.data(), WORD(exact.size())); }
 
 template <typename T>
-T* Find(const CDVBDescriptorList& list, BYTE tag)
-{
-    return static_cast<T*>(list.FindDescriptor(tag));
-}
+T* Find(const CDVBDescriptorList& list, BYTE tag) { return static_cast<T*>(list.FindDescriptor(tag)); }
 
 // The service name says 20 bytes, 5 are there.
 const Bytes kNameCutShort = B::Cat({{0x01}, B::Counted("Prov"), {20}, B::Text("Short")});
 
 }  // namespace
 
-TEST(CDVBDescriptorListTest, LyingLoopsKeepWhatCameBefore)
+TEST(CDVBDescriptorListTest, LyingLengthsKeepWhatCameBefore)
 {
-    struct Case
-    {
-        const char* name;
-        Bytes loop;
-        bool parses;
-        std::size_t kept;
-    };
+    struct Case { const char* name; Bytes loop; bool parses; std::size_t kept; };
     const Case cases[] = {
         {"empty", {}, true, 0},
         {"one stray byte", {0x48}, true, 0},
         {"second claims 200 bytes, 10 there", B::Cat({B::Descriptor(0x52, {1}), {0x48, 200}, Bytes(10, 0x20)}), false, 1},
-        {"a field past its descriptor", B::Descriptor(0x48, kNameCutShort), true, 1},
     };
     for (const Case& c : cases) {
         CDVBDescriptorList list;
         EXPECT_EQ(ParseLoop(list, c.loop), c.parses) << c.name;
         EXPECT_EQ(list.size(), c.kept) << c.name;
     }
-}
-
-TEST(CDVBDescriptorListTest, FieldsThatDoNotFitAreReadNoFurther)
-{
+    // a field that does not fit is read no further, and only its descriptor suffers
     CDVBDescriptorList list;
     ASSERT_TRUE(ParseLoop(list, B::Cat({B::Descriptor(0x48, kNameCutShort), B::Descriptor(0x0A, B::Text("eng")),
                                         B::Descriptor(0x4D, B::Text("en"))})));
@@ -95,6 +77,4 @@ TEST(CDVBDescriptorListTest, CopiesAreDeepAndReplaceWhatWasThere)
     EXPECT_STREQ(Find<CDVBSubtitlingDescriptor>(copy, 0x59)->m_languageCode, "gla");
     EXPECT_EQ(copy.FindDescriptor(0x99)->m_length, 0);
     EXPECT_EQ(copy.FindDescriptor(0x4E), nullptr);
-    std::unique_ptr<CDVBDescriptor> clone(source.FindDescriptor(0x40)->Clone());
-    EXPECT_EQ(static_cast<CDVBNetworkNameDescriptor*>(clone.get())->m_networkName, "Freeview");
 }

@@ -6,28 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
-namespace {
-
-TIME_ZONE_INFORMATION OneHourAhead()   // daylight time, when in force, one more
-{
-    TIME_ZONE_INFORMATION zone;
-    zone.Bias = -60;
-    zone.DaylightBias = -60;
-    return zone;
-}
-
-std::string Text(const SYSTEMTIME& time)
-{
-    CString date, clock;
-    FormatDateText(date, &time);
-    FormatTimeText(clock, &time);
-    return std::string(date.Str()) + " " + clock.Str();
-}
-
-}  // namespace
-
-TEST(DVBTimeTest, BCDDigitsAndModifiedJulianDates)
+// A 13th month, a count of seconds past any year and a time of no date give defined values.
+TEST(DVBTimeTest, BCDDigitsModifiedJulianDatesAndImpossibleTimes)
 {
     EXPECT_EQ(BCDToInt(0x0159), 59);   // bits above the low byte are ignored
     for (const auto& [mjd, date] : {std::pair<WORD, std::vector<int>>{0xC079, {1993, 10, 13}}, {51603, {2000, 2, 29}},
@@ -39,30 +21,33 @@ TEST(DVBTimeTest, BCDDigitsAndModifiedJulianDates)
     CString text;
     MJDToDateText(53201, text);
     EXPECT_EQ(text, "15/07/2004");
+    SYSTEMTIME time;
+    time.wMonth = 13;
+    std::uint64_t seconds = 1;
+    EXPECT_FALSE(SystemTimeToSeconds(&time, &seconds));
+    EXPECT_EQ(seconds, 0u);
+    SecondsToSystemTime(~std::uint64_t(0), &time);
+    EXPECT_EQ(time.wYear, 0);
+    FormatIsoLocalTime(text, &time);
+    EXPECT_EQ(text, "");
 }
 
 // Each instant at its own offset, on both sides of the 2026 changes (29 March and 25 October
 // 01:00 UTC, Adelaide's 4 April 16:30 UTC). Expected texts checked with
-// `TZ=zone date -d @seconds +%FT%T%:z`; a null zone is the fixed zone of one hour ahead.
+// `TZ=zone date -d @seconds +%FT%T%:z`; a null zone is a fixed zone of one hour ahead.
 TEST(DVBTimeTest, EachInstantGetsTheOffsetOfItsZoneAtThatInstant)
 {
-    struct Case
-    {
-        const char* zone;
-        std::int64_t unixTime;
-        const char* local;
-    };
+    struct Case { const char* zone; std::int64_t unixTime; const char* local; };
     const Case cases[] = {
-        {"Europe/Rome", 1774745999, "2026-03-29T01:59:59+01:00"},
-        {"Europe/Rome", 1774746000, "2026-03-29T03:00:00+02:00"},
-        {"Europe/Rome", 1792889999, "2026-10-25T02:59:59+02:00"},
-        {"Europe/Rome", 1792890000, "2026-10-25T02:00:00+01:00"},
+        {"Europe/Rome", 1774745999, "2026-03-29T01:59:59+01:00"}, {"Europe/Rome", 1774746000, "2026-03-29T03:00:00+02:00"},
+        {"Europe/Rome", 1792889999, "2026-10-25T02:59:59+02:00"}, {"Europe/Rome", 1792890000, "2026-10-25T02:00:00+01:00"},
         {"Asia/Kolkata", 1792890000, "2026-10-25T06:30:00+05:30"},
         {"Australia/Adelaide", 1775320199, "2026-04-05T02:59:59+10:30"},
         {"Australia/Adelaide", 1775320200, "2026-04-05T02:00:00+09:30"},
         {nullptr, 1774745999, "2026-03-29T01:59:59+01:00"},
     };
-    const TIME_ZONE_INFORMATION fixed = OneHourAhead();
+    TIME_ZONE_INFORMATION fixed;
+    fixed.Bias = -60;
     for (const Case& c : cases) {
         SetTimeZoneNameForTesting(c.zone);
         SetTimeZoneForTesting(c.zone ? nullptr : &fixed, TIME_ZONE_ID_STANDARD);
@@ -76,66 +61,42 @@ TEST(DVBTimeTest, EachInstantGetsTheOffsetOfItsZoneAtThatInstant)
     SetTimeZoneNameForTesting(nullptr);
 }
 
-// A 13th month, a count of seconds past any year and a time of no date give defined values.
-TEST(DVBTimeTest, ImpossibleTimesGiveDefinedValues)
-{
-    SYSTEMTIME time;
-    time.wMonth = 13;
-    std::uint64_t seconds = 1;
-    EXPECT_FALSE(SystemTimeToSeconds(&time, &seconds));
-    EXPECT_EQ(seconds, 0u);
-    SecondsToSystemTime(~std::uint64_t(0), &time);
-    EXPECT_EQ(time.wYear, 0);
-    CString text = "kept?";
-    FormatIsoLocalTime(text, &time);
-    EXPECT_EQ(text, "");
-}
-
-// An event's local start and end, one hour ahead, from its UTC date, BCD start and BCD
-// duration; digits that are not BCD and a date before 1601 give some defined time.
+// An event's local start and end, one hour ahead (two in daylight time), from its UTC date, BCD
+// start and BCD duration; digits that are not BCD and a date before 1601 give some defined time.
 TEST(CDVBEITEntryTest, LocalTimesAndDurations)
 {
-    struct Case
-    {
-        WORD mjd;
-        DWORD start, duration;
-        const char* localStart;
-        const char* localEnd;
-        const char* durationText;
-    };
+    struct Case { bool daylight; WORD mjd; DWORD start, duration; const char *localStart, *localEnd, *durationText; };
     const Case cases[] = {
-        {53201, 0x124500, 0x013000, "2004/07/15 13:45", "2004/07/15 15:15", "1 hour, 30 mins"},
-        {60309, 0x233000, 0x010000, "2024/01/01 00:30", "2024/01/01 01:30", "1 hour"},   // next year, here
-        {53201, 0x124500, 0x000000, "2004/07/15 13:45", "2004/07/15 13:45", "0 mins"},
-        {53201, 0x120000, 0x021500, "2004/07/15 13:00", "2004/07/15 15:15", "2 hours, 15 mins"},
-        {53201, 0x120000, 0x250000, "2004/07/15 13:00", "2004/07/16 14:00", "25 hours"},
-        {0, 0xFFFFFF, 0xFFFFFF, "00/00/00 00:00", nullptr, nullptr},
+        {false, 53201, 0x124500, 0x013000, "2004/07/15 13:45", "2004/07/15 15:15", "1 hour, 30 mins"},
+        {false, 60309, 0x233000, 0x010000, "2024/01/01 00:30", "2024/01/01 01:30", "1 hour"},   // next year, here
+        {false, 53201, 0x124500, 0x000000, "2004/07/15 13:45", "2004/07/15 13:45", "0 mins"},
+        {false, 53201, 0x120000, 0x021500, "2004/07/15 13:00", "2004/07/15 15:15", "2 hours, 15 mins"},
+        {false, 53201, 0x120000, 0x250000, "2004/07/15 13:00", "2004/07/16 14:00", "25 hours"},
+        {true, 53201, 0x124500, 0x000000, "2004/07/15 14:45", "2004/07/15 14:45", "0 mins"},
+        {false, 0, 0xFFFFFF, 0xFFFFFF, "00/00/00 00:00", nullptr, nullptr},
     };
-    const TIME_ZONE_INFORMATION zone = OneHourAhead();
-    SetTimeZoneForTesting(&zone, TIME_ZONE_ID_STANDARD);
+    TIME_ZONE_INFORMATION zone;
+    zone.Bias = -60;
+    zone.DaylightBias = -60;
     for (const Case& c : cases) {
+        SetTimeZoneForTesting(&zone, c.daylight ? TIME_ZONE_ID_DAYLIGHT : TIME_ZONE_ID_STANDARD);
         CDVBEITEntry event;
         event.m_startDate = c.mjd;
         event.m_startTime = c.start;
         event.m_duration = c.duration;
         SYSTEMTIME start, end;
         event.GetStartAndEndTime(&start, &end);
-        CString date, clock, duration;
+        CString date, clock, endDate, endClock, duration;
         event.GetStartDateText(date);
         event.GetStartTimeText(clock);
         event.GetDurationText(duration);
+        FormatDateText(endDate, &end);
+        FormatTimeText(endClock, &end);
         EXPECT_EQ(std::string(date.Str()) + " " + clock.Str(), c.localStart);
         if (c.localEnd) {
-            EXPECT_EQ(Text(end), c.localEnd);
-            EXPECT_EQ(duration, c.durationText);
+            EXPECT_EQ(std::string(endDate.Str()) + " " + endClock.Str(), c.localEnd) << c.localStart;
+            EXPECT_EQ(duration, c.durationText) << c.localStart;
         }
     }
-    SetTimeZoneForTesting(&zone, TIME_ZONE_ID_DAYLIGHT);   // daylight time adds its bias
-    CDVBEITEntry event;
-    event.m_startDate = 53201;
-    event.m_startTime = 0x124500;
-    CString clock;
-    event.GetStartTimeText(clock);
     SetTimeZoneForTesting(nullptr, 0);
-    EXPECT_EQ(clock, "14:45");
 }

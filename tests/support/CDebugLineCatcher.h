@@ -9,17 +9,7 @@
 class CDebugLineCatcher
 {
 public:
-    CDebugLineCatcher()
-        : m_previous(SetDebugOutputSink([this](const char* line) {
-              std::lock_guard<std::mutex> guard(m_lock);
-              m_lines.emplace_back(line);
-          }))
-    {
-    }
     ~CDebugLineCatcher() { SetDebugOutputSink(m_previous); }
-    CDebugLineCatcher(const CDebugLineCatcher&) = delete;
-    CDebugLineCatcher& operator=(const CDebugLineCatcher&) = delete;
-
     std::vector<std::string> Lines() const
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -29,5 +19,8 @@ public:
 private:
     mutable std::mutex m_lock;
     std::vector<std::string> m_lines;
-    DebugOutputSink m_previous;
+    DebugOutputSink m_previous = SetDebugOutputSink([this](const char* line) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_lines.emplace_back(line);
+    });
 };

@@ -8,8 +8,6 @@
 bool CFileSource::Load(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
     m_bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     m_bytes.resize(m_bytes.size() / 188 * 188);
     m_position = 0;
@@ -36,15 +34,7 @@ double CFileSource::MeasureRate() const
         lastIndex = i / 188;
         lastPcr = pcr;
     }
-    if (lastPcr <= firstPcr)
-        return 0;
-    return double(lastIndex - firstIndex) * 1504.0 * 90000.0 / double(lastPcr - firstPcr);
-}
-
-bool CFileSource::Start()
-{
-    m_startNs = m_clock->GetMonotonicTime();
-    return true;
+    return lastPcr > firstPcr ? double(lastIndex - firstIndex) * 1504.0 * 90000.0 / double(lastPcr - firstPcr) : 0;
 }
 
 DWORD CFileSource::ReadBuffer(BYTE* buffer, DWORD size)

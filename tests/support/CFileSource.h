@@ -12,21 +12,15 @@
 class CFileSource : public CDVBTransportStreamSource
 {
 public:
-    // False when the file cannot be read or holds no whole packet.
-    bool Load(const std::string& path);
+    bool Load(const std::string& path);   // false when the file holds no whole packet
     // 0: as fast as the receiver reads. Otherwise paced by `clock`, not owned.
-    void SetRate(double bitsPerSecond, CClock* clock)
-    {
-        m_bitsPerSecond = bitsPerSecond;
-        m_clock = clock;
-    }
+    void SetRate(double bitsPerSecond, CClock* clock) { m_bitsPerSecond = bitsPerSecond; m_clock = clock; }
     // The stream's own rate, from the first and last PCR of the first PID that carries one.
     double MeasureRate() const;
-
-    bool Start() override;
-    DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
-
     bool WaitUntilDrained(DWORD timeoutMs) { return m_drained.Wait(timeoutMs) == WAIT_OBJECT_0; }
+
+    bool Start() override { m_startNs = m_clock->GetMonotonicTime(); return true; }
+    DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
 
 private:
     std::vector<BYTE> m_bytes;

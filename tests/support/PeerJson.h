@@ -6,11 +6,7 @@
 #include <string>
 
 // Discarded JSON (is_discarded()) when the file is missing or malformed.
-inline nlohmann::json ReadJson(const std::string& path)
-{
-    std::ifstream file(path);
-    return nlohmann::json::parse(file, nullptr, false);
-}
+inline nlohmann::json ReadJson(const std::string& path) { return nlohmann::json::parse(std::ifstream(path), nullptr, false); }
 
 inline std::string Unhex(const std::string& hex)
 {

@@ -1,0 +1,125 @@
+#include "core/CDVBRecorder.h"
+
+#include "core/CDVBBuffer.h"
+#include "core/CDVBBufferList.h"
+#include "platform/CEvent.h"
+#include "platform/CSingleLock.h"
+#include "platform/CThread.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize)
+{
+    Stop();
+    m_recordFileName = fileName;
+    m_error = 0;
+    m_bytesWritten = 0;
+    m_readsDropped = 0;
+    // created here rather than on the record thread, so that a path that cannot be
+    // written is reported to the caller instead of every write failing unseen
+    m_file = ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (m_file < 0) {
+        m_error = errno;
+        return false;
+    }
+    {
+        CSingleLock guard(m_recordLock);
+        m_freeRecordBuffers = new CDVBBufferList;
+        m_filledRecordBuffers = new CDVBBufferList;
+        for (int i = 0; i < BufferCount; ++i)
+            m_freeRecordBuffers->AddBuffer(new CDVBBuffer(bufferSize ? bufferSize : 1));
+    }
+    m_recordStopEvent = new CEvent(true, false);
+    m_recordThread = new CThread;
+    m_recordThread->Start(&CDVBRecorder::StaticRecordThreadProc, this);
+    m_recording = true;
+    return true;
+}
+
+bool CDVBRecorder::Stop()
+{
+    m_recording = false;
+    if (m_recordThread) {
+        m_recordStopEvent->Set();
+        if (!m_recordThread->WaitForEnd(StopTimeoutMs))
+            m_recordThread->Terminate(1);   // says so; the destructor still waits for it
+        delete m_recordThread;   // the thread uses the queues and the file until it ends
+        m_recordThread = nullptr;
+    }
+    delete m_recordStopEvent;
+    m_recordStopEvent = nullptr;
+    {
+        CSingleLock guard(m_recordLock);
+        delete m_freeRecordBuffers;
+        delete m_filledRecordBuffers;
+        m_freeRecordBuffers = m_filledRecordBuffers = nullptr;
+    }
+    if (m_file >= 0)
+        ::close(m_file);
+    m_file = -1;
+    return true;
+}
+
+void CDVBRecorder::Record(const BYTE* data, DWORD length)
+{
+    CSingleLock guard(m_recordLock);
+    CDVBBuffer* buffer = m_freeRecordBuffers ? m_freeRecordBuffers->RemoveBuffer() : nullptr;
+    if (buffer == nullptr) {
+        if (m_freeRecordBuffers)
+            ++m_readsDropped;
+        return;
+    }
+    buffer->m_used = std::min(length, buffer->m_capacity);
+    std::memcpy(buffer->m_data, data, buffer->m_used);
+    m_filledRecordBuffers->AddBuffer(buffer);
+}
+
+DWORD CDVBRecorder::StaticRecordThreadProc(void* recorder)
+{
+    return static_cast<CDVBRecorder*>(recorder)->RecordThreadProc();
+}
+
+bool CDVBRecorder::WriteOneBuffer()
+{
+    CDVBBuffer* buffer = nullptr;
+    {
+        CSingleLock guard(m_recordLock);
+        buffer = m_filledRecordBuffers->RemoveBuffer();
+    }
+    if (buffer == nullptr)
+        return false;
+    // outside the lock: the receive thread never waits for the disk
+    for (DWORD done = 0; done < buffer->m_used && m_error == 0;) {
+        const ssize_t n = ::write(m_file, buffer->m_data + done, buffer->m_used - done);
+        if (n > 0) {
+            done += DWORD(n);
+            m_bytesWritten += std::uint64_t(n);
+        } else if (n < 0 && errno != EINTR) {
+            m_error = errno;   // the rest of the recording is lost; the host says why
+        }
+    }
+    CSingleLock guard(m_recordLock);
+    m_freeRecordBuffers->AddBuffer(buffer);
+    return true;
+}
+
+DWORD CDVBRecorder::RecordThreadProc()
+{
+    CEvent* const events[] = {m_recordStopEvent, CEvent::FromHandle(m_filledRecordBuffers->GetHasBuffersEvent())};
+    for (;;) {
+        const DWORD event = CEvent::WaitMany(events, 2, 1);
+        if (event == WAIT_OBJECT_0) {
+            // what was received before the stop is written before the file closes
+            while (WriteOneBuffer()) {
+            }
+            return 1;
+        }
+        if (event == WAIT_OBJECT_0 + 1)
+            WriteOneBuffer();
+    }
+}
