@@ -8,6 +8,7 @@
 #include "core/CDVBTransportStreamSource.h"
 #include "decode/CDVBPCRReceiver.h"
 #include "model/CDVBComponentDefinition.h"
+#include "model/CDVBSICollector.h"
 #include "model/CDVBTransportStreamUpdateHandler.h"
 #include "platform/CClock.h"
 #include "platform/CEvent.h"
@@ -228,29 +229,44 @@ void CDVBTransportStreamReceiver::OnSectionAdd(WORD pid, CDVBSISection* section)
     OnSectionUpdate(pid, section);
 }
 
-void CDVBTransportStreamReceiver::OnSectionUpdate(WORD, CDVBSISection* section)
+void CDVBTransportStreamReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
 {
+    CDVBSICollector* collector = m_siCollector.load();
     switch (section->m_type) {
     case CDVBSISection::TypePAT:
         OnReceivePAT(static_cast<CDVBPATSection*>(section));
+        if (collector)
+            collector->OnReceivePAT(pid, static_cast<CDVBPATSection*>(section));
         break;
     case CDVBSISection::TypePMT:
         OnReceivePMT(static_cast<CDVBPMTSection*>(section));
+        if (collector)
+            collector->OnReceivePMT(pid, static_cast<CDVBPMTSection*>(section));
         break;
     case CDVBSISection::TypeSDT:
         OnReceiveSDT(static_cast<CDVBSDTSection*>(section));
+        if (collector)
+            collector->OnReceiveSDT(pid, static_cast<CDVBSDTSection*>(section));
         break;
     case CDVBSISection::TypeEIT:
         OnReceiveEIT(static_cast<CDVBEITSection*>(section));
+        if (collector)
+            collector->OnReceiveEIT(pid, static_cast<CDVBEITSection*>(section));
         break;
     case CDVBSISection::TypeNIT:
         OnReceiveNIT(static_cast<CDVBNITSection*>(section));
+        if (collector)
+            collector->OnReceiveNIT(pid, static_cast<CDVBNITSection*>(section));
         break;
     case CDVBSISection::TypeTDT:
         OnReceiveTDT(static_cast<CDVBTDTSection*>(section));
+        if (collector)
+            collector->OnReceiveTDT(pid, static_cast<CDVBTDTSection*>(section));
         break;
     case CDVBSISection::TypeTOT:
         OnReceiveTOT(static_cast<CDVBTOTSection*>(section));
+        if (collector)
+            collector->OnReceiveTOT(pid, static_cast<CDVBTOTSection*>(section));
         break;
     default:
         break;
@@ -446,6 +462,8 @@ void CDVBTransportStreamReceiver::OnEverySecond()
     m_source->NotifyBitrate(GetBitrate());
     m_source->OnEverySecond();
     m_pidTable.NotifyEverySecond();
+    if (CDVBSICollector* collector = m_siCollector.load())
+        collector->OnEverySecond();
     const std::uint64_t packets = m_packetCounter.load(std::memory_order_relaxed);
     m_dataBeingReceived = packets != m_packetsAtLastSecond;
     m_packetsAtLastSecond = packets;

@@ -38,6 +38,7 @@ class CDVBPMTSection;
 class CDVBRecordingParameters;
 class CDVBScheduleEntry;
 class CDVBSDTSection;
+class CDVBSICollector;
 class CDVBTDTSection;
 class CDVBTOTSection;
 class CDVBTransportStreamSource;
@@ -106,6 +107,10 @@ public:
     // The mean of the recent (system clock, packets processed) pairs.
     void GetReferencePoint(std::int64_t& clock, std::uint64_t& packets);
 
+    // Every section handled is passed on to `collector` (not owned; null detaches), which
+    // is also called once a second.
+    void SetSICollector(CDVBSICollector* collector) { m_siCollector = collector; }
+
     // Records every read, as delivered, to the parameters' file until StopRecording; a
     // recording in progress ends first. False when the file cannot be created.
     bool StartRecording(CDVBRecordingParameters* parameters);
@@ -170,6 +175,7 @@ protected:
     CDVBTransportStreamUpdateHandler* m_updateHandler;
     CClock* m_clock;
     CDVBRecorder m_recorder;
+    std::atomic<CDVBSICollector*> m_siCollector{nullptr};
     std::atomic<bool> m_dataBeingReceived{false};
     std::atomic<int> m_secondsSinceStart{0};
     CDVBReferencePointTracker m_referencePoints{50};

@@ -7,6 +7,7 @@
 #include "core/CDVBFiniteSource.h"
 #include "core/CDVBRecordingParameters.h"
 #include "core/CDVBTransportStreamReceiver.h"
+#include "model/CDVBSICollector.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "platform/CClock.h"
 #include "platform/CEvent.h"
@@ -19,9 +20,11 @@
 #include "plugins/CTestMultiplexBehaviour.h"
 #include "si/CDVBText.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -44,6 +47,8 @@ const char* const kUsage =
     "                                        every service, once the service information is complete\n"
     "  record NAME|FILE OUT.ts [--seconds S] [--simulate]\n"
     "                                        record the whole multiplex as received (Ctrl-C stops)\n"
+    "  epg NAME|FILE [--seconds S]           collect the guide into epg/epg.xml (a file: to its end;\n"
+    "                                        live: --seconds, 30 by default)\n"
     "  test NAME|FILE [--seconds S] [--simulate]\n"
     "                                        watch reception four times a second; --simulate runs\n"
     "                                        a file on a simulated clock, as fast as it goes\n"
@@ -411,6 +416,45 @@ int Record(CLumrxHost& host, const Options& options)
     return result;
 }
 
+int Epg(CLumrxHost& host, const Options& options)
+{
+    CLUMInputPlugin* plugin = nullptr;
+    CDVBMultiplexDefinition* definition = nullptr;
+    if (!host.ResolveMultiplex(options.arguments[0], options.plugin, false, plugin, definition))
+        return Failed(host);
+    if (::mkdir("epg", 0755) != 0 && errno != EEXIST) {
+        std::cerr << "lumrx: cannot create the folder epg: " << std::strerror(errno) << "\n";
+        return ExitRecordFailed;
+    }
+    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
+    if (source == nullptr) {
+        OpenFailed(host, plugin, options.arguments[0]);
+        return Failed(host);
+    }
+    auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
+    const double seconds = options.seconds > 0 ? options.seconds : 30;
+    CDVBSICollector collector;
+    {
+        CDVBTransportStreamReceiver receiver(source, nullptr);
+        receiver.SetSICollector(&collector);
+        collector.EnableUpdates(true);
+        receiver.Initialise();
+        receiver.Start();
+        const std::int64_t start = CClock::System().GetMonotonicTime();
+        while (!g_interrupted && !(finite && finite->HasEnded()) &&
+               (finite || double(CClock::System().GetMonotonicTime() - start) / 1e9 < seconds))
+            Pause(CClock::System(), nullptr);
+        receiver.Stop();
+        receiver.WaitForStop(10000);
+        receiver.DeInitialise();
+        receiver.SetSICollector(nullptr);
+    }
+    plugin->CloseMultiplex(source);
+    collector.Update();   // all that came, whenever the last periodic write was
+    std::cout << CDVBSICollector::FileName << "\n";
+    return ExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -456,7 +500,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, OnInterrupt);
 
     const std::string& c = options.command;
-    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record"};
+    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record", "epg"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands))
         return Usage("unknown command " + c);
     if (options.arguments.empty() && c != "plugins" && c != "list")
@@ -476,5 +520,7 @@ int main(int argc, char** argv)
         return Services(host, options);
     if (c == "record")
         return Record(host, options);
+    if (c == "epg")
+        return Epg(host, options);
     return Test(host, options);
 }
