@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -162,6 +163,19 @@ TEST(LumrxTest, TestShowsTheFilesRate)
     EXPECT_NE(run.out.find("service 102"), std::string::npos);
 }
 
+// A recording played on simulated time holds the stream byte for byte; the guide collected
+// from names holding the character-table byte 0x0B is well formed XML.
+TEST(LumrxTest, RecordsAStreamWholeAndCollectsAWellFormedGuide)
+{
+    const std::string dir = ::testing::TempDir(), copy = dir + "lumrx_copy.ts";
+    EXPECT_EQ(Lumrx("record --simulate " + std::string(LUM_PEER_THREE_PROGRAMS_TS) + " " + copy).status, 0);
+    EXPECT_EQ(std::system(("cmp " + copy + " " LUM_PEER_THREE_PROGRAMS_TS).c_str()), 0);
+    for (const char* stream : {LUM_PEER_LATIN_TABLES_TS, LUM_SAMPLE_TS}) {
+        const std::string run = "cd " + dir + " && " LUMRX_PATH " epg " + stream + " >/dev/null && xmllint --noout epg/epg.xml";
+        EXPECT_EQ(std::system(run.c_str()), 0) << stream;
+    }
+}
+
 // An empty file is a stream in which nothing comes: each second says so, and the run fails.
 TEST(LumrxTest, EachFailureHasItsCodeAndAMessage)
 {
@@ -173,7 +187,9 @@ TEST(LumrxTest, EachFailureHasItsCodeAndAMessage)
         {"services /no/such/file.ts", 5, "no such file"}, {"services " + junk, 6, "not a transport stream"},
         {"services NoSuchDefinition", 4, "no multiplex definition"},
         {"list --plugin LUMNoSuchPlugin", 3, "unknown input plug-in"},
-        {"frobnicate", 2, "unknown command"}, {"services", 2, "needs an argument"}};
+        {"frobnicate", 2, "unknown command"}, {"services", 2, "needs an argument"},
+        {"record --simulate " LUM_PEER_THREE_PROGRAMS_TS " /dev/full", 9, "No space left on device"},   // a full disk
+        {"record " + empty + " /no/such/folder/x.ts", 9, "No such file or directory"}};
     for (const auto& [arguments, status, message] : cases) {
         const LumrxRun run = Lumrx(arguments, true);
         EXPECT_EQ(run.status, status) << arguments << "\n" << run.out;

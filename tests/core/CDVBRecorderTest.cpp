@@ -2,8 +2,8 @@
 // as delivered, whole reads go missing when the disk falls behind, and failures are said.
 #include "core/CDVBRecordingParameters.h"
 #include "core/CDVBTransportStreamReceiver.h"
-#include "core/CDVBTransportStreamSource.h"
 #include "platform/CManualClock.h"
+#include "tests/support/CScriptedSource.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <deque>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -33,23 +30,6 @@ Bytes Read(int packets, BYTE mark)
         read[at] = 0x47;
     return read;
 }
-
-// Delivers one queued read a tick; the test fills the queue while the receive thread
-// waits on the manual clock, whose lock orders the two.
-class CQueuedSource : public CDVBTransportStreamSource
-{
-public:
-    DWORD ReadBuffer(BYTE* buffer, DWORD size) override
-    {
-        if (m_reads.empty())
-            return 0;
-        const DWORD n = DWORD(std::min<std::size_t>(m_reads.front().size(), size));
-        std::copy_n(m_reads.front().begin(), n, buffer);
-        m_reads.pop_front();
-        return n;
-    }
-    std::deque<Bytes> m_reads;
-};
 
 class CDVBRecorderTest : public ::testing::Test
 {
@@ -74,7 +54,8 @@ protected:
     }
     void Deliver(const std::vector<Bytes>& reads)
     {
-        m_source.m_reads.insert(m_source.m_reads.end(), reads.begin(), reads.end());
+        for (const Bytes& read : reads)
+            m_source.AddStep(read);
         ASSERT_TRUE(m_clock.Run(int(reads.size()), 1000000, 1));
     }
     static Bytes Joined(const std::vector<Bytes>& reads)
@@ -92,7 +73,7 @@ protected:
 
     const std::string m_dir = ::testing::TempDir();
     CManualClock m_clock;
-    CQueuedSource m_source;
+    CScriptedSource m_source;
     CDVBTransportStreamReceiver m_receiver{&m_source, nullptr, &m_clock};
 };
 
