@@ -2,6 +2,7 @@
 
 #include "core/CDVBBuffer.h"
 #include "core/CDVBBufferList.h"
+#include "core/CDVBRecordingFilter.h"
 #include "platform/CEvent.h"
 #include "platform/CSingleLock.h"
 #include "platform/CThread.h"
@@ -13,7 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize)
+bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize, CDVBRecordingFilter* filter)
 {
     Stop();
     m_recordFileName = fileName;
@@ -29,6 +30,9 @@ bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize)
     }
     {
         CSingleLock guard(m_recordLock);
+        m_filter = filter;
+        if (m_filter)
+            m_filter->Reset();
         m_freeRecordBuffers = new CDVBBufferList;
         m_filledRecordBuffers = new CDVBBufferList;
         for (int i = 0; i < BufferCount; ++i)
@@ -58,6 +62,7 @@ bool CDVBRecorder::Stop()
         delete m_freeRecordBuffers;
         delete m_filledRecordBuffers;
         m_freeRecordBuffers = m_filledRecordBuffers = nullptr;
+        m_filter = nullptr;
     }
     if (m_file >= 0)
         ::close(m_file);
@@ -74,9 +79,16 @@ void CDVBRecorder::Record(const BYTE* data, DWORD length)
             ++m_readsDropped;
         return;
     }
-    buffer->m_used = std::min(length, buffer->m_capacity);
-    std::memcpy(buffer->m_data, data, buffer->m_used);
-    m_filledRecordBuffers->AddBuffer(buffer);
+    if (m_filter) {
+        buffer->m_used = m_filter->Filter(data, length, buffer->m_data, buffer->m_capacity);
+    } else {
+        buffer->m_used = std::min(length, buffer->m_capacity);
+        std::memcpy(buffer->m_data, data, buffer->m_used);
+    }
+    if (buffer->m_used == 0)
+        m_freeRecordBuffers->AddBuffer(buffer);   // nothing of this read is recorded
+    else
+        m_filledRecordBuffers->AddBuffer(buffer);
 }
 
 DWORD CDVBRecorder::StaticRecordThreadProc(void* recorder)

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 class CDVBBufferList;
+class CDVBRecordingFilter;
 class CEvent;
 class CThread;
 
@@ -27,9 +28,10 @@ public:
     CDVBRecorder& operator=(const CDVBRecorder&) = delete;
 
     // Ends a recording in progress, creates (or empties) the file and starts the record
-    // thread with buffers of `bufferSize` bytes. False, with GetError set, when the file
-    // cannot be created.
-    bool Start(const CString& fileName, DWORD bufferSize);
+    // thread with buffers of `bufferSize` bytes; `filter` (not owned, may be null) chooses
+    // what of each read is written. False, with GetError set, when the file cannot be
+    // created.
+    bool Start(const CString& fileName, DWORD bufferSize, CDVBRecordingFilter* filter = nullptr);
     // Writes what has been filled, then ends the record thread and closes the file.
     bool Stop();
     // Receive thread: the first min(length, buffer size) bytes of one read.
@@ -53,6 +55,7 @@ protected:
     CDVBBufferList* m_freeRecordBuffers = nullptr;
     CDVBBufferList* m_filledRecordBuffers = nullptr;
     CString m_recordFileName;
+    CDVBRecordingFilter* m_filter = nullptr;   // guarded by m_recordLock
     int m_file = -1;
     std::atomic<bool> m_recording{false};
     CCriticalSection m_recordLock;   // the two queues, and buffers moving between them

@@ -1,6 +1,9 @@
 #pragma once
-// What StartRecording is asked to record: the file to create. Copyable.
+// What StartRecording is asked to record: the file to create, and optionally a filter of
+// what goes into it (one service, say). Copyable; the filter is not owned.
 #include "platform/CString.h"
+
+class CDVBRecordingFilter;
 
 class CDVBRecordingParameters
 {
@@ -12,4 +15,5 @@ public:
 
     CString m_fileName;
     int m_options = 0;   // carried and copied; recording does not consult it
+    CDVBRecordingFilter* m_filter = nullptr;   // null: every read as delivered
 };

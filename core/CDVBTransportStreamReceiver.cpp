@@ -76,7 +76,7 @@ CDVBTransportStreamReceiver::~CDVBTransportStreamReceiver()
 bool CDVBTransportStreamReceiver::StartRecording(CDVBRecordingParameters* parameters)
 {
     const DWORD size = m_source ? m_source->GetSuggestedBufferSize() : 192512;
-    return m_recorder.Start(parameters->m_fileName, size);
+    return m_recorder.Start(parameters->m_fileName, size, parameters->m_filter);
 }
 
 bool CDVBTransportStreamReceiver::StopRecording()

@@ -1,7 +1,10 @@
 #include "si/CDVBDescriptor.h"
 
+#include "si/CDVBContentDescriptor.h"
+#include "si/CDVBExtendedEventDescriptor.h"
 #include "si/CDVBISO639LanguageDescriptor.h"
 #include "si/CDVBNetworkNameDescriptor.h"
+#include "si/CDVBParentalRatingDescriptor.h"
 #include "si/CDVBServiceDescriptor.h"
 #include "si/CDVBShortEventDescriptor.h"
 #include "si/CDVBSubtitlingDescriptor.h"
@@ -29,6 +32,12 @@ void CDVBDescriptor::CopyFrom(const CDVBDescriptor* source)
 CDVBDescriptor* CDVBDescriptor::CreateDescriptor(BYTE tag)
 {
     switch (tag) {
+    case CDVBContentDescriptor::Tag:
+        return new CDVBContentDescriptor;
+    case CDVBExtendedEventDescriptor::Tag:
+        return new CDVBExtendedEventDescriptor;
+    case CDVBParentalRatingDescriptor::Tag:
+        return new CDVBParentalRatingDescriptor;
     case CDVBISO639LanguageDescriptor::Tag:
         return new CDVBISO639LanguageDescriptor;
     case CDVBNetworkNameDescriptor::Tag:

@@ -1,11 +1,14 @@
 // lumrx: receives DVB multiplexes with LUMCore from the command line.
+#include "CGuideReceiver.h"
 #include "CLumrxHost.h"
 #include "CServiceReport.h"
 #include "CServiceScanReceiver.h"
+#include "CXmltvWriter.h"
 #include "ExitCode.h"
 
 #include "core/CDVBFiniteSource.h"
 #include "core/CDVBRecordingParameters.h"
+#include "core/CDVBServiceRecordingFilter.h"
 #include "core/CDVBTransportStreamReceiver.h"
 #include "model/CDVBSICollector.h"
 #include "core/CDVBTransportStreamSource.h"
@@ -30,7 +33,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,10 +50,14 @@ const char* const kUsage =
     "  scan [--plugin P] FOLDER              add a definition for every stream file of FOLDER\n"
     "  services NAME|FILE [--json] [--timeout S]\n"
     "                                        every service, once the service information is complete\n"
-    "  record NAME|FILE OUT.ts [--seconds S] [--simulate]\n"
-    "                                        record the whole multiplex as received (Ctrl-C stops)\n"
+    "  record NAME|FILE OUT.ts [--service ID] [--seconds S] [--simulate]\n"
+    "                                        record the multiplex as received, or one service as a\n"
+    "                                        single-program stream (Ctrl-C stops)\n"
     "  epg NAME|FILE [--seconds S]           collect the guide into epg/epg.xml (a file: to its end;\n"
     "                                        live: --seconds, 30 by default)\n"
+    "  xmltv NAME|FILE [-o FILE] [--seconds S]\n"
+    "                                        every event of the guide as XMLTV (a file: to its end;\n"
+    "                                        live: until the schedule is whole, or --seconds, 30)\n"
     "  test NAME|FILE [--seconds S] [--simulate]\n"
     "                                        watch reception four times a second; --simulate runs\n"
     "                                        a file on a simulated clock, as fast as it goes\n"
@@ -71,6 +80,8 @@ struct Options
     bool simulate = false;
     double timeout = 15;
     double seconds = 0;   // 0: until interrupted
+    double service = -1;  // record: one service, by its number
+    std::string output;   // xmltv: the file to write, standard output when empty
 };
 
 bool ParseNumber(const char* text, double& value)
@@ -375,12 +386,17 @@ int Record(CLumrxHost& host, const Options& options)
     CClock& clock = options.simulate ? simulated : CClock::System();
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     const std::string& out = options.arguments[1];
+    if (options.service > 0xFFFF || (options.service >= 0 && options.service != double(WORD(options.service))))
+        return Usage("--service needs a service number from 0 to 65535");
+    CDVBServiceRecordingFilter oneService(WORD(options.service >= 0 ? options.service : 0));
     int result = ExitOk;
     {
         CDVBTransportStreamReceiver receiver(source, nullptr, &clock);
         receiver.Initialise();
         CDVBRecordingParameters parameters;
         parameters.m_fileName = out.c_str();
+        if (options.service >= 0)
+            parameters.m_filter = &oneService;
         if (!receiver.StartRecording(&parameters)) {
             std::cerr << "lumrx: " << out << ": " << std::strerror(receiver.GetRecorder().GetError()) << "\n";
             result = ExitRecordFailed;
@@ -455,6 +471,48 @@ int Epg(CLumrxHost& host, const Options& options)
     return ExitOk;
 }
 
+int Xmltv(CLumrxHost& host, const Options& options)
+{
+    CLUMInputPlugin* plugin = nullptr;
+    CDVBMultiplexDefinition* definition = nullptr;
+    if (!host.ResolveMultiplex(options.arguments[0], options.plugin, false, plugin, definition))
+        return Failed(host);
+    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
+    if (source == nullptr) {
+        OpenFailed(host, plugin, options.arguments[0]);
+        return Failed(host);
+    }
+    auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
+    const double seconds = options.seconds > 0 ? options.seconds : 30;
+    std::ostringstream xml;
+    {
+        CGuideReceiver receiver(source, nullptr);
+        receiver.Initialise();
+        receiver.Start();
+        const std::int64_t start = CClock::System().GetMonotonicTime();
+        while (!g_interrupted && !(finite && finite->HasEnded()) &&
+               (finite || (!receiver.Guide().IsScheduleComplete() &&
+                           double(CClock::System().GetMonotonicTime() - start) / 1e9 < seconds)))
+            Pause(CClock::System(), nullptr);
+        receiver.Stop();
+        receiver.WaitForStop(10000);
+        receiver.DeInitialise();
+        CXmltvWriter::Write(receiver.Guide(), xml);
+    }
+    plugin->CloseMultiplex(source);
+    if (options.output.empty()) {
+        std::cout << xml.str();
+        return ExitOk;
+    }
+    std::ofstream file(options.output, std::ios::binary);
+    file << xml.str();
+    if (!file.flush()) {
+        std::cerr << "lumrx: " << options.output << ": cannot be written\n";
+        return ExitRecordFailed;
+    }
+    return ExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -477,8 +535,10 @@ int main(int argc, char** argv)
             options.simulate = true;
         else if (arg == "--plugin")
             options.plugin = value("--plugin");
-        else if (arg == "--timeout" || arg == "--seconds") {
-            double& target = arg == "--timeout" ? options.timeout : options.seconds;
+        else if (arg == "-o")
+            options.output = value("-o");
+        else if (arg == "--timeout" || arg == "--seconds" || arg == "--service") {
+            double& target = arg == "--timeout" ? options.timeout : arg == "--seconds" ? options.seconds : options.service;
             if (!ParseNumber(value(arg.c_str()), target))
                 return Usage(arg + " needs a number of seconds");
         } else if (arg == "-h" || arg == "--help") {
@@ -500,7 +560,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, OnInterrupt);
 
     const std::string& c = options.command;
-    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record", "epg"};
+    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record", "epg", "xmltv"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands))
         return Usage("unknown command " + c);
     if (options.arguments.empty() && c != "plugins" && c != "list")
@@ -522,5 +582,7 @@ int main(int argc, char** argv)
         return Record(host, options);
     if (c == "epg")
         return Epg(host, options);
+    if (c == "xmltv")
+        return Xmltv(host, options);
     return Test(host, options);
 }

@@ -1,5 +1,6 @@
 // lumrx as a user runs it, on streams FFmpeg and libdvbpsi wrote, read against what ffprobe
 // and libdvbpsi say of the same files (their readings are committed beside the streams).
+#include "si/CDVBText.h"
 #include "tests/support/PeerJson.h"
 
 #include "peer_streams.h"
@@ -10,6 +11,8 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <ctime>
+#include <iterator>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -23,10 +26,10 @@ namespace {
 struct LumrxRun { std::string out; int status = -1; };
 
 // Runs lumrx with `arguments`; standard error is dropped unless `withErrors`.
-LumrxRun Lumrx(const std::string& arguments, bool withErrors = false)
+LumrxRun Lumrx(const std::string& arguments, bool withErrors = false, const std::string& environment = "")
 {
     LumrxRun run;
-    FILE* pipe = ::popen((LUMRX_PATH " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
+    FILE* pipe = ::popen((environment + LUMRX_PATH " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
     if (pipe == nullptr)
         return run;
     char buffer[4096];
@@ -108,8 +111,7 @@ TEST(LumrxTest, NowAndNextAreTheEventsBroadcast)
         const std::string raw = Unhex(eit["events"][0]["name_hex"]);
         EXPECT_TRUE(raw.empty() || std::uint8_t(raw[0]) < 0x20 || slot["title"] == raw) << slot;   // else a table code
         EXPECT_TRUE(std::regex_match(slot["start"].get<std::string>(),
-                                     std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)")))
-            << slot["start"];
+                                     std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)"))) << slot["start"];
         ++checked;
     }
     EXPECT_GE(checked, 5);
@@ -174,6 +176,65 @@ TEST(LumrxTest, RecordsAStreamWholeAndCollectsAWellFormedGuide)
         const std::string run = "cd " + dir + " && " LUMRX_PATH " epg " + stream + " >/dev/null && xmllint --noout epg/epg.xml";
         EXPECT_EQ(std::system(run.c_str()), 0) << stream;
     }
+}
+
+// One service as a single-program stream: ffprobe sees that program alone with its
+// streams, and lumrx lists that service alone, named.
+TEST(LumrxTest, RecordsOneServiceAsASingleProgramStream)
+{
+    const std::string one = ::testing::TempDir() + "lumrx_one.ts";
+    ASSERT_EQ(Lumrx("record --simulate --service 102 " LUM_PEER_THREE_PROGRAMS_TS " " + one).status, 0);
+    FILE* pipe = ::popen(("ffprobe -v error -show_programs -of json " + one).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        text.append(buffer, n);
+    ::pclose(pipe);
+    const json programs = json::parse(text, nullptr, false)["programs"];
+    ASSERT_EQ(programs.size(), 1u) << text;
+    EXPECT_EQ(programs[0]["program_id"], 102);
+    EXPECT_EQ(programs[0]["nb_streams"], 3);   // video and two audio, as in the multiplex
+    const json ours = ServicesOf(one);
+    ASSERT_EQ(ours.size(), 1u);
+    EXPECT_EQ(ours[0]["name"], "T\xC3\xA9l\xC3\xA9 Deux");
+}
+
+// The whole guide as XMLTV: valid against Debian's DTD, and every event libdvbpsi reads,
+// with its title and its start in UTC.
+TEST(LumrxTest, WritesEveryEventAsValidXMLTV)
+{
+    const std::string guide = ::testing::TempDir() + "lumrx_guide.xml";
+    ASSERT_EQ(Lumrx("xmltv " LUM_PEER_THREE_PROGRAMS_TS " -o " + guide, false, "TZ=UTC ").status, 0);
+    EXPECT_EQ(std::system(("xmllint --noout --dtdvalid /usr/share/xmltv/xmltv.dtd " + guide + " 2>/dev/null").c_str()), 0);
+    std::ifstream file(guide);
+    const std::string xml((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const json dvbpsi = ReadJson(LUM_PEER_STREAM("three_programs.dvbpsi.json"));
+    int events = 0;
+    for (const auto& [key, eit] : dvbpsi["eits"].items())
+        for (const json& event : eit["events"]) {
+            const std::time_t start = std::time_t(event["mjd"].get<int>() - 40587) * 86400;
+            std::tm t{};
+            gmtime_r(&start, &t);
+            const int bcd = event["start_bcd"];
+            char when[64];
+            std::snprintf(when, sizeof when, "start=\"%04d%02d%02d%02x%02x%02x +0000\"", t.tm_year + 1900, t.tm_mon + 1,
+                          t.tm_mday, bcd >> 16, (bcd >> 8) & 0xFF, bcd & 0xFF);
+            const std::string channel = "channel=\"" + std::to_string(eit["onid"].get<int>()) + "." +
+                                        std::to_string(eit["tsid"].get<int>()) + "." + std::to_string(eit["service_id"].get<int>()) + "\"";
+            std::string programme;   // the one of that channel at that start
+            for (std::size_t at = xml.find(when); at != std::string::npos && programme.empty(); at = xml.find(when, at + 1)) {
+                const std::string candidate = xml.substr(at, xml.find("</programme>", at) - at);
+                if (candidate.find(channel) != std::string::npos)
+                    programme = candidate;
+            }
+            ASSERT_FALSE(programme.empty()) << when << " " << channel;
+            const std::string title = Unhex(event["name_hex"]);
+            EXPECT_NE(programme.find(">" + CDVBText::ToUTF8(CString(title.data(), int(title.size()))) + "</title>"),
+                      std::string::npos) << programme;
+            ++events;
+        }
+    EXPECT_GE(events, 8);
 }
 
 // An empty file is a stream in which nothing comes: each second says so, and the run fails.

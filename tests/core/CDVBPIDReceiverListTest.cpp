@@ -14,15 +14,13 @@ TEST(CDVBPIDReceiverListTest, HandsBackWhatItRemovesDeletesWhatItHoldsAndTakesNe
 {
     struct CAddingReceiver : CRecordingPIDReceiver
     {
-        CAddingReceiver(CReceptionLog* log, CDVBPIDReceiverList* list)
-            : CRecordingPIDReceiver(log, 0), log(log), list(list) {}
+        CAddingReceiver(CReceptionLog* log, CDVBPIDReceiverList* list) : CRecordingPIDReceiver(log, 0), list(list) {}
         void OnReceivePacket(std::uint64_t number, BYTE* packet) override
         {
             CRecordingPIDReceiver::OnReceivePacket(number, packet);
             if (list)
-                std::exchange(list, nullptr)->Add(new CRecordingPIDReceiver(log, 4));
+                std::exchange(list, nullptr)->Add(new CRecordingPIDReceiver(m_log, 4));
         }
-        CReceptionLog* log;
         CDVBPIDReceiverList* list;
     };
     CReceptionLog log;

@@ -9,6 +9,7 @@
 #include "model/CDVBStandardTSUpdateHandler.h"
 #include "platform/CSingleLock.h"
 #include "tests/support/CDebugLineCatcher.h"
+#include "tests/support/CFedReceiver.h"
 #include "tests/support/CTestPacket.h"
 #include "tests/support/CTestSectionBuilder.h"
 
@@ -20,40 +21,27 @@ using B = CTestSectionBuilder;
 using Updates = std::vector<std::pair<WORD, int>>;
 using Programs = std::vector<std::pair<WORD, WORD>>;   // number, PMT PID
 
-struct CTestableReceiver : CDVBTransportStreamReceiver
-{
-    using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
-    using CDVBTransportStreamReceiver::CalculateBitrate;
-    using CDVBTransportStreamReceiver::ProcessBuffer;
-};
-
 class CDVBTransportStreamReceiverSITest : public ::testing::Test
 {
 protected:
     CDVBTransportStreamReceiverSITest() { m_receiver.Start(); }   // SI receivers, no thread
 
-    void Send(WORD pid, const Bytes& section)
-    {
-        for (Bytes packet : B::Packetise(pid, section, m_continuity[pid]))
-            m_receiver.ProcessBuffer(packet.data(), DWORD(packet.size()));
-    }
+    void Send(WORD pid, const Bytes& section) { m_receiver.Send(pid, section); }
     void SendPat(BYTE v, const Programs& p) { Send(0, B::Long(0x00, 0x1004, v, 0, 0, B::PATBody(p))); }
     void SendPmt(WORD n, WORD pid, WORD pcr, const Bytes& s) { Send(pid, B::Long(2, n, 0, 0, 0, B::PMTBody(pcr, {}, s))); }
     void SendSdt(BYTE table, const Bytes& s, BYTE v = 0) { Send(0x11, B::Long(table, 0x1004, v, 0, 0, B::SDTBody(1, s))); }
     Updates Drain()
     {
-        Updates updates(1);   // the last is where the next update goes
-        while (m_handler.RemoveUpdate(updates.back().first, updates.back().second))
-            updates.emplace_back();
-        updates.pop_back();
+        Updates updates;
+        for (Updates::value_type u; m_handler.RemoveUpdate(u.first, u.second);)
+            updates.push_back(u);
         return updates;
     }
     bool Complete() { return m_receiver.HasCompleteBasicServiceInformation(); }
 
     CDVBStandardTSUpdateHandler m_handler;
     CDVBTransportStreamSource m_source;
-    CTestableReceiver m_receiver{&m_source, &m_handler};
-    BYTE m_continuity[8192] = {};
+    CFedReceiver m_receiver{&m_source, &m_handler};
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Once a stream's tables are held, dispatching its packets again (every section a repeat)
 // allocates nothing. Its own program, because it counts every allocation of the process.
-#include "core/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
+#include "tests/support/CFedReceiver.h"
 #include "tests/support/CTestPacket.h"
 #include "tests/support/CTestSectionBuilder.h"
 
@@ -42,13 +42,8 @@ TEST(ReceivePathAllocationTest, RepeatedTablesAndPlainPacketsAllocateNothing)
     for (int i = 0; i < 50; ++i)   // payload that starts no section
         B::Append(stream, CTestPacket::Payload(0x0100));
 
-    struct CTestableReceiver : CDVBTransportStreamReceiver
-    {
-        using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
-        using CDVBTransportStreamReceiver::ProcessBuffer;
-    };
     CDVBTransportStreamSource source;
-    CTestableReceiver receiver(&source, nullptr);
+    CFedReceiver receiver(&source, nullptr);
     receiver.Start();   // registers the SI receivers; no thread without Initialise
     receiver.ProcessBuffer(stream.data(), DWORD(stream.size()));   // sections are new: parsed and kept
     const long before = g_allocations;

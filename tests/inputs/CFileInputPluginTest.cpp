@@ -63,10 +63,8 @@ TEST_F(CFileInputPluginTest, OpensTransportStreamFilesSaysWhyOthersFailAndDefine
     std::filesystem::create_directory(m_folder.PathOf("folder.ts"));
     const std::pair<std::string, int> cases[] = {
         {"Here, here.ts", E::OpenFailureNone},   // relative to the plug-in folder
-        {"There, " + elsewhere.PathOf("there.ts"), E::OpenFailureNone},
-        {"Missing, missing.ts", E::OpenFailureUnreadable},
-        {"Folder, folder.ts", E::OpenFailureUnreadable},
-        {"No file", E::OpenFailureUnreadable},
+        {"There, " + elsewhere.PathOf("there.ts"), E::OpenFailureNone}, {"No file", E::OpenFailureUnreadable},
+        {"Missing, missing.ts", E::OpenFailureUnreadable}, {"Folder, folder.ts", E::OpenFailureUnreadable},
         {"Text, text.ts", E::OpenFailureNotTransportStream},   // one "G" is not a sync byte
         {"Partial, partial.ts", E::OpenFailureNotTransportStream},
     };

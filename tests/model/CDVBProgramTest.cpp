@@ -35,8 +35,7 @@ TEST(CDVBProgramTest, ElementDescriptionsAndCodecsByStreamTypeAndDescriptor)
 {
     struct Case { BYTE streamType; Bytes descriptors; const char *description, *codec; };
     const Case cases[] = {
-        {0x00, {}, "reserved", nullptr},
-        {0x10, {}, "unknown", nullptr},
+        {0x00, {}, "reserved", nullptr}, {0x10, {}, "unknown", nullptr},
         {0x03, B::LanguageDescriptor("eng", 3), "audio description (eng)", "mp2"},
         {0x06, B::Descriptor(0x52, {0x01}), "private PES", nullptr},
         {0x06, B::Descriptor(0x59, B::Text("de")), "subtitles ()", "dvb_subtitle"},

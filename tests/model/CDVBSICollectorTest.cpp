@@ -2,15 +2,12 @@
 // folder of the test's own; the file is checked whole and with xmllint.
 #include "model/CDVBSICollector.h"
 
-#include "core/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "platform/TimeZone.h"
+#include "tests/support/CFedReceiver.h"
 #include "tests/support/CTestSectionBuilder.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -26,9 +23,8 @@ using B = CTestSectionBuilder;
 
 std::string ReadFile(const char* path)
 {
-    std::ifstream file(path, std::ios::binary);
     std::stringstream text;
-    text << file.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
 
@@ -52,25 +48,11 @@ protected:
         SetTimeZoneForTesting(nullptr, 0);
         std::filesystem::current_path(m_previous);
     }
-    // Feeds a section through a receiver as the receive thread would.
-    void Send(WORD pid, const Bytes& section)
-    {
-        for (Bytes packet : B::Packetise(pid, section, m_continuity[pid]))
-            m_receiver.ProcessBuffer(packet.data(), DWORD(packet.size()));
-    }
-
-    class CTestableReceiver : public CDVBTransportStreamReceiver
-    {
-    public:
-        using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
-        using CDVBTransportStreamReceiver::OnEverySecond;
-        using CDVBTransportStreamReceiver::ProcessBuffer;
-    };
+    void Send(WORD pid, const Bytes& section) { m_receiver.Send(pid, section); }
 
     std::filesystem::path m_previous, m_folder;
     CDVBTransportStreamSource m_source;
-    CTestableReceiver m_receiver{&m_source, nullptr};
-    BYTE m_continuity[8192] = {};
+    CFedReceiver m_receiver{&m_source, nullptr};
 };
 
 const char kEmpty[] = "<system>\n<transportstreams>\n</transportstreams>\n<services>\n</services>\n</system>\n";

@@ -71,7 +71,6 @@ TEST(CEventTest, WaitManyReturnsTheLowestSignalledIndexOrFails)
     EXPECT_EQ(first.GetWaiterCount(), 0u);
 }
 
-// Every Set is taken by exactly one waiter, whatever the interleaving.
 TEST(CEventTest, AutoResetSignalIsNeverLostBetweenManyWaitersAndSetters)
 {
     CEvent event(false, false);

@@ -33,14 +33,12 @@ TEST(CDVBMultiplexDefinitionTest, SplitsAtCommasAndTrimsEachField)
 {
     // the line, ReadFromString's answer, and what each of the four fields holds afterwards
     const std::tuple<const char*, bool, Fields> cases[] = {
-        {"  a ,b,, c  ", true, {"a", "b", "", "c"}},
-        {"\ta\t,\r b \n", true, {"a", "b", "unset", "unset"}},
+        {"  a ,b,, c  ", true, {"a", "b", "", "c"}}, {"\ta\t,\r b \n", true, {"a", "b", "unset", "unset"}},
         // too few fields: what was read stays set, and the caller hears of it
         {"only a name", false, {"only a name", "unset", "unset", "unset"}},
         {"", false, {"", "unset", "unset", "unset"}},
         // fields beyond the fourth are offered to the definition, which ignores them
-        {"a, b, c, d, e, f", true, {"a", "b", "c", "d"}},
-        {",,,", true, {"", "", "", ""}},
+        {"a, b, c, d, e, f", true, {"a", "b", "c", "d"}}, {",,,", true, {"", "", "", ""}},
     };
     for (const auto& [line, complete, fields] : cases) {
         CFourFieldDefinition definition;

@@ -13,22 +13,19 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // The list and definitions file of input plug-ins, through the real file input plug-in.
-class CLUMInputPluginTest : public CFileInputFixture
-{
-protected:
-    Lines Definitions()   // each as the line it saves as, in list order
-    {
-        Lines all(std::size_t(m_plugin->GetMultiplexDefinitionCount()));
-        for (std::size_t i = 0; i < all.size(); ++i) {
-            CString line;
-            m_plugin->GetMultiplexDefinitionAtIndex(int(i))->WriteToString(line);
-            all[i] = line.Str();
-        }
-        return all;
-    }
+using CLUMInputPluginTest = CFileInputFixture;
+constexpr const char* kFileName = "LUMFileInput Multiplexes.txt";
 
-    static constexpr const char* kFileName = "LUMFileInput Multiplexes.txt";
-};
+Lines Definitions(CLUMInputPlugin* plugin)   // each as the line it saves as, in list order
+{
+    Lines all(std::size_t(plugin->GetMultiplexDefinitionCount()));
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        CString line;
+        plugin->GetMultiplexDefinitionAtIndex(int(i))->WriteToString(line);
+        all[i] = line.Str();
+    }
+    return all;
+}
 
 }  // namespace
 
@@ -39,13 +36,13 @@ TEST_F(CLUMInputPluginTest, SavesBesideItselfAndLoadsBackFieldByField)
     Define("News, news.ts, pcr, off");
     Define("Sport HD, /srv/streams/sport.m2ts, fast, on");
     Define("Film, films/film one.ts, 8.5, off");
-    const Lines saved = Definitions();
+    const Lines saved = Definitions(m_plugin);
     ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
     EXPECT_EQ("News, news.ts, pcr, off\nSport HD, /srv/streams/sport.m2ts, fast, on\nFilm, films/film one.ts, 8.5, off\n",
               m_folder.ReadText(kFileName));
     m_plugin->DeleteAllMultiplexDefinitions();
     m_plugin->Initialise();
-    EXPECT_EQ(saved, Definitions());
+    EXPECT_EQ(saved, Definitions(m_plugin));
     m_plugin->DeleteAllMultiplexDefinitions();
     ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
     EXPECT_EQ("", m_folder.ReadText(kFileName)) << "an empty list saves an empty file";
@@ -64,7 +61,7 @@ TEST_F(CLUMInputPluginTest, SkipsBlankLinesKeepsShortOnesAppendsAndWalksTheList)
     ASSERT_TRUE(m_plugin->LoadMultiplexDefinitions());
     ASSERT_TRUE(m_plugin->LoadMultiplexDefinitions());
     const std::string shortOne = "Only a name, , pcr, off", spaced = "Spaced, x.ts, fast, on";   // short: still one
-    EXPECT_EQ(Definitions(), (Lines{shortOne, spaced, shortOne, spaced}));
+    EXPECT_EQ(Definitions(m_plugin), (Lines{shortOne, spaced, shortOne, spaced}));
     EXPECT_EQ(nullptr, m_plugin->GetMultiplexDefinitionAtIndex(-1));
     EXPECT_EQ(nullptr, m_plugin->GetMultiplexDefinitionAtIndex(4));
     CLUMInputPlugin::Position position = m_plugin->GetFirstMultiplexDefinitionPosition();

@@ -31,8 +31,7 @@ TEST(CDVBDescriptorListTest, LyingLengthsKeepWhatCameBefore)
 {
     struct Case { const char* name; Bytes loop; bool parses; std::size_t kept; };
     const Case cases[] = {
-        {"empty", {}, true, 0},
-        {"one stray byte", {0x48}, true, 0},
+        {"empty", {}, true, 0}, {"one stray byte", {0x48}, true, 0},
         {"second claims 200 bytes, 10 there", B::Cat({B::Descriptor(0x52, {1}), {0x48, 200}, Bytes(10, 0x20)}), false, 1},
     };
     for (const Case& c : cases) {

@@ -48,13 +48,11 @@ const std::vector<TextCase> kTexts = {
     {"Ucs2SurrogatesAreNoCharacters", "\x11\xD8\x3D\xDE\x00"s, R + R},
     {"Utf8", "\x15" "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xBA", "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xBA"},
     {"Utf8StrayBytes", "\x15" "a\xFF" "b\x80", "a" + R + "b" + R},
-    {"Utf8Overlong", "\x15\xC0\xAF\xE0\x80\xAF", R + R + R + R + R},
-    {"Utf8Surrogate", "\x15\xED\xA0\x80", R + R + R},
+    {"Utf8Overlong", "\x15\xC0\xAF\xE0\x80\xAF", R + R + R + R + R}, {"Utf8Surrogate", "\x15\xED\xA0\x80", R + R + R},
     {"Utf8PastTheLastCodePoint", "\x15\xF4\x90\x80\x80", R + R + R + R},
     {"Utf8CutShortInside", "\x15\xE2\x82" "x", R + "x"},
     {"KsX1001", "\x12\xC7\xD1\xB1\xDB", "\xED\x95\x9C\xEA\xB8\x80"},   // "한글"
-    {"Gb2312", "\x13\xD6\xD0", "\xE4\xB8\xAD"},   // "中"
-    {"Big5", "\x14\xA4\xA4", "\xE4\xB8\xAD"},   // "中"
+    {"Gb2312", "\x13\xD6\xD0", "\xE4\xB8\xAD"}, {"Big5", "\x14\xA4\xA4", "\xE4\xB8\xAD"},   // "中" both
     {"ControlPairs", "\x12\xB0\xA1\xE0\x8A\xB0\xA1\xE0\x86", "\xEA\xB0\x80\n\xEA\xB0\x80"},   // "가\n가"
     {"LeadByteInFrontOfAscii", "\x13\xD6" "A", R + "A"},
     // emphasis on and off vanish, 0x8A breaks the line, every other control vanishes
@@ -65,23 +63,15 @@ const std::vector<TextCase> kTexts = {
     {"DiacriticBeforeAControl", "\xC2\x8A" "e", R + "\ne"},
     // a selector that says more than the bytes hold, or one we cannot serve: never a read
     // past the end, and never a silent drop
-    {"Empty", "", ""},
-    {"OnlyASelector", "\x05", ""},
-    {"OnlyAThreeByteSelector", "\x10\x00\x05"s, ""},
-    {"OnlyUcs2Selector", "\x11", ""},
-    {"OnlyUtf8Selector", "\x15", ""},
-    {"ThreeByteSelectorCutToOne", "\x10", R},
-    {"ThreeByteSelectorCutToTwo", "\x10\x00"s, R},
-    {"Ucs2OddLength", "\x11\x00" "A\x00"s, "A" + R},
+    {"Empty", "", ""}, {"OnlyASelector", "\x05", ""}, {"OnlyAThreeByteSelector", "\x10\x00\x05"s, ""},
+    {"OnlyUcs2Selector", "\x11", ""}, {"OnlyUtf8Selector", "\x15", ""}, {"ThreeByteSelectorCutToOne", "\x10", R},
+    {"ThreeByteSelectorCutToTwo", "\x10\x00"s, R}, {"Ucs2OddLength", "\x11\x00" "A\x00"s, "A" + R},
     {"Utf8CutShortAtTheEnd", "\x15" "ab\xF0\x9F\x93", "ab" + R},
-    {"KsX1001CutShortAtTheEnd", "\x12\xB0\xA1\xB0", "\xEA\xB0\x80" + R},
-    {"DiacriticAtTheEnd", "e\xC2", "e" + R},
+    {"KsX1001CutShortAtTheEnd", "\x12\xB0\xA1\xB0", "\xEA\xB0\x80" + R}, {"DiacriticAtTheEnd", "e\xC2", "e" + R},
     {"DiacriticWithoutItsLetter", "\xC2" "q\xC2\xC2" "e", R + "q" + R + "\xC3\xA9"},
     {"EmptyDefaultTablePositions", "\xA6\xC0\xC9" "u\xE5", R + R + R + "u" + R},
-    {"Reserved08", "\x08" "Ab\xE9", R + "Ab" + R},
-    {"Reserved0F", "\x0F" "A\x8A\x01", R + "A" + R + R},
-    {"ReservedAlone", "\x0C", R},
-    {"EncodingTypeIdMissing", "\x1F", R},
+    {"Reserved08", "\x08" "Ab\xE9", R + "Ab" + R}, {"Reserved0F", "\x0F" "A\x8A\x01", R + "A" + R + R},
+    {"ReservedAlone", "\x0C", R}, {"EncodingTypeIdMissing", "\x1F", R},
 };
 // Selectors we cannot serve: reserved, 0, an encoding_type_id, ISO 8859 parts 12, 0 and 16, a
 // three-byte one not starting at 0. One U+FFFD, then the bytes as if in the default table.

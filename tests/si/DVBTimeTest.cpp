@@ -41,10 +41,9 @@ TEST(DVBTimeTest, EachInstantGetsTheOffsetOfItsZoneAtThatInstant)
     const Case cases[] = {
         {"Europe/Rome", 1774745999, "2026-03-29T01:59:59+01:00"}, {"Europe/Rome", 1774746000, "2026-03-29T03:00:00+02:00"},
         {"Europe/Rome", 1792889999, "2026-10-25T02:59:59+02:00"}, {"Europe/Rome", 1792890000, "2026-10-25T02:00:00+01:00"},
-        {"Asia/Kolkata", 1792890000, "2026-10-25T06:30:00+05:30"},
+        {"Asia/Kolkata", 1792890000, "2026-10-25T06:30:00+05:30"}, {nullptr, 1774745999, "2026-03-29T01:59:59+01:00"},
         {"Australia/Adelaide", 1775320199, "2026-04-05T02:59:59+10:30"},
         {"Australia/Adelaide", 1775320200, "2026-04-05T02:00:00+09:30"},
-        {nullptr, 1774745999, "2026-03-29T01:59:59+01:00"},
     };
     TIME_ZONE_INFORMATION fixed;
     fixed.Bias = -60;

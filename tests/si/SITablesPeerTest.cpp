@@ -28,8 +28,7 @@ using nlohmann::json;
 
 namespace {
 
-// Text is hex, byte for byte.
-std::string Hex(const CString& text)
+std::string Hex(const CString& text)   // byte for byte
 {
     std::string hex;
     for (unsigned char c : text.Str())
@@ -66,8 +65,8 @@ json Read(WORD pid, CDVBSISection* section)
             out["streams"].push_back(stream);
         }
     } else if (auto* sdt = dynamic_cast<CDVBSDTSection*>(section)) {
-        out.update({{"transport_stream_id", sdt->m_tableIdExtension}, {"original_network_id", sdt->m_originalNetworkId}});
-        out["services"] = json::array();
+        out.update({{"transport_stream_id", sdt->m_tableIdExtension}, {"original_network_id", sdt->m_originalNetworkId},
+                    {"services", json::array()}});
         for (const CDVBSDTEntry* e : sdt->m_entries) {
             json s = {{"service_id", e->m_serviceId}, {"eit_schedule", e->m_eitScheduleFlag != 0},
                       {"eit_pf", e->m_eitPresentFollowingFlag != 0}, {"running_status", e->m_runningStatus},
@@ -78,21 +77,20 @@ json Read(WORD pid, CDVBSISection* section)
             out["services"].push_back(s);
         }
     } else if (auto* nit = dynamic_cast<CDVBNITSection*>(section)) {
-        out.update({{"network_id", nit->m_tableIdExtension}, {"descriptors", Descriptors(nit->m_descriptors)}});
+        out.update({{"network_id", nit->m_tableIdExtension}, {"descriptors", Descriptors(nit->m_descriptors)},
+                    {"transport_streams", json::array()}});
         if (auto* name = Find<CDVBNetworkNameDescriptor>(nit->m_descriptors, 0x40))
             out["network_name_hex"] = Hex(name->m_networkName);
-        out["transport_streams"] = json::array();
         for (const CDVBNITEntry* e : nit->m_entries) {
             json ts = {{"tsid", e->m_transportStreamId}, {"onid", e->m_originalNetworkId},
                        {"descriptors", Descriptors(e->m_descriptors)}};
             if (auto* t = Find<CDVBTerrestrialDeliverySystemDescriptor>(e->m_descriptors, 0x5A))
                 ts["terrestrial"] = {{"frequency", t->m_centreFrequency}, {"bandwidth", t->m_bandwidth},
-                                     {"priority", (t->m_reserved1 >> 4) & 1}, {"time_slicing", (t->m_reserved1 >> 3) & 1},
-                                     {"mpe_fec", (t->m_reserved1 >> 2) & 1}, {"constellation", t->m_constellation},
-                                     {"hierarchy", t->m_hierarchyInformation}, {"code_rate_hp", t->m_codeRateHP},
-                                     {"code_rate_lp", t->m_codeRateLP}, {"guard_interval", t->m_guardInterval},
-                                     {"transmission_mode", t->m_transmissionMode},
-                                     {"other_frequency", t->m_otherFrequencyFlag != 0}};
+                    {"priority", (t->m_reserved1 >> 4) & 1}, {"time_slicing", (t->m_reserved1 >> 3) & 1},
+                    {"mpe_fec", (t->m_reserved1 >> 2) & 1}, {"constellation", t->m_constellation},
+                    {"hierarchy", t->m_hierarchyInformation}, {"code_rate_hp", t->m_codeRateHP},
+                    {"code_rate_lp", t->m_codeRateLP}, {"guard_interval", t->m_guardInterval},
+                    {"transmission_mode", t->m_transmissionMode}, {"other_frequency", t->m_otherFrequencyFlag != 0}};
             out["transport_streams"].push_back(ts);
         }
     } else if (auto* eit = dynamic_cast<CDVBEITSection*>(section)) {
@@ -163,8 +161,6 @@ const json& Ours(const std::string& name)
     return cache[name] = drained && stopped ? receiver.m_captured : json();
 }
 
-json Theirs(const std::string& name) { return ReadJson(LUM_PEER_STREAM("") + name + ".dvbpsi.json"); }
-
 // Everything the peer read, but its counters, must be in ours and agree, and ours may hold
 // nothing more (but the versions it notes).
 void ExpectAgrees(const json& theirs, const json& ours, const std::string& where)
@@ -193,7 +189,7 @@ class SITablesPeerTest : public ::testing::TestWithParam<const char*> {};
 // short, which neither of us may read.
 TEST_P(SITablesPeerTest, EveryTableAgreesWithLibdvbpsi)
 {
-    const json theirs = Theirs(GetParam());
+    const json theirs = ReadJson(LUM_PEER_STREAM("") + std::string(GetParam()) + ".dvbpsi.json");
     ASSERT_FALSE(theirs.is_discarded());
     ASSERT_FALSE(Ours(GetParam()).is_null()) << "the stream did not play";
     ExpectAgrees(theirs, Ours(GetParam()), GetParam());

@@ -14,29 +14,6 @@ bool CFileSource::Load(const std::string& path)
     return !m_bytes.empty();
 }
 
-double CFileSource::MeasureRate() const
-{
-    int pcrPid = -1;
-    std::size_t firstIndex = 0, lastIndex = 0;
-    std::uint64_t firstPcr = 0, lastPcr = 0;
-    for (std::size_t i = 0; i + 188 <= m_bytes.size(); i += 188) {
-        const BYTE* p = &m_bytes[i];
-        const int pid = ((p[1] & 0x1F) << 8) | p[2];
-        if (!(p[3] & 0x20) || p[4] < 7 || !(p[5] & 0x10) || (pcrPid >= 0 && pid != pcrPid))
-            continue;
-        const std::uint64_t pcr = (std::uint64_t(p[6]) << 25) | (std::uint64_t(p[7]) << 17) |
-                                  (std::uint64_t(p[8]) << 9) | (std::uint64_t(p[9]) << 1) | (p[10] >> 7);
-        if (pcrPid < 0) {
-            pcrPid = pid;
-            firstIndex = i / 188;
-            firstPcr = pcr;
-        }
-        lastIndex = i / 188;
-        lastPcr = pcr;
-    }
-    return lastPcr > firstPcr ? double(lastIndex - firstIndex) * 1504.0 * 90000.0 / double(lastPcr - firstPcr) : 0;
-}
-
 DWORD CFileSource::ReadBuffer(BYTE* buffer, DWORD size)
 {
     std::size_t allowed = m_bytes.size();

@@ -15,8 +15,6 @@ public:
     bool Load(const std::string& path);   // false when the file holds no whole packet
     // 0: as fast as the receiver reads. Otherwise paced by `clock`, not owned.
     void SetRate(double bitsPerSecond, CClock* clock) { m_bitsPerSecond = bitsPerSecond; m_clock = clock; }
-    // The stream's own rate, from the first and last PCR of the first PID that carries one.
-    double MeasureRate() const;
     bool WaitUntilDrained(DWORD timeoutMs) { return m_drained.Wait(timeoutMs) == WAIT_OBJECT_0; }
 
     bool Start() override { m_startNs = m_clock->GetMonotonicTime(); return true; }

@@ -43,7 +43,7 @@ public:
     void OnEveryMillisecond() override { ++m_log->milliseconds; }
     bool RequiresTimeNotifications() override { return m_wantsTime; }
 
-private:
+protected:
     const int m_tag;
     CReceptionLog* m_log;
     bool m_wantsTime;
