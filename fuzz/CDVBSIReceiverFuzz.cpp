@@ -1,6 +1,14 @@
 // Arbitrary bytes as the packets of one PID into an SI receiver: every table class is
-// reachable through the factory. The first byte of each packet's worth picks the
+// reachable through the factory, and every section goes on to the guide store and the SI
+// collector. The first byte of each packet's worth picks the
 // packet's flags so that unit starts and pointer fields come up often.
+#include "model/CDVBGuideStore.h"
+#include "model/CDVBSICollector.h"
+#include "si/CDVBEITSection.h"
+#include "si/CDVBNITSection.h"
+#include "si/CDVBPATSection.h"
+#include "si/CDVBPMTSection.h"
+#include "si/CDVBSDTSection.h"
 #include "si/CDVBSIHandler.h"
 #include "si/CDVBSIReceiver.h"
 #include "si/CDVBSISection.h"
@@ -12,18 +20,42 @@
 
 namespace {
 
-class CCountingHandler : public CDVBSIHandler
+class CModelHandler : public CDVBSIHandler
 {
 public:
-    void OnSectionAdd(WORD, CDVBSISection* section) override { m_types += unsigned(section->m_type); }
-    unsigned m_types = 0;
+    void OnSectionAdd(WORD pid, CDVBSISection* section) override
+    {
+        switch (section->m_type) {
+        case CDVBSISection::TypeEIT:
+            m_guide.OnReceiveEIT(static_cast<CDVBEITSection*>(section));
+            m_collector.OnReceiveEIT(pid, static_cast<CDVBEITSection*>(section));
+            break;
+        case CDVBSISection::TypeSDT:
+            m_guide.OnReceiveSDT(static_cast<CDVBSDTSection*>(section));
+            m_collector.OnReceiveSDT(pid, static_cast<CDVBSDTSection*>(section));
+            break;
+        case CDVBSISection::TypePAT:
+            m_collector.OnReceivePAT(pid, static_cast<CDVBPATSection*>(section));
+            break;
+        case CDVBSISection::TypePMT:
+            m_collector.OnReceivePMT(pid, static_cast<CDVBPMTSection*>(section));
+            break;
+        case CDVBSISection::TypeNIT:
+            m_collector.OnReceiveNIT(pid, static_cast<CDVBNITSection*>(section));
+            break;
+        default:
+            break;
+        }
+    }
+    CDVBGuideStore m_guide;
+    CDVBSICollector m_collector;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    CCountingHandler handler;
+    CModelHandler handler;
     CDVBSIReceiver receiver(&handler);
     receiver.SetPID(0x12);
     std::vector<BYTE> packet(188);
@@ -40,5 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         size -= take;
     }
     receiver.OnEverySecond();
+    handler.m_guide.GetEvents();
+    handler.m_guide.IsScheduleComplete();
     return 0;
 }

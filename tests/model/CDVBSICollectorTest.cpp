@@ -2,9 +2,13 @@
 // folder of the test's own; the file is checked whole and with xmllint.
 #include "model/CDVBSICollector.h"
 
+#include "core/CDVBRecordingParameters.h"
 #include "core/CDVBTransportStreamSource.h"
+#include "model/CDVBGuideStore.h"
+#include "si/CDVBEITSection.h"
 #include "platform/TimeZone.h"
 #include "tests/support/CFedReceiver.h"
+#include "tests/support/CScriptedSource.h"
 #include "tests/support/CTestSectionBuilder.h"
 
 #include <gtest/gtest.h>
@@ -146,4 +150,61 @@ TEST_F(CDVBSICollectorTest, AReaderNeverSeesAHalfWrittenFile)
     writer.join();
     EXPECT_GT(reads, 0);
     EXPECT_EQ(partial, 0) << "of " << reads << " reads";
+}
+
+namespace {
+
+// A receiver that also feeds a guide store, as lumrx's guide command does.
+struct CGuideFeedingReceiver : CDVBTransportStreamReceiver
+{
+    using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
+    void OnSectionUpdate(WORD pid, CDVBSISection* section) override
+    {
+        CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
+        if (section->m_type == CDVBSISection::TypeEIT)
+            m_guide->OnReceiveEIT(static_cast<CDVBEITSection*>(section));
+    }
+    CDVBGuideStore* m_guide = nullptr;
+};
+
+}  // namespace
+
+// Recording, the collector and the guide beside the real thread, round after round on the
+// system clock, read from this thread meanwhile: the thread sanitizer run looks for races.
+TEST_F(CDVBSICollectorTest, RecordsCollectsAndGuidesThroughAHundredStartStopRounds)
+{
+    Bytes stream;
+    BYTE continuity[3] = {};
+    const std::pair<WORD, Bytes> sections[] = {
+        {0x0000, B::Long(0x00, 1, 0, 0, 0, B::PATBody({{7, 0x100}}))},
+        {0x0011, B::Long(0x42, 1, 0, 0, 0, B::SDTBody(1, B::SDTService(7, 4, false, B::ServiceDescriptor(1, "P", "N"))))},
+        {0x0012, B::Long(0x4E, 7, 0, 0, 1, B::EITBody(1, 1, B::EITEvent(1, 53201, 0x203000, 0x013000, {})))}};
+    for (std::size_t i = 0; i < 3; ++i)
+        for (const Bytes& packet : B::Packetise(sections[i].first, sections[i].second, continuity[i]))
+            B::Append(stream, packet);
+    CDVBSICollector collector;
+    collector.EnableUpdates(true);
+    CDVBGuideStore guide;
+    for (int round = 0; round < 100; ++round) {
+        CScriptedSource source;
+        source.AddStep(stream);
+        CGuideFeedingReceiver receiver(&source, nullptr);
+        receiver.m_guide = &guide;
+        receiver.SetSICollector(&collector);
+        CDVBRecordingParameters recording;
+        recording.m_fileName = "/dev/null";
+        ASSERT_TRUE(receiver.StartRecording(&recording));
+        ASSERT_TRUE(receiver.Initialise());
+        receiver.Start();
+        collector.Update();
+        guide.GetEvents();
+        ASSERT_EQ(source.m_drained.Wait(10000), WAIT_OBJECT_0) << round;
+        receiver.Stop();
+        ASSERT_TRUE(receiver.WaitForStop(10000));
+        receiver.StopRecording();
+        receiver.DeInitialise();
+        receiver.SetSICollector(nullptr);
+    }
+    EXPECT_EQ(guide.GetEventCount(), 1u);
+    EXPECT_NE(ReadFile(CDVBSICollector::FileName).find("name=\"N\""), std::string::npos);
 }
