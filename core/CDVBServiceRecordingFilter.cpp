@@ -55,13 +55,15 @@ void CDVBServiceRecordingFilter::Reset()
 
 void CDVBServiceRecordingFilter::OnSection(WORD pid, const BYTE* section, DWORD length)
 {
+    if (length < 12 || !(section[1] & 0x80))
+        return;   // every table kept here is long-form: header, body and CRC
     if (pid == kPATPid && section[0] == 0x00)
         OnPAT(section, length);
     else if (pid == 0xFFFF && section[0] == 0x02)
         OnPMT(section, length);
     else if (pid == kSDTPid && section[0] == kSDTActual)
         OnSDT(section, length);
-    else if (pid == kEITPid && section[0] == kEITPresentFollowingActual && length >= 5 &&
+    else if (pid == kEITPid && section[0] == kEITPresentFollowingActual &&
              WORD((section[3] << 8) | section[4]) == m_serviceId)
         Send(kEITPid, std::vector<BYTE>(section, section + length));   // this service's now and next
 }
