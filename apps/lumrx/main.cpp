@@ -1,4 +1,5 @@
 // lumrx: receives DVB multiplexes with LUMCore from the command line.
+#include "CElementaryStreamWriter.h"
 #include "CGuideReceiver.h"
 #include "CLumrxHost.h"
 #include "CServiceReport.h"
@@ -53,6 +54,8 @@ const char* const kUsage =
     "  record NAME|FILE OUT.ts [--service ID] [--seconds S] [--simulate]\n"
     "                                        record the multiplex as received, or one service as a\n"
     "                                        single-program stream (Ctrl-C stops)\n"
+    "  extract NAME|FILE PID OUT [--seconds S]\n"
+    "                                        the elementary stream of one component\n"
     "  epg NAME|FILE [--seconds S]           collect the guide into epg/epg.xml (a file: to its end;\n"
     "                                        live: --seconds, 30 by default)\n"
     "  xmltv NAME|FILE [-o FILE] [--seconds S]\n"
@@ -513,6 +516,57 @@ int Xmltv(CLumrxHost& host, const Options& options)
     return ExitOk;
 }
 
+int Extract(CLumrxHost& host, const Options& options)
+{
+    if (options.arguments.size() < 3)
+        return Usage("extract needs a multiplex, a PID and a file to write");
+    char* end = nullptr;
+    const unsigned long pid = std::strtoul(options.arguments[1].c_str(), &end, 0);
+    if (*end != '\0' || pid > 0x1FFE)
+        return Usage("the PID is a number below 8191 (0x100 or 256)");
+    CLUMInputPlugin* plugin = nullptr;
+    CDVBMultiplexDefinition* definition = nullptr;
+    if (!host.ResolveMultiplex(options.arguments[0], options.plugin, false, plugin, definition))
+        return Failed(host);
+    std::FILE* file = std::fopen(options.arguments[2].c_str(), "wb");
+    if (file == nullptr) {
+        std::cerr << "lumrx: " << options.arguments[2] << ": " << std::strerror(errno) << "\n";
+        return ExitRecordFailed;
+    }
+    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
+    if (source == nullptr) {
+        std::fclose(file);
+        OpenFailed(host, plugin, options.arguments[0]);
+        return Failed(host);
+    }
+    auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
+    std::uint64_t written = 0;
+    {
+        CDVBTransportStreamReceiver receiver(source, nullptr);
+        auto* writer = new CElementaryStreamWriter(file);
+        receiver.AddPIDReceiver(WORD(pid), writer);   // the receiver owns it
+        receiver.Initialise();
+        receiver.Start();
+        const std::int64_t start = CClock::System().GetMonotonicTime();
+        while (!g_interrupted && !(finite && finite->HasEnded()) &&
+               (options.seconds <= 0 || double(CClock::System().GetMonotonicTime() - start) / 1e9 < options.seconds))
+            Pause(CClock::System(), nullptr);
+        receiver.Stop();
+        receiver.WaitForStop(10000);
+        writer->Finish();   // the receive thread has stopped: the last buffer can go
+        written = writer->GetBytesWritten();
+        receiver.DeInitialise();
+    }
+    plugin->CloseMultiplex(source);
+    const bool closed = std::fclose(file) == 0;
+    std::cout << options.arguments[2] << ": " << written << " bytes of PID " << pid << "\n";
+    if (!closed) {
+        std::cerr << "lumrx: " << options.arguments[2] << ": cannot be written\n";
+        return ExitRecordFailed;
+    }
+    return written > 0 ? ExitOk : ExitNothingFound;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -560,7 +614,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, OnInterrupt);
 
     const std::string& c = options.command;
-    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record", "epg", "xmltv"};
+    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record", "epg", "xmltv", "extract"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands))
         return Usage("unknown command " + c);
     if (options.arguments.empty() && c != "plugins" && c != "list")
@@ -584,5 +638,7 @@ int main(int argc, char** argv)
         return Epg(host, options);
     if (c == "xmltv")
         return Xmltv(host, options);
+    if (c == "extract")
+        return Extract(host, options);
     return Test(host, options);
 }

@@ -178,6 +178,22 @@ TEST(LumrxTest, RecordsAStreamWholeAndCollectsAWellFormedGuide)
     }
 }
 
+// The elementary stream of a component, byte for byte what FFmpeg copies out of the file.
+TEST(LumrxTest, ExtractsAnElementaryStreamAsFFmpegDoes)
+{
+    const std::string dir = ::testing::TempDir();
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {LUM_PEER_STREAM("modern.ts"), "0x100", "-map 0:0 -f h264"}, {LUM_PEER_STREAM("modern.ts"), "0x102", "-map 0:2 -f adts"},
+        {LUM_PEER_THREE_PROGRAMS_TS, "0x101", "-map 0:p:102:v -f mpeg2video"}};
+    for (const auto& [stream, pid, format] : cases) {
+        const std::string ours = dir + "lumrx_es", theirs = dir + "ffmpeg_es";
+        EXPECT_EQ(Lumrx(std::string("extract ") + stream + " " + pid + " " + ours).status, 0) << pid;
+        const std::string ffmpeg = "ffmpeg -v error -y -i " + std::string(stream) + " -c copy " + format + " " + theirs;
+        ASSERT_EQ(std::system(ffmpeg.c_str()), 0);
+        EXPECT_EQ(std::system(("cmp " + ours + " " + theirs).c_str()), 0) << stream << " " << pid;
+    }
+}
+
 // One service as a single-program stream: ffprobe sees that program alone with its
 // streams, and lumrx lists that service alone, named.
 TEST(LumrxTest, RecordsOneServiceAsASingleProgramStream)

@@ -1,0 +1,36 @@
+#include "CElementaryStreamWriter.h"
+
+namespace {
+
+constexpr int kBuffers = 256;
+constexpr int kBufferSize = 65536;   // 16 MB in all: a decoder that falls behind loses nothing soon
+
+}  // namespace
+
+CElementaryStreamWriter::CElementaryStreamWriter(std::FILE* file) : CDVBPullReceiver(kBuffers, kBufferSize), m_file(file)
+{
+}
+
+CElementaryStreamWriter::~CElementaryStreamWriter()
+{
+    Stop();   // before m_file's owner may close it
+}
+
+void CElementaryStreamWriter::Finish()
+{
+    SubmitWriteBuffer();
+    Stop();
+}
+
+void CElementaryStreamWriter::DecodeStream()
+{
+    std::vector<BYTE> chunk(kBufferSize);
+    for (;;) {
+        const DWORD n = ReadCompressedData(chunk.data(), DWORD(chunk.size()));
+        if (n > 0) {
+            m_written += std::fwrite(chunk.data(), 1, n, m_file);
+        } else if (m_stopEvent.IsSet()) {
+            return;   // stopped, and nothing is left
+        }
+    }
+}

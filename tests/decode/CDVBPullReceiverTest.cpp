@@ -1,0 +1,123 @@
+// The pull receiver's ring between a receive thread and a decode thread, and the PES
+// collector: what goes in, what comes out, what is dropped, and when DecodeStream runs.
+#include "decode/CDVBPullReceiver.h"
+
+#include "core/CDVBBuffer.h"
+#include "decode/CDVBPESPacketCollector.h"
+#include "tests/support/CTestPacket.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+// A PES start of video with a PTS (flags 2) or PTS and DTS (flags 3), then `fill` bytes.
+Bytes PesStart(WORD pid, BYTE flags, BYTE scrambling = 0)
+{
+    const Bytes pts = {0x31, 0x00, 0x01, 0x00, 0x01}, dts = {0x11, 0x00, 0x01, 0x00, 0x01};
+    Bytes header = {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, BYTE(flags << 6), BYTE(flags == 3 ? 10 : 5)};
+    header.insert(header.end(), pts.begin(), pts.end());
+    if (flags == 3)
+        header.insert(header.end(), dts.begin(), dts.end());
+    Bytes packet = CTestPacket::Pes(pid, header);
+    packet[3] |= BYTE(scrambling << 6);
+    return packet;
+}
+
+class CTestPullReceiver : public CDVBPullReceiver
+{
+public:
+    CTestPullReceiver(int count, int size) : CDVBPullReceiver(count, size) {}
+    ~CTestPullReceiver() override { Stop(); }
+    using CDVBPullReceiver::ReadCompressedData;
+    using CDVBPullReceiver::WriteCompressedData;
+    using CDVBPullReceiver::m_emptyBuffers;
+    using CDVBPullReceiver::m_filledBuffers;
+    std::atomic<int> m_decodeCalls{0};
+
+protected:
+    void DecodeStream() override { ++m_decodeCalls; }
+};
+
+}  // namespace
+
+TEST(CDVBPullReceiverTest, TheRingKeepsWhatFitsAndDropsTheRestWithoutWaiting)
+{
+    CTestPullReceiver receiver(4, 100);
+    Bytes in(250), out(300);
+    for (std::size_t i = 0; i < in.size(); ++i)
+        in[i] = BYTE(i);
+    EXPECT_EQ(receiver.WriteCompressedData(in.data(), 0), 0u);
+    EXPECT_EQ(receiver.WriteCompressedData(in.data(), 250), 250u);
+    EXPECT_EQ(receiver.ReadCompressedData(out.data(), 300), 200u) << "the two full buffers, at once";
+    EXPECT_TRUE(std::equal(in.begin(), in.begin() + 200, out.begin()));
+    EXPECT_EQ(receiver.WriteCompressedData(in.data(), 250), 250u);   // 50 more, then two full
+    Bytes more(200, 7);
+    EXPECT_EQ(receiver.WriteCompressedData(more.data(), 200), 100u) << "the ring is full";
+    EXPECT_EQ(receiver.WriteCompressedData(more.data(), 200), 0u);
+    receiver.Stop();   // the half-filled buffer joins the filled ones; a stopped read does not wait
+    EXPECT_EQ(receiver.ReadCompressedData(out.data(), 300), 300u);
+    EXPECT_EQ(receiver.ReadCompressedData(out.data(), 300), 100u);
+    EXPECT_EQ(receiver.ReadCompressedData(out.data(), 300), 0u);
+}
+
+TEST(CDVBPullReceiverTest, PacketsStartAtAPESStartAndTimeStampsStartABuffer)
+{
+    CTestPullReceiver receiver(8, 1000);
+    Bytes loose = CTestPacket::Payload(0x100, false, 0xAA);
+    receiver.OnReceivePacket(0, loose.data());   // before the first start: not written
+    for (BYTE flags : {2, 3}) {
+        Bytes start = PesStart(0x100, flags);
+        receiver.OnReceivePacket(0, start.data());
+    }
+    Bytes scrambled = PesStart(0x100, 2, 2);
+    receiver.OnReceivePacket(0, scrambled.data());
+    receiver.Stop();
+    std::vector<DWORD> flags;
+    while (CDVBBuffer* buffer = receiver.m_filledBuffers.RemoveBuffer()) {
+        flags.push_back(buffer->m_timeStampFlags);
+        EXPECT_EQ(buffer->m_pts, 0);
+        EXPECT_EQ(buffer->m_used, flags.back() == 3 ? 184u - 19 : 184u - 14) << "the bytes after the header";
+        receiver.m_emptyBuffers.AddBuffer(buffer);
+    }
+    EXPECT_EQ(flags, (std::vector<DWORD>{1, 3})) << "no buffer for the loose or the scrambled packet";
+}
+
+TEST(CDVBPullReceiverTest, DecodeStreamRunsOnceTheObjectIsInUseAndNeverAfterAStopBeforeIt)
+{
+    {
+        CTestPullReceiver unused(2, 10);
+        EXPECT_EQ(unused.m_decodeCalls, 0);
+    }   // stopped before use: DecodeStream of a half-destroyed object never runs
+    CTestPullReceiver receiver(2, 10);
+    receiver.SetPID(0x100);   // registered: built whole
+    receiver.Stop();
+    EXPECT_EQ(receiver.m_decodeCalls, 1);
+}
+
+TEST(CDVBPESPacketCollectorTest, CollectsOnePESPacketAndFindsItsData)
+{
+    CDVBPESPacketCollector collector;
+    Bytes start = CTestPacket::Pes(0x100, {0x00, 0x00, 0x01, 0xE0, 0x00, 178, 0x80, 0x80, 5, 0x21, 0, 1, 0, 1});
+    collector.AddPacket(start.data());
+    EXPECT_TRUE(collector.IsComplete());
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    ASSERT_TRUE(collector.GetInternalData(data, size));
+    EXPECT_EQ(size, 170u);
+    Bytes lying = CTestPacket::Pes(0x100, {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0x80, 200});
+    collector.AddPacket(lying.data());   // a header length past the collected bytes
+    EXPECT_FALSE(collector.GetInternalData(data, size));
+    Bytes more = CTestPacket::Payload(0x100);
+    for (int i = 0; i < 400; ++i)
+        collector.AddPacket(more.data());
+    EXPECT_EQ(collector.GetCurrentSize(), CDVBPESPacketCollector::BufferSize);   // the rest dropped
+    Bytes restart = CTestPacket::WithAdaptation(0x100, 2, 183);
+    restart[1] |= 0x40;
+    collector.AddPacket(restart.data());   // no payload, but a unit start: empty again
+    EXPECT_EQ(collector.GetCurrentSize(), 0u);
+}
