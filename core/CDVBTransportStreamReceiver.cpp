@@ -361,6 +361,9 @@ bool CDVBTransportStreamReceiver::GetComponentDefinition(WORD programNumber, WOR
     if (element == nullptr)
         return false;
     definition->m_description = element->GetDescription();
+    definition->m_streamType = element->m_streamType;
+    const char* codec = element->GetCodecName();
+    definition->m_codecName = codec ? codec : "";
     return true;
 }
 

@@ -17,5 +17,7 @@ public:
     WORD m_pid = 0xFFFF;
     WORD m_programNumber = 0xFFFF;
     CString m_description;
+    BYTE m_streamType = 0;   // of the program map; 0 until GetComponentDefinition finds the stream
+    CString m_codecName;     // as ffprobe names it ("h264", "mp2"), empty when not known
     DWORD m_userValue = 0;   // the application's; never set or read here
 };

@@ -4,6 +4,8 @@
 #include "CLumrxHost.h"
 #include "CServiceReport.h"
 #include "CServiceScanReceiver.h"
+#include "CSnapshotLayer.h"
+#include "PngWriter.h"
 #include "CXmltvWriter.h"
 #include "ExitCode.h"
 
@@ -11,7 +13,13 @@
 #include "core/CDVBRecordingParameters.h"
 #include "core/CDVBServiceRecordingFilter.h"
 #include "core/CDVBTransportStreamReceiver.h"
+#include "decode/CDVBDisplay.h"
+#include "decode/CDVBProgramClock.h"
+#include "model/CDVBComponentDefinition.h"
 #include "model/CDVBSICollector.h"
+#include "platform/CSingleLock.h"
+#include "plugins/CLUMDecoderPlugin.h"
+#include "plugins/CLUMDisplayPlugin.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "platform/CClock.h"
 #include "platform/CEvent.h"
@@ -56,6 +64,10 @@ const char* const kUsage =
     "                                        single-program stream (Ctrl-C stops)\n"
     "  extract NAME|FILE PID OUT [--seconds S]\n"
     "                                        the elementary stream of one component\n"
+    "  snapshot NAME|FILE SERVICE OUT.png [--at S]\n"
+    "                                        the first video frame of a service at or after S\n"
+    "                                        seconds of its pictures, through the decoder and\n"
+    "                                        display plug-ins\n"
     "  epg NAME|FILE [--seconds S]           collect the guide into epg/epg.xml (a file: to its end;\n"
     "                                        live: --seconds, 30 by default)\n"
     "  xmltv NAME|FILE [-o FILE] [--seconds S]\n"
@@ -84,6 +96,7 @@ struct Options
     double timeout = 15;
     double seconds = 0;   // 0: until interrupted
     double service = -1;  // record: one service, by its number
+    double at = 0;        // snapshot: seconds of pictures before the one wanted
     std::string output;   // xmltv: the file to write, standard output when empty
 };
 
@@ -567,6 +580,131 @@ int Extract(CLumrxHost& host, const Options& options)
     return written > 0 ? ExitOk : ExitNothingFound;
 }
 
+// The first video component of a service, once its program map has come.
+bool FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video)
+{
+    WORD pid = 0xFFFF;
+    {
+        CSingleLock guard(*receiver.GetProgramsSection());
+        const CDVBProgram* program = receiver.GetProgram(service);
+        if (program == nullptr || !program->m_receivedPMT)
+            return false;
+        for (const CDVBProgramElement* element : program->m_elements) {
+            const char* codec = element->GetCodecName();
+            if (codec && (!std::strcmp(codec, "mpeg2video") || !std::strcmp(codec, "h264") || !std::strcmp(codec, "hevc"))) {
+                pid = element->m_elementaryPid;
+                break;
+            }
+        }
+    }
+    return pid != 0xFFFF && receiver.GetComponentDefinition(service, pid, &video);
+}
+
+int Snapshot(CLumrxHost& host, const Options& options)
+{
+    if (options.arguments.size() < 3)
+        return Usage("snapshot needs a multiplex, a service and a PNG file");
+    const WORD service = WORD(std::strtoul(options.arguments[1].c_str(), nullptr, 0));
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    CLUMPlugin* decoders = manager->GetPluginWithType(CLUMPlugin::TypeDecoder, 0);
+    CLUMPlugin* displays = manager->GetPluginWithType(CLUMPlugin::TypeDisplay, 0);
+    if (decoders == nullptr || displays == nullptr) {
+        host.Fail(ExitUnknownPlugin, "a snapshot needs a decoder and a display plug-in (lumrx plugins lists them)");
+        return Failed(host);
+    }
+    CLUMInputPlugin* plugin = nullptr;
+    CDVBMultiplexDefinition* definition = nullptr;
+    if (!host.ResolveMultiplex(options.arguments[0], options.plugin, true, plugin, definition))
+        return Failed(host);
+    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
+    if (source == nullptr) {
+        OpenFailed(host, plugin, options.arguments[0]);
+        return Failed(host);
+    }
+    // a file plays at its own pace on a clock moved on here, as fast as the decoder keeps up
+    auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
+    CManualClock simulated;
+    CClock& clock = finite ? simulated : CClock::System();
+    CSnapshotLayer layer(std::int64_t(options.at * 90000));
+    std::vector<std::uint8_t> rgb;
+    int width = 0, height = 0;
+    std::string problem;
+    {
+        CDVBTransportStreamReceiver receiver(source, nullptr, &clock);
+        receiver.Initialise();
+        receiver.Start();
+        if (finite)
+            simulated.WaitForWaiters(1);
+        auto* decoderPlugin = static_cast<CLUMDecoderPlugin*>(decoders);
+        auto* displayPlugin = static_cast<CLUMDisplayPlugin*>(displays);
+        CDVBDisplay* display = displayPlugin->OpenDisplay(0, 0);
+        CDVBPIDReceiver* decoder = nullptr;
+        GUID cookie;
+        cookie.Data1 = 0x534E4150;   // "SNAP": how the decoder is found again
+        CDVBProgramClock programClock;
+        programClock.SetTransportStreamReceiver(&receiver);
+        const std::int64_t start = clock.GetMonotonicTime();
+        while (!g_interrupted && !layer.GetFrame(rgb, width, height)) {
+            if (decoder == nullptr) {
+                CDVBComponentDefinition video;
+                if (FindVideo(receiver, service, video)) {
+                    if (display && display->AddDisplayLayer(&layer) && (decoder = decoderPlugin->OpenComponent(&video))) {
+                        if (finite) {   // a file starts again from its first packet, and its first picture
+                            receiver.Stop();
+                            receiver.WaitForStop(10000);
+                        }
+                        programClock.SetProgram(service);
+                        decoder->SetProgramClock(&programClock);
+                        display->SetProgramClock(&programClock);
+                        decoder->SetDisplay(display);
+                        decoder->SetCookie(&cookie);
+                        receiver.AddPIDReceiver(video.m_pid, decoder);
+                        if (finite) {
+                            receiver.Start();
+                            simulated.WaitForWaiters(1);
+                        }
+                    } else {
+                        problem = "no decoder or display for " + std::string(video.m_codecName.Str()) + " video";
+                        break;
+                    }
+                }
+            }
+            const bool ended = finite && finite->HasEnded();
+            if (ended || (!finite && double(clock.GetMonotonicTime() - start) / 1e9 > std::max(30.0, options.at + 30)))
+                break;
+            if (finite ? !simulated.Run(10, 1000000, 1) : !Pause(clock, nullptr))
+                break;
+        }
+        receiver.Stop();
+        receiver.WaitForStop(10000);
+        if (decoder) {   // handed back, decoded to its end, and closed by its plug-in
+            receiver.RemovePIDReceiverWithCookie(decoder->GetPID(), &cookie);
+            decoder->Stop();
+            decoder->UnsetDisplay(display);
+            decoderPlugin->CloseComponent(decoder);
+        }
+        if (rgb.empty())
+            layer.GetFrame(rgb, width, height);
+        if (display) {
+            display->RemoveDisplayLayer(&layer);
+            displayPlugin->CloseDisplay(display);
+        }
+        receiver.DeInitialise();
+    }
+    plugin->CloseMultiplex(source);
+    if (rgb.empty()) {
+        std::cerr << "lumrx: no picture of service " << service << " was decoded"
+                  << (problem.empty() ? "" : ": " + problem) << "\n";
+        return ExitNothingFound;
+    }
+    if (!WritePng(options.arguments[2], rgb, width, height)) {
+        std::cerr << "lumrx: " << options.arguments[2] << ": cannot be written\n";
+        return ExitRecordFailed;
+    }
+    std::cout << options.arguments[2] << ": " << width << "x" << height << "\n";
+    return ExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -591,8 +729,11 @@ int main(int argc, char** argv)
             options.plugin = value("--plugin");
         else if (arg == "-o")
             options.output = value("-o");
-        else if (arg == "--timeout" || arg == "--seconds" || arg == "--service") {
-            double& target = arg == "--timeout" ? options.timeout : arg == "--seconds" ? options.seconds : options.service;
+        else if (arg == "--timeout" || arg == "--seconds" || arg == "--service" || arg == "--at") {
+            double& target = arg == "--timeout"   ? options.timeout
+                             : arg == "--seconds" ? options.seconds
+                             : arg == "--at"      ? options.at
+                                                  : options.service;
             if (!ParseNumber(value(arg.c_str()), target))
                 return Usage(arg + " needs a number of seconds");
         } else if (arg == "-h" || arg == "--help") {
@@ -614,7 +755,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, OnInterrupt);
 
     const std::string& c = options.command;
-    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record", "epg", "xmltv", "extract"};
+    static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record", "epg", "xmltv", "extract", "snapshot"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands))
         return Usage("unknown command " + c);
     if (options.arguments.empty() && c != "plugins" && c != "list")
@@ -640,5 +781,7 @@ int main(int argc, char** argv)
         return Xmltv(host, options);
     if (c == "extract")
         return Extract(host, options);
+    if (c == "snapshot")
+        return Snapshot(host, options);
     return Test(host, options);
 }

@@ -14,6 +14,8 @@
 #include <ctime>
 #include <iterator>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -191,6 +193,38 @@ TEST(LumrxTest, ExtractsAnElementaryStreamAsFFmpegDoes)
         const std::string ffmpeg = "ffmpeg -v error -y -i " + std::string(stream) + " -c copy " + format + " " + theirs;
         ASSERT_EQ(std::system(ffmpeg.c_str()), 0);
         EXPECT_EQ(std::system(("cmp " + ours + " " + theirs).c_str()), 0) << stream << " " << pid;
+    }
+}
+
+// A service's first picture through the decoder and display plug-ins, as FFmpeg decodes
+// it (H.264 and MPEG-2 video), and damaged streams that end with a message, not a crash.
+TEST(LumrxTest, SnapshotsMatchFFmpegsPicturesAndDamageIsSurvived)
+{
+    const std::string dir = ::testing::TempDir(), ours = dir + "lumrx_snap.png", theirs = dir + "ffmpeg_snap.png";
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {LUM_PEER_STREAM("modern.ts"), "1", "-map 0:v"}, {LUM_PEER_THREE_PROGRAMS_TS, "102", "-map 0:p:102:v"}};
+    for (const auto& [stream, service, map] : cases) {
+        ASSERT_EQ(Lumrx(std::string("snapshot ") + stream + " " + service + " " + ours).status, 0) << stream;
+        const std::string reference = "ffmpeg -v error -y -i " + std::string(stream) + " " + map + " -frames:v 1 " + theirs;
+        ASSERT_EQ(std::system(reference.c_str()), 0);
+        FILE* pipe = ::popen(("ffmpeg -i " + ours + " -i " + theirs + " -lavfi psnr -f null - 2>&1").c_str(), "r");
+        char line[1024];
+        double psnr = 0;
+        while (std::fgets(line, sizeof line, pipe))
+            if (const char* at = std::strstr(line, "average:"))
+                psnr = std::strncmp(at + 8, "inf", 3) == 0 ? 100 : std::atof(at + 8);
+        ::pclose(pipe);
+        EXPECT_GE(psnr, 40.0) << stream;
+    }
+    // cut short, and overwritten in its middle: whatever comes out, lumrx ends and says so
+    std::ifstream in(LUM_PEER_STREAM("modern.ts"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(dir + "cut.ts", std::ios::binary) << bytes.substr(0, 188 * 60);
+    std::fill(bytes.begin() + 188 * 40, bytes.begin() + 188 * 120, '\x55');
+    std::ofstream(dir + "damaged.ts", std::ios::binary) << bytes;
+    for (const char* file : {"cut.ts", "damaged.ts"}) {
+        const LumrxRun run = Lumrx("snapshot " + dir + file + " 1 " + ours, true);
+        EXPECT_TRUE(run.status == 0 || run.out.find("no picture") != std::string::npos) << file << run.out;
     }
 }
 

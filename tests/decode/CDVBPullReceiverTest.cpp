@@ -3,11 +3,15 @@
 #include "decode/CDVBPullReceiver.h"
 
 #include "core/CDVBBuffer.h"
+#include "core/CDVBTransportStreamReceiver.h"
+#include "core/CDVBTransportStreamSource.h"
 #include "decode/CDVBPESPacketCollector.h"
+#include "platform/CEvent.h"
 #include "tests/support/CTestPacket.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -120,4 +124,64 @@ TEST(CDVBPESPacketCollectorTest, CollectsOnePESPacketAndFindsItsData)
     restart[1] |= 0x40;
     collector.AddPacket(restart.data());   // no payload, but a unit start: empty again
     EXPECT_EQ(collector.GetCurrentSize(), 0u);
+}
+
+namespace {
+
+// PES packets on PIDs 0x100 and 0x101, a few every read, for as long as it is read.
+struct CPESSource : CDVBTransportStreamSource
+{
+    DWORD ReadBuffer(BYTE* buffer, DWORD size) override
+    {
+        DWORD n = 0;
+        for (int i = 0; i < 8 && n + 188 <= size; ++i, n += 188) {
+            const Bytes packet = i % 4 == 0 ? PesStart(WORD(0x100 + i / 4 % 2), 2) : CTestPacket::Payload(WORD(0x100 + i / 4 % 2));
+            std::copy(packet.begin(), packet.end(), buffer + n);
+        }
+        return n;
+    }
+};
+
+// Drains its ring as a decoder would and says when the first bytes came.
+struct CDrainingReceiver : CDVBPullReceiver
+{
+    CDrainingReceiver() : CDVBPullReceiver(4, 1000) {}
+    ~CDrainingReceiver() override { Stop(); }
+    void DecodeStream() override
+    {
+        BYTE chunk[500];
+        while (ReadCompressedData(chunk, sizeof chunk) > 0 || !m_stopEvent.IsSet())
+            m_fed.Set();
+    }
+    CEvent m_fed{true, false};
+};
+
+}  // namespace
+
+// Decoders come and go while the receive thread feeds them: the sanitizer runs look for
+// races and leaks.
+TEST(CDVBPullReceiverTest, TwoDecodersComeAndGoAHundredTimesWhileTheReceiverRuns)
+{
+    CPESSource source;
+    CDVBTransportStreamReceiver receiver(&source, nullptr);
+    ASSERT_TRUE(receiver.Initialise());
+    receiver.Start();
+    for (int round = 0; round < 100; ++round) {
+        GUID cookies[2];
+        CDrainingReceiver* decoders[2];
+        for (int i = 0; i < 2; ++i) {
+            cookies[i].Data1 = DWORD(i + 1);
+            decoders[i] = new CDrainingReceiver;
+            decoders[i]->SetCookie(&cookies[i]);
+            receiver.AddPIDReceiver(WORD(0x100 + i), decoders[i]);
+        }
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(decoders[i]->m_fed.Wait(10000), WAIT_OBJECT_0) << round;
+            ASSERT_EQ(receiver.RemovePIDReceiverWithCookie(WORD(0x100 + i), &cookies[i]), decoders[i]);
+            delete decoders[i];   // stops its decode thread
+        }
+    }
+    receiver.Stop();
+    EXPECT_TRUE(receiver.WaitForStop(10000));
+    receiver.DeInitialise();
 }

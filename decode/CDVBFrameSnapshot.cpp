@@ -1,0 +1,5 @@
+#include "decode/CDVBFrameSnapshot.h"
+
+// Out of line, so that the class's type information lives in the library and a cast
+// from a plug-in's object works in the host.
+CDVBFrameSnapshot::~CDVBFrameSnapshot() = default;
