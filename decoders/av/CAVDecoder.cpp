@@ -120,8 +120,21 @@ void CAVDecoder::DecodeStream()
             }
         }
     }
-    if (m_context)
-        Decode(nullptr);   // what the decoder still holds
+    if (m_context && m_parser) {
+        // what the parser and then the decoder still hold: the last frame waits for a
+        // start code that will not come
+        std::uint8_t* out = nullptr;
+        int size = 0;
+        av_parser_parse2(m_parser, m_context, &out, &size, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        if (size > 0) {
+            packet->data = out;
+            packet->size = size;
+            packet->pts = m_parser->pts;
+            packet->dts = m_parser->dts;
+            Decode(packet);
+        }
+        Decode(nullptr);
+    }
     av_packet_free(&packet);
 }
 
