@@ -222,6 +222,16 @@ TEST(LumrxTest, SnapshotsMatchFFmpegsPicturesAndDamageIsSurvived)
     std::ofstream(dir + "cut.ts", std::ios::binary) << bytes.substr(0, 188 * 60);
     std::fill(bytes.begin() + 188 * 40, bytes.begin() + 188 * 120, '\x55');
     std::ofstream(dir + "damaged.ts", std::ios::binary) << bytes;
+    // and a video PID whose packets carry no PES header where one should start
+    std::ifstream mpeg2(LUM_PEER_THREE_PROGRAMS_TS, std::ios::binary);
+    std::string noPes((std::istreambuf_iterator<char>(mpeg2)), std::istreambuf_iterator<char>());
+    for (std::size_t at = 0; at + 188 <= noPes.size(); at += 188)
+        if ((noPes[at + 1] & 0x5F) == 0x41 && noPes[at + 2] == 0x01)   // unit starts on PID 0x101
+            noPes.replace(at + 4, 3, "\xFF\xFF\xFF");
+    std::ofstream(dir + "nopes.ts", std::ios::binary) << noPes;
+    const LumrxRun none = Lumrx("snapshot " + dir + "nopes.ts 102 " + ours, true);
+    EXPECT_EQ(none.status, 1) << none.out;
+    EXPECT_NE(none.out.find("no picture of service 102"), std::string::npos) << none.out;
     for (const char* file : {"cut.ts", "damaged.ts"}) {
         const LumrxRun run = Lumrx("snapshot " + dir + file + " 1 " + ours, true);
         EXPECT_TRUE(run.status == 0 || run.out.find("no picture") != std::string::npos) << file << run.out;

@@ -6,6 +6,7 @@
 #include "core/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "decode/CDVBPESPacketCollector.h"
+#include "decode/CDVBProgramClock.h"
 #include "platform/CEvent.h"
 #include "tests/support/CTestPacket.h"
 
@@ -37,10 +38,12 @@ class CTestPullReceiver : public CDVBPullReceiver
 public:
     CTestPullReceiver(int count, int size) : CDVBPullReceiver(count, size) {}
     ~CTestPullReceiver() override { Stop(); }
+    using CDVBPullReceiver::OnTimestamps;
     using CDVBPullReceiver::ReadCompressedData;
     using CDVBPullReceiver::WriteCompressedData;
     using CDVBPullReceiver::m_emptyBuffers;
     using CDVBPullReceiver::m_filledBuffers;
+    using CDVBPullReceiver::m_writeBuffer;
     std::atomic<int> m_decodeCalls{0};
 
 protected:
@@ -89,6 +92,11 @@ TEST(CDVBPullReceiverTest, PacketsStartAtAPESStartAndTimeStampsStartABuffer)
         receiver.m_emptyBuffers.AddBuffer(buffer);
     }
     EXPECT_EQ(flags, (std::vector<DWORD>{1, 3})) << "no buffer for the loose or the scrambled packet";
+    CDVBProgramClock clock;   // with a program clock the buffer says it was asked, answer or not
+    receiver.SetProgramClock(&clock);
+    receiver.OnTimestamps(1, 0, 0);
+    ASSERT_NE(receiver.m_writeBuffer, nullptr);
+    EXPECT_EQ(receiver.m_writeBuffer->m_timeStampFlags, 5u);
 }
 
 TEST(CDVBPullReceiverTest, DecodeStreamRunsOnceTheObjectIsInUseAndNeverAfterAStopBeforeIt)
