@@ -22,6 +22,8 @@ public:
     // does not play such a location. `realTime` asks for the pace of a live broadcast.
     virtual CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString& location, bool realTime) = 0;
     virtual int GetLastOpenFailure() = 0;
+    // Why, in a few words for people ("the server answered 404"); empty when the code says it all.
+    virtual CString GetLastOpenFailureText() { return CString(); }
     // ScanForMultiplexDefinitions over `folder` rather than wherever the plug-in looks.
     virtual bool ScanFolder(const CString& folder) = 0;
     // Unlinks the definition from the plug-in's list and deletes it; false when the list

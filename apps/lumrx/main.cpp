@@ -232,15 +232,16 @@ int ScanFolder(CLumrxHost& host, const Options& options)
 void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& name)
 {
     CLUMInputPluginExtension* extension = CLumrxHost::ExtensionOf(plugin);
+    const std::string why = extension ? extension->GetLastOpenFailureText().Str() : std::string();
     switch (extension ? extension->GetLastOpenFailure() : CLUMInputPluginExtension::OpenFailureNone) {
     case CLUMInputPluginExtension::OpenFailureNotTransportStream:
-        host.Fail(ExitNotTransportStream, name + ": not a transport stream (no packets of 188 or 192 bytes)");
+        host.Fail(ExitNotTransportStream, name + ": not a transport stream" + (why.empty() ? " (no packets of 188 or 192 bytes)" : ": " + why));
         break;
     case CLUMInputPluginExtension::OpenFailureUnreadable:
-        host.Fail(ExitFileUnreadable, name + ": cannot be read");
+        host.Fail(ExitFileUnreadable, name + ": cannot be read" + (why.empty() ? "" : ": " + why));
         break;
     default:
-        host.Fail(ExitOpenFailed, name + ": the input plug-in could not open this multiplex");
+        host.Fail(ExitOpenFailed, name + ": the input plug-in could not open this multiplex" + (why.empty() ? "" : ": " + why));
     }
 }
 

@@ -1,0 +1,58 @@
+#include "inputs/net/CNetInputPlugin.h"
+
+#include "inputs/net/CNetInputSource.h"
+#include "inputs/net/CNetMultiplexDefinition.h"
+
+#include <algorithm>
+
+CDVBTransportStreamSource* CNetInputPlugin::OpenMultiplex(CDVBMultiplexDefinition* definition)
+{
+    m_lastOpenFailure = OpenFailureUnreadable;
+    auto* net = dynamic_cast<CNetMultiplexDefinition*>(definition);
+    if (net == nullptr)
+        return nullptr;
+    auto* source = new CNetInputSource(net->m_url.Str(), net->m_interface.Str());
+    if (!source->Open()) {
+        m_lastOpenFailure = source->GetFailure();
+        m_lastOpenFailureText = source->GetFailureText().c_str();
+        delete source;
+        return nullptr;
+    }
+    m_lastOpenFailure = OpenFailureNone;
+    return source;
+}
+
+bool CNetInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
+{
+    auto* net = dynamic_cast<CNetInputSource*>(source);
+    delete net;
+    return net != nullptr;
+}
+
+CDVBMultiplexDefinition* CNetInputPlugin::CreateMultiplexDefinition()
+{
+    return new CNetMultiplexDefinition;
+}
+
+CDVBMultiplexDefinition* CNetInputPlugin::CreateDefinitionForLocation(const CString& location, bool)
+{
+    for (const char* scheme : {"udp://", "rtp://", "http://", "https://"}) {
+        if (location.Left(int(std::char_traits<char>::length(scheme))) != scheme)
+            continue;
+        auto* definition = new CNetMultiplexDefinition;
+        definition->m_name = location;
+        definition->m_url = location;
+        return definition;
+    }
+    return nullptr;
+}
+
+bool CNetInputPlugin::RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition)
+{
+    const auto found = std::find(m_definitions.begin(), m_definitions.end(), definition);
+    if (found == m_definitions.end())
+        return false;
+    m_definitions.erase(found);
+    delete definition;
+    return true;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The input plug-in of LUMNetInput.so: transport streams over UDP, RTP and HTTP. Its
+// definitions name URLs (CNetMultiplexDefinition); a host also opens a URL a user types.
+#include "plugins/CLUMInputPlugin.h"
+#include "plugins/CLUMInputPluginExtension.h"
+
+class CNetInputPlugin : public CLUMInputPlugin, public CLUMInputPluginExtension
+{
+public:
+    CString GetName() override { return "LUMNetInput"; }
+    CString GetDescription() override { return "Receives transport streams over UDP, RTP and HTTP."; }
+
+    // Null, with the reason kept, when the URL does not parse, the socket cannot be
+    // opened or an HTTP server refuses or answers something else than a stream.
+    CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition) override;
+    bool CloseMultiplex(CDVBTransportStreamSource* source) override;
+    CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
+
+    // udp://, rtp://, http:// and https:// URLs.
+    CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString& location, bool realTime) override;
+    int GetLastOpenFailure() override { return m_lastOpenFailure; }
+    CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
+    bool ScanFolder(const CString&) override { return false; }
+    bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
+
+private:
+    int m_lastOpenFailure = OpenFailureNone;
+    CString m_lastOpenFailureText;
+};

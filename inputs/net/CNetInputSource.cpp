@@ -1,0 +1,285 @@
+#include "inputs/net/CNetInputSource.h"
+
+#include "inputs/file/CTransportPacketFramer.h"
+#include "plugins/CLUMInputPluginExtension.h"
+
+#include <arpa/inet.h>
+#include <curl/curl.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kPacket = 188;
+constexpr DWORD kAnswerWaitMs = 5000;      // an HTTP server that has not answered by then does not
+constexpr DWORD kReconnectDelayMs = 1000;
+
+bool IsMulticast(const sockaddr* address)
+{
+    if (address->sa_family == AF_INET)
+        return IN_MULTICAST(ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr));
+    return address->sa_family == AF_INET6 &&
+           IN6_IS_ADDR_MULTICAST(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
+}
+
+}  // namespace
+
+CNetInputSource::CNetInputSource(const std::string& url, const std::string& interfaceName)
+    : m_interface(interfaceName), m_framer(std::make_unique<CTransportPacketFramer>(kPacket)),
+      m_ring(RingPackets * kPacket)
+{
+    m_address.m_url = url;
+}
+
+CNetInputSource::~CNetInputSource()
+{
+    m_stop = true;
+    m_stopEvent.Set();
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_socket >= 0)
+        ::close(m_socket);
+}
+
+bool CNetInputSource::Fail(int failure, const std::string& text)
+{
+    m_failure = failure;
+    m_failureText = text;
+    return false;
+}
+
+bool CNetInputSource::Open()
+{
+    if (!m_address.Parse(m_address.m_url))
+        return Fail(CLUMInputPluginExtension::OpenFailureUnreadable, "the URL does not parse");
+    if (m_address.m_scheme != CNetAddress::Scheme::Http) {
+        if (!OpenSocket())
+            return false;
+        m_thread = std::thread([this] { SocketThread(); });
+        return true;
+    }
+    m_thread = std::thread([this] { HttpThread(); });
+    // a server that refuses, answers a page or an error, is said at once
+    if (m_answered.Wait(kAnswerWaitMs) != WAIT_OBJECT_0)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, "the server did not answer");
+    return m_failure == CLUMInputPluginExtension::OpenFailureNone;
+}
+
+bool CNetInputSource::OpenSocket()
+{
+    addrinfo hints{}, *found = nullptr;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    const std::string port = std::to_string(m_address.m_port);
+    if (::getaddrinfo(m_address.m_host.empty() ? nullptr : m_address.m_host.c_str(), port.c_str(), &hints, &found) != 0)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, "the host is unknown");
+    const addrinfo* a = found;
+    m_socket = ::socket(a->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int on = 1, size = 8 << 20;
+    ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);   // bursts of a multiplex
+    bool ok = m_socket >= 0 && ::bind(m_socket, a->ai_addr, a->ai_addrlen) == 0;
+    const unsigned index = m_interface.empty() ? 0 : ::if_nametoindex(m_interface.c_str());
+    if (ok && IsMulticast(a->ai_addr)) {
+        if (a->ai_family == AF_INET && !m_address.m_source.empty()) {
+            ip_mreq_source join{};
+            join.imr_multiaddr = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
+            ok = ::inet_pton(AF_INET, m_address.m_source.c_str(), &join.imr_sourceaddr) == 1 &&
+                 ::setsockopt(m_socket, IPPROTO_IP, IP_ADD_SOURCE_MEMBERSHIP, &join, sizeof join) == 0;
+        } else if (a->ai_family == AF_INET) {
+            ip_mreqn join{};
+            join.imr_multiaddr = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
+            join.imr_ifindex = int(index);
+            ok = ::setsockopt(m_socket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) == 0;
+        } else {
+            ipv6_mreq join{};
+            join.ipv6mr_multiaddr = reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr;
+            join.ipv6mr_interface = index;
+            ok = ::setsockopt(m_socket, IPPROTO_IPV6, IPV6_JOIN_GROUP, &join, sizeof join) == 0;
+        }
+    }
+    ::freeaddrinfo(found);
+    if (!ok)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, std::string("cannot listen there: ") + std::strerror(errno));
+    return true;
+}
+
+void CNetInputSource::SocketThread()
+{
+    std::vector<BYTE> datagram(65536);
+    while (!m_stop) {
+        pollfd wait{m_socket, POLLIN, 0};
+        if (::poll(&wait, 1, 100) <= 0)   // a tenth of a second: the stop is seen soon
+            continue;
+        const ssize_t n = ::recv(m_socket, datagram.data(), datagram.size(), 0);
+        if (n > 0)
+            OnDatagram(datagram.data(), std::size_t(n));
+    }
+}
+
+void CNetInputSource::OnDatagram(const BYTE* data, std::size_t length)
+{
+    if (m_address.m_scheme == CNetAddress::Scheme::Rtp)
+        OnRtp(data, length);
+    else
+        Feed(data, length);
+}
+
+void CNetInputSource::OnRtp(const BYTE* data, std::size_t length)
+{
+    // version 2, payload type 33 (MPEG-2 transport stream); the header's length grows with
+    // its contributing sources and an extension
+    if (length < 12 || (data[0] >> 6) != 2 || (data[1] & 0x7F) != 33)
+        return;
+    std::size_t header = 12 + std::size_t(data[0] & 0x0F) * 4;
+    if ((data[0] & 0x10) && length >= header + 4)
+        header += 4 + std::size_t((data[header + 2] << 8) | data[header + 3]) * 4;
+    if (header > length)
+        return;
+    const auto sequence = std::uint16_t((data[2] << 8) | data[3]);
+    if (!m_rtpStarted) {
+        m_rtpStarted = true;
+        m_nextSequence = sequence;
+    }
+    if (std::uint16_t(sequence - m_nextSequence) >= 0x8000)
+        return;   // older than what was given out: late or repeated
+    m_reorder[sequence].assign(data + header, data + length);
+    // in order while the next one is there; past a full window, the missing ones are lost
+    for (;;) {
+        auto next = m_reorder.find(m_nextSequence);
+        if (next == m_reorder.end()) {
+            if (m_reorder.size() <= ReorderWindow)
+                return;
+            // the window is full: skip to the oldest held, counting what never came
+            std::uint16_t oldest = m_reorder.begin()->first;
+            for (const auto& held : m_reorder)
+                if (std::uint16_t(held.first - m_nextSequence) < std::uint16_t(oldest - m_nextSequence))
+                    oldest = held.first;
+            m_packetsLost += std::uint16_t(oldest - m_nextSequence);
+            m_nextSequence = oldest;
+            continue;
+        }
+        Feed(next->second.data(), next->second.size());
+        m_reorder.erase(next);
+        ++m_nextSequence;
+    }
+}
+
+void CNetInputSource::Feed(const BYTE* data, std::size_t length)
+{
+    m_framer->Feed(data, length);
+    m_framer->TakePackets(m_packets);
+    m_skippedBytes = m_framer->GetSkippedBytes();
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (std::size_t at = 0; at < m_packets.size(); at += kPacket) {
+        if (m_count == m_ring.size()) {
+            ++m_overflow;   // nobody reads: the newest wait for room no longer
+            continue;
+        }
+        std::memcpy(&m_ring[(m_head + m_count) % m_ring.size()], &m_packets[at], kPacket);
+        m_count += kPacket;
+    }
+    m_packets.clear();
+}
+
+std::size_t CNetInputSource::OnHttpData(char* data, std::size_t size, std::size_t count, void* object)
+{
+    auto* self = static_cast<CNetInputSource*>(object);
+    if (self->m_stop)
+        return 0;   // ends the transfer
+    if (!self->m_httpChecked) {
+        self->m_httpChecked = true;
+        char* type = nullptr;
+        curl_easy_getinfo(static_cast<CURL*>(self->m_curl), CURLINFO_CONTENT_TYPE, &type);
+        if (type && std::strstr(type, "html")) {   // a page, not a stream: nothing to wait for
+            self->Fail(CLUMInputPluginExtension::OpenFailureNotTransportStream,
+                       std::string("the server answered a page (") + type + "), not a stream");
+            self->m_answered.Set();
+            return 0;
+        }
+    }
+    self->m_answered.Set();
+    self->Feed(reinterpret_cast<const BYTE*>(data), size * count);
+    return size * count;
+}
+
+void CNetInputSource::HttpThread()
+{
+    CURL* curl = m_curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, m_address.m_url.c_str());
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);   // 404 and the like end the transfer
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 5L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);   // a stream that stalls is dropped
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 10L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CNetInputSource::OnHttpData);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION,
+                     +[](char*, std::size_t size, std::size_t count, void*) { return size * count; });
+    for (bool first = true; !m_stop; first = false) {
+        m_httpChecked = false;
+        const CURLcode result = curl_easy_perform(curl);
+        if (m_stop || m_failure != CLUMInputPluginExtension::OpenFailureNone)
+            break;
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        if (first && !m_answered.IsSet()) {   // never a byte: say why, once, and stop trying
+            if (result == CURLE_HTTP_RETURNED_ERROR)
+                Fail(CLUMInputPluginExtension::OpenFailureUnreadable, "the server answered " + std::to_string(status));
+            else
+                Fail(CLUMInputPluginExtension::OpenFailureDevice, curl_easy_strerror(result));
+            m_answered.Set();
+            break;
+        }
+        ++m_reconnections;   // the connection dropped: try again after a moment
+        m_stopEvent.Wait(kReconnectDelayMs);
+    }
+    curl_easy_cleanup(curl);
+    m_curl = nullptr;
+}
+
+bool CNetInputSource::Start()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_head = m_count = 0;
+    return true;
+}
+
+DWORD CNetInputSource::ReadBuffer(BYTE* buffer, DWORD size)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const std::size_t n = std::min<std::size_t>(m_count, size / kPacket * kPacket);
+    for (std::size_t copied = 0; copied < n;) {
+        const std::size_t run = std::min(n - copied, m_ring.size() - m_head);
+        std::memcpy(buffer + copied, &m_ring[m_head], run);
+        copied += run;
+        m_head = (m_head + run) % m_ring.size();
+        m_count -= run;
+    }
+    return DWORD(n);
+}
+
+void CNetInputSource::GetStatus(CString& status)
+{
+    status = m_address.m_url.c_str();
+    if (!m_interface.empty())
+        status.AppendFormat(" on %s", m_interface.c_str());
+    if (m_packetsLost > 0)
+        status.AppendFormat(", %llu packets lost", static_cast<unsigned long long>(m_packetsLost));
+    if (m_reconnections > 0)
+        status.AppendFormat(", %llu reconnections", static_cast<unsigned long long>(m_reconnections));
+    if (m_skippedBytes > 0)
+        status.AppendFormat(", %llu bytes skipped to resync", static_cast<unsigned long long>(m_skippedBytes));
+    if (m_overflow > 0)
+        status.AppendFormat(", %llu packets not read in time", static_cast<unsigned long long>(m_overflow));
+}

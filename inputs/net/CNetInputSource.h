@@ -1,0 +1,83 @@
+#pragma once
+// A transport stream from the network: UDP (unicast or multicast, source-specific where
+// given), RTP (payload type 33, losses counted, a few datagrams reordered) or HTTP (a GET
+// through libcurl, reconnected when the connection drops). A socket thread cuts what
+// arrives into whole packets (the sync byte found again after damage) and fills a ring
+// that ReadBuffer drains without waiting; Start empties it, so that a period begins with
+// what arrives from then on.
+#include "core/CDVBTransportStreamSource.h"
+#include "inputs/net/CNetAddress.h"
+#include "platform/CEvent.h"
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CTransportPacketFramer;
+
+class CNetInputSource : public CDVBTransportStreamSource
+{
+public:
+    static constexpr std::size_t RingPackets = 65536;   // 12 MB: seconds of a multiplex
+    static constexpr std::size_t ReorderWindow = 8;     // RTP datagrams held for a late one
+
+    CNetInputSource(const std::string& url, const std::string& interfaceName);
+    ~CNetInputSource() override;
+
+    // Opens the socket, or asks the HTTP server, and starts the socket thread. False with
+    // GetFailure set (CLUMInputPluginExtension's codes) and GetFailureText saying why.
+    bool Open();
+    int GetFailure() const { return m_failure; }
+    const std::string& GetFailureText() const { return m_failureText; }
+
+    bool Start() override;
+    DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
+    void GetStatus(CString& status) override;
+
+    std::uint64_t GetPacketsLost() const { return m_packetsLost; }
+    std::uint64_t GetReconnections() const { return m_reconnections; }
+
+private:
+    bool OpenSocket();
+    void SocketThread();
+    void HttpThread();
+    void OnDatagram(const BYTE* data, std::size_t length);
+    void OnRtp(const BYTE* data, std::size_t length);
+    void Feed(const BYTE* data, std::size_t length);
+    static std::size_t OnHttpData(char* data, std::size_t size, std::size_t count, void* source);
+    bool Fail(int failure, const std::string& text);
+
+    CNetAddress m_address;
+    std::string m_interface;
+    int m_socket = -1;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    CEvent m_stopEvent{true, false};
+    CEvent m_answered{true, false};   // HTTP: the first bytes, or a failure that ends it
+    int m_failure = 0;
+    std::string m_failureText;
+
+    std::unique_ptr<CTransportPacketFramer> m_framer;   // socket thread only
+    std::vector<BYTE> m_packets;
+    bool m_httpChecked = false;   // the response's type looked at
+    void* m_curl = nullptr;       // the transfer, socket thread only
+
+    // RTP, socket thread only
+    bool m_rtpStarted = false;
+    std::uint16_t m_nextSequence = 0;
+    std::map<std::uint16_t, std::vector<BYTE>> m_reorder;
+
+    std::mutex m_lock;
+    std::vector<BYTE> m_ring;
+    std::size_t m_head = 0;
+    std::size_t m_count = 0;
+    std::atomic<std::uint64_t> m_packetsLost{0};
+    std::atomic<std::uint64_t> m_overflow{0};
+    std::atomic<std::uint64_t> m_reconnections{0};
+    std::atomic<std::uint64_t> m_skippedBytes{0};
+};
