@@ -1,0 +1,259 @@
+// The network input plug-in on loopback: a sender thread or a small HTTP server of the
+// test's own streams a committed FFmpeg-made file; lumrx reads it over UDP, RTP and HTTP
+// as from the file, losses and reconnections are counted, and bad input is said.
+#include "core/CDVBTransportStreamSource.h"
+#include "plugins/CDVBMultiplexDefinition.h"
+#include "plugins/CLUMInputPlugin.h"
+#include "tests/plugins/CTestPluginFolder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <functional>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+Bytes Stream()
+{
+    std::ifstream file(LUM_STREAM, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+std::pair<int, std::string> Lumrx(const std::string& arguments)
+{
+    std::string out;
+    FILE* pipe = ::popen((LUMRX_PATH " " + arguments + " 2>&1").c_str(), "r");
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// Sends the stream to `address`:`port` in datagrams of seven packets until stopped, as
+// RTP when asked; a datagram `drop` names is left out, one `late` names comes after the next.
+class CSender
+{
+public:
+    using Rule = std::function<bool(std::uint16_t)>;
+    CSender(int port, bool rtp, Rule drop = {}, Rule late = {}, const char* address = "127.0.0.1") : m_bytes(Stream())
+    {
+        m_thread = std::thread([this, port, rtp, drop, late, address] {
+            const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(std::uint16_t(port));
+            ::inet_pton(AF_INET, address, &to.sin_addr);
+            const int hops = 0;   // a group's datagrams loop back to this host and go nowhere else
+            ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops);
+            std::uint16_t sequence = 0;
+            Bytes held;
+            while (!m_stop) {
+                for (std::size_t at = 0; at + 7 * 188 <= m_bytes.size() && !m_stop; at += 7 * 188, ++sequence) {
+                    Bytes datagram;
+                    if (rtp)
+                        datagram = {0x80, 33, BYTE(sequence >> 8), BYTE(sequence), 0, 0, 0, 0, 0, 0, 0, 1};
+                    datagram.insert(datagram.end(), m_bytes.begin() + long(at), m_bytes.begin() + long(at + 7 * 188));
+                    auto send = [&](const Bytes& d) {
+                        ::sendto(s, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+                    };
+                    if (late && late(sequence)) {
+                        held = datagram;
+                    } else if (!(drop && drop(sequence))) {
+                        send(datagram);
+                        if (!held.empty())
+                            send(held);
+                        held.clear();
+                    }
+                    m_sent = sequence + 1;
+                    if (sequence % 16 == 0)
+                        std::this_thread::sleep_for(std::chrono::microseconds(500));   // a sender's pace, not a flood
+                }
+            }
+            ::close(s);
+        });
+    }
+    ~CSender()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::atomic<unsigned> m_sent{0};
+
+private:
+    Bytes m_bytes;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+// A one-connection-at-a-time HTTP server on loopback: `answer` gives the response to the
+// n-th connection; the server closes each connection after it.
+class CHttpServer
+{
+public:
+    explicit CHttpServer(std::function<std::string(int)> answer)
+    {
+        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof at;
+        ::bind(m_socket, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        ::listen(m_socket, 4);
+        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&at), &length);
+        m_port = ntohs(at.sin_port);
+        m_thread = std::thread([this, answer] {
+            for (int n = 0;; ++n) {
+                const int client = ::accept(m_socket, nullptr, nullptr);
+                if (client < 0)
+                    return;
+                char request[4096];
+                (void)::recv(client, request, sizeof request, 0);
+                const std::string response = answer(n);
+                for (std::size_t sent = 0; sent < response.size();) {
+                    const ssize_t k = ::send(client, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
+                    if (k <= 0)
+                        break;
+                    sent += std::size_t(k);
+                }
+                ::close(client);
+            }
+        });
+    }
+    ~CHttpServer()
+    {
+        ::shutdown(m_socket, SHUT_RDWR);
+        ::close(m_socket);
+        m_thread.join();
+    }
+    std::string Url(const char* path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+private:
+    int m_socket;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+std::string Stream200(std::size_t bytes)
+{
+    const Bytes stream = Stream();
+    return "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" +
+           std::string(stream.begin(), stream.begin() + long(std::min(bytes, stream.size())));
+}
+
+std::vector<std::pair<int, std::string>> Services(const std::string& json)
+{
+    std::vector<std::pair<int, std::string>> services;
+    const auto parsed = nlohmann::json::parse(json, nullptr, false);
+    if (!parsed.is_discarded())
+        for (const auto& s : parsed["services"])
+            services.emplace_back(s["id"], s["name"]);
+    return services;
+}
+
+}  // namespace
+
+// Over UDP, RTP and HTTP (whose server closes the first connection halfway), the
+// services the file holds; the file's own reading is the reference.
+TEST(CNetInputTest, ServicesOverEveryTransportAreTheFilesServices)
+{
+    const auto expected = Services(Lumrx(std::string("services --json ") + LUM_STREAM).second);
+    ASSERT_EQ(expected.size(), 3u);
+    {
+        CSender sender(47001, false);
+        const auto [status, out] = Lumrx("services --json --timeout 20 udp://127.0.0.1:47001");
+        EXPECT_EQ(Services(out.substr(out.find('{'))), expected) << out;
+    }
+    if (::system("ip route get 239.1.2.3 >/dev/null 2>&1") == 0) {   // a route for multicast: the group joined
+        CSender sender(47005, false, {}, {}, "239.1.2.3");
+        const auto [status, out] = Lumrx("services --json --timeout 20 udp://239.1.2.3:47005");
+        EXPECT_EQ(Services(out.substr(std::min(out.size(), out.find('{')))), expected) << out;
+    }
+    {
+        CSender sender(47002, true);
+        const auto [status, out] = Lumrx("services --json --timeout 20 rtp://127.0.0.1:47002");
+        EXPECT_EQ(Services(out.substr(out.find('{'))), expected) << out;
+    }
+    CHttpServer server([](int n) { return Stream200(n == 0 ? 30000 : SIZE_MAX); });
+    const auto [status, out] = Lumrx("services --json --timeout 20 " + server.Url("/live.ts"));
+    EXPECT_EQ(Services(out.substr(out.find('{'))), expected) << out;
+}
+
+TEST(CNetInputTest, RTPLossesAreCountedAndReorderingIsNotALoss)
+{
+    if (!CTestPluginFolder::IsManagerFresh())
+        GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
+    CTestPluginFolder folder;
+    folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    manager->SetPluginFolderPath(folder.Path().c_str());
+    ASSERT_EQ(manager->LoadPlugins(), 1);
+    auto* input = dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
+    ASSERT_NE(input, nullptr);
+    CDVBMultiplexDefinition* definition = input->CreateMultiplexDefinition();
+    definition->ReadFromString("Lossy, rtp://127.0.0.1:47003");
+    input->AddMultiplexDefinition(definition);
+    CDVBTransportStreamSource* source = input->OpenMultiplex(definition);
+    ASSERT_NE(source, nullptr);
+    source->Start();
+    // every hundredth datagram left out: 1%; the count must come within 1% of it
+    // and every hundredth but one sent after the next: reordered, not lost
+    CSender* sender = new CSender(47003, true, [](std::uint16_t sequence) { return sequence % 100 == 50; },
+                                  [](std::uint16_t sequence) { return sequence % 100 == 20; });
+    Bytes buffer(188 * 1024);
+    std::uint64_t packets = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (sender->m_sent < 3000 && std::chrono::steady_clock::now() < deadline) {
+        const DWORD n = source->ReadBuffer(buffer.data(), DWORD(buffer.size()));
+        packets += n / 188;
+        if (n == 0)
+            std::this_thread::yield();
+    }
+    const unsigned sent = sender->m_sent;
+    delete sender;
+    CString status;
+    source->GetStatus(status);
+    unsigned long long lost = 0;
+    const std::string text = status.Str();
+    ASSERT_NE(text.find("packets lost"), std::string::npos) << text;
+    std::sscanf(text.c_str() + text.find(", ") + 2, "%llu", &lost);
+    const double dropped = sent / 100.0;
+    EXPECT_NEAR(double(lost), dropped, dropped * 0.01 + 1) << text;
+    EXPECT_GT(packets, 7u * sent * 9 / 10) << "reception went on";
+    EXPECT_TRUE(input->CloseMultiplex(source));
+    input->DeInitialise();
+}
+
+TEST(CNetInputTest, BadInputIsSaidWithItsOwnExitCode)
+{
+    CHttpServer server([](int) { return std::string("HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\n\r\nno"); });
+    CHttpServer page([](int) { return std::string("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html></html>"); });
+    const std::tuple<std::string, int, const char*> cases[] = {
+        {"udp://nonsense", 5, "does not parse"},
+        {server.Url("/missing.ts"), 5, "404"},
+        {page.Url("/"), 6, "text/html"},
+        {"http://127.0.0.1:1/refused.ts", 7, "connect"},
+        {"udp://127.0.0.1:47004 --timeout 2", 1, "no service found"},   // nobody sends there
+    };
+    for (const auto& [url, code, message] : cases) {
+        const auto [status, out] = Lumrx("services " + url);
+        EXPECT_EQ(status, code) << url << "\n" << out;
+        EXPECT_NE(out.find(message), std::string::npos) << url << "\n" << out;
+    }
+}
