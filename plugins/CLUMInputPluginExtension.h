@@ -14,6 +14,7 @@ public:
     static constexpr int OpenFailureUnreadable = 1;           // the location cannot be read
     static constexpr int OpenFailureNotTransportStream = 2;   // it holds no transport stream
     static constexpr int OpenFailureDevice = 3;               // the device or the network refused
+    static constexpr int OpenFailureNoSignal = 4;             // a tuner found nothing to lock on
 
     virtual ~CLUMInputPluginExtension();
 

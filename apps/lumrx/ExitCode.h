@@ -12,4 +12,5 @@ enum ExitCode
     ExitOpenFailed = 7,       // the input plug-in could not open the multiplex
     ExitSaveFailed = 8,       // the definitions file could not be written
     ExitRecordFailed = 9,     // the recording could not be created or written (a full disk)
+    ExitNoSignal = 10,        // the tuner found nothing to lock on
 };

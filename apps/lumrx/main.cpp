@@ -57,6 +57,7 @@ const char* const kUsage =
     "  add [--plugin P] FIELD...             add a definition (for LUMFileInput: NAME PATH [PACING [LOOP]])\n"
     "  remove [--plugin P] NAME              remove the definitions of that name\n"
     "  scan [--plugin P] FOLDER              add a definition for every stream file of FOLDER\n"
+    "  scan --plugin LUMLinuxDVBInput COUNTRY/REGION   add the multiplexes a tuner locks on\n"
     "  services NAME|FILE [--json] [--timeout S]\n"
     "                                        every service, once the service information is complete\n"
     "  record NAME|FILE OUT.ts [--service ID] [--seconds S] [--simulate]\n"
@@ -211,6 +212,26 @@ int RemoveDefinition(CLumrxHost& host, const Options& options)
     return Save(host, plugin);
 }
 
+// Why a multiplex would not open, with the exit code that says it.
+void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& name)
+{
+    CLUMInputPluginExtension* extension = CLumrxHost::ExtensionOf(plugin);
+    const std::string why = extension ? extension->GetLastOpenFailureText().Str() : std::string();
+    switch (extension ? extension->GetLastOpenFailure() : CLUMInputPluginExtension::OpenFailureNone) {
+    case CLUMInputPluginExtension::OpenFailureNotTransportStream:
+        host.Fail(ExitNotTransportStream, name + ": not a transport stream" + (why.empty() ? " (no packets of 188 or 192 bytes)" : ": " + why));
+        break;
+    case CLUMInputPluginExtension::OpenFailureNoSignal:
+        host.Fail(ExitNoSignal, name + ": " + (why.empty() ? "no signal" : why));
+        break;
+    case CLUMInputPluginExtension::OpenFailureUnreadable:
+        host.Fail(ExitFileUnreadable, name + ": cannot be read" + (why.empty() ? "" : ": " + why));
+        break;
+    default:
+        host.Fail(ExitOpenFailed, name + ": the input plug-in could not open this multiplex" + (why.empty() ? "" : ": " + why));
+    }
+}
+
 int ScanFolder(CLumrxHost& host, const Options& options)
 {
     CLUMInputPlugin* plugin = host.FindInputPlugin(options.plugin);
@@ -221,28 +242,17 @@ int ScanFolder(CLumrxHost& host, const Options& options)
         return Failed(host);
     const int before = plugin->GetMultiplexDefinitionCount();
     if (!extension->ScanFolder(options.arguments[0].c_str())) {
-        host.Fail(ExitFileUnreadable, options.arguments[0] + ": cannot be scanned");
+        if (extension->GetLastOpenFailure() == CLUMInputPluginExtension::OpenFailureUnreadable ||
+            extension->GetLastOpenFailure() == CLUMInputPluginExtension::OpenFailureNone) {
+            const std::string why = extension->GetLastOpenFailureText().Str();
+            host.Fail(ExitFileUnreadable, options.arguments[0] + ": cannot be scanned" + (why.empty() ? "" : ": " + why));
+        } else {
+            OpenFailed(host, plugin, options.arguments[0]);   // no tuner, for instance
+        }
         return Failed(host);
     }
     std::cout << plugin->GetMultiplexDefinitionCount() - before << " definitions added\n";
     return Save(host, plugin);
-}
-
-// Why a multiplex would not open, with the exit code that says it.
-void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& name)
-{
-    CLUMInputPluginExtension* extension = CLumrxHost::ExtensionOf(plugin);
-    const std::string why = extension ? extension->GetLastOpenFailureText().Str() : std::string();
-    switch (extension ? extension->GetLastOpenFailure() : CLUMInputPluginExtension::OpenFailureNone) {
-    case CLUMInputPluginExtension::OpenFailureNotTransportStream:
-        host.Fail(ExitNotTransportStream, name + ": not a transport stream" + (why.empty() ? " (no packets of 188 or 192 bytes)" : ": " + why));
-        break;
-    case CLUMInputPluginExtension::OpenFailureUnreadable:
-        host.Fail(ExitFileUnreadable, name + ": cannot be read" + (why.empty() ? "" : ": " + why));
-        break;
-    default:
-        host.Fail(ExitOpenFailed, name + ": the input plug-in could not open this multiplex" + (why.empty() ? "" : ": " + why));
-    }
 }
 
 int Services(CLumrxHost& host, const Options& options)

@@ -34,7 +34,7 @@ bool IsMulticast(const sockaddr* address)
 
 CNetInputSource::CNetInputSource(const std::string& url, const std::string& interfaceName)
     : m_interface(interfaceName), m_framer(std::make_unique<CTransportPacketFramer>(kPacket)),
-      m_ring(RingPackets * kPacket)
+      m_ring(RingPackets)
 {
     m_address.m_url = url;
 }
@@ -179,15 +179,7 @@ void CNetInputSource::Feed(const BYTE* data, std::size_t length)
     m_framer->Feed(data, length);
     m_framer->TakePackets(m_packets);
     m_skippedBytes = m_framer->GetSkippedBytes();
-    std::lock_guard<std::mutex> guard(m_lock);
-    for (std::size_t at = 0; at < m_packets.size(); at += kPacket) {
-        if (m_count == m_ring.size()) {
-            ++m_overflow;   // nobody reads: the newest wait for room no longer
-            continue;
-        }
-        std::memcpy(&m_ring[(m_head + m_count) % m_ring.size()], &m_packets[at], kPacket);
-        m_count += kPacket;
-    }
+    m_ring.Push(m_packets.data(), m_packets.size());
     m_packets.clear();
 }
 
@@ -250,23 +242,13 @@ void CNetInputSource::HttpThread()
 
 bool CNetInputSource::Start()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    m_head = m_count = 0;
+    m_ring.Clear();
     return true;
 }
 
 DWORD CNetInputSource::ReadBuffer(BYTE* buffer, DWORD size)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    const std::size_t n = std::min<std::size_t>(m_count, size / kPacket * kPacket);
-    for (std::size_t copied = 0; copied < n;) {
-        const std::size_t run = std::min(n - copied, m_ring.size() - m_head);
-        std::memcpy(buffer + copied, &m_ring[m_head], run);
-        copied += run;
-        m_head = (m_head + run) % m_ring.size();
-        m_count -= run;
-    }
-    return DWORD(n);
+    return m_ring.Read(buffer, size);
 }
 
 void CNetInputSource::GetStatus(CString& status)
@@ -280,6 +262,6 @@ void CNetInputSource::GetStatus(CString& status)
         status.AppendFormat(", %llu reconnections", static_cast<unsigned long long>(m_reconnections));
     if (m_skippedBytes > 0)
         status.AppendFormat(", %llu bytes skipped to resync", static_cast<unsigned long long>(m_skippedBytes));
-    if (m_overflow > 0)
-        status.AppendFormat(", %llu packets not read in time", static_cast<unsigned long long>(m_overflow));
+    if (m_ring.GetDropped() > 0)
+        status.AppendFormat(", %llu packets not read in time", static_cast<unsigned long long>(m_ring.GetDropped()));
 }

@@ -6,6 +6,7 @@
 // that ReadBuffer drains without waiting; Start empties it, so that a period begins with
 // what arrives from then on.
 #include "core/CDVBTransportStreamSource.h"
+#include "inputs/file/CTransportPacketRing.h"
 #include "inputs/net/CNetAddress.h"
 #include "platform/CEvent.h"
 
@@ -13,7 +14,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,12 +72,8 @@ private:
     std::uint16_t m_nextSequence = 0;
     std::map<std::uint16_t, std::vector<BYTE>> m_reorder;
 
-    std::mutex m_lock;
-    std::vector<BYTE> m_ring;
-    std::size_t m_head = 0;
-    std::size_t m_count = 0;
+    CTransportPacketRing m_ring;
     std::atomic<std::uint64_t> m_packetsLost{0};
-    std::atomic<std::uint64_t> m_overflow{0};
     std::atomic<std::uint64_t> m_reconnections{0};
     std::atomic<std::uint64_t> m_skippedBytes{0};
 };

@@ -1,0 +1,48 @@
+#pragma once
+// The input plug-in of LUMLinuxDVBInput.so: DVB-T, DVB-T2 and DVB-C tuners through the
+// Linux DVB API version 5 (libdvbv5). A scan tries each entry of a dtv-scan-tables file
+// and adds the multiplexes that lock, named after their network and transport stream.
+#include "inputs/dvb/CLinuxDVBDevice.h"
+#include "plugins/CLUMInputPlugin.h"
+#include "plugins/CLUMInputPluginExtension.h"
+
+#include <functional>
+#include <memory>
+
+class CLinuxDVBInputPlugin : public CLUMInputPlugin, public CLUMInputPluginExtension
+{
+public:
+    using DeviceFactory = std::function<std::unique_ptr<CLinuxDVBDevice>()>;
+
+    CLinuxDVBInputPlugin();
+
+    CString GetName() override { return "LUMLinuxDVBInput"; }
+    CString GetDescription() override { return "Receives DVB-T, DVB-T2 and DVB-C through Linux DVB tuners."; }
+
+    CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition) override;
+    bool CloseMultiplex(CDVBTransportStreamSource* source) override;
+    CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
+    // Scans the region of LUM_DVB_REGION ("uk/CrystalPalace"); false without one.
+    bool ScanForMultiplexDefinitions() override;
+
+    CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString&, bool) override { return nullptr; }
+    int GetLastOpenFailure() override { return m_lastOpenFailure; }
+    CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
+    // `folder` is a region, "COUNTRY/REGION" of dtv-scan-tables, or an initial-tuning file.
+    bool ScanFolder(const CString& folder) override;
+    bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
+
+    // What tests change: the device, how long a tuner may take to lock and how long a scan
+    // waits for a multiplex's names, and where the scan tables are.
+    void SetDeviceFactory(DeviceFactory factory) { m_deviceFactory = std::move(factory); }
+    void SetTimeouts(DWORD lockMs, DWORD namesMs) { m_lockTimeoutMs = lockMs; m_namesTimeoutMs = namesMs; }
+    void SetScanTableRoot(const std::string& root) { m_scanTableRoot = root; }
+
+private:
+    DeviceFactory m_deviceFactory;
+    DWORD m_lockTimeoutMs = 5000;
+    DWORD m_namesTimeoutMs = 15000;   // a NIT comes every 10 s at the least
+    std::string m_scanTableRoot;
+    int m_lastOpenFailure = OpenFailureNone;
+    CString m_lastOpenFailureText;
+};

@@ -1,0 +1,53 @@
+#include "inputs/dvb/CLinuxDVBScanReceiver.h"
+
+#include "si/CDVBNITSection.h"
+#include "si/CDVBNetworkNameDescriptor.h"
+#include "si/CDVBSDTSection.h"
+
+#include <chrono>
+
+void CLinuxDVBScanReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (section->m_type == CDVBSISection::TypeNIT && section->m_tableId == 0x40) {
+            const auto* name = dynamic_cast<const CDVBNetworkNameDescriptor*>(
+                static_cast<CDVBNITSection*>(section)->m_descriptors.FindDescriptor(0x40));
+            if (name && !name->m_networkName.IsEmpty()) {
+                m_networkName = name->m_networkName.Str();
+                m_hasNetworkName = true;
+            }
+        } else if (section->m_type == CDVBSISection::TypeSDT && section->m_tableId == 0x42) {
+            m_transportStreamId = section->m_tableIdExtension;
+            m_originalNetworkId = static_cast<CDVBSDTSection*>(section)->m_originalNetworkId;
+            m_hasStream = true;
+        }
+    }
+    CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
+    m_changed.Set();
+}
+
+bool CLinuxDVBScanReceiver::WaitForNames(DWORD timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (m_hasNetworkName && m_hasStream)
+                return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        m_changed.Wait(DWORD(left.count()));
+    }
+}
+
+std::string CLinuxDVBScanReceiver::GetName()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_hasStream)
+        return std::string();
+    const std::string network = m_hasNetworkName ? m_networkName : "Network " + std::to_string(m_originalNetworkId);
+    return network + " " + std::to_string(m_transportStreamId);
+}
