@@ -47,14 +47,16 @@ std::pair<int, std::string> Lumrx(const std::string& arguments)
 }
 
 // Sends the stream to `address`:`port` in datagrams of seven packets until stopped, as
-// RTP when asked; a datagram `drop` names is left out, one `late` names comes after the next.
+// RTP when asked; a datagram `drop` names is left out, one `late` names comes after the
+// next, one `damage` names has five stray bytes before its packets.
 class CSender
 {
 public:
     using Rule = std::function<bool(std::uint16_t)>;
-    CSender(int port, bool rtp, Rule drop = {}, Rule late = {}, const char* address = "127.0.0.1") : m_bytes(Stream())
+    CSender(int port, bool rtp, Rule drop = {}, Rule late = {}, Rule damage = {}, const char* address = "127.0.0.1")
+        : m_bytes(Stream())
     {
-        m_thread = std::thread([this, port, rtp, drop, late, address] {
+        m_thread = std::thread([this, port, rtp, drop, late, damage, address] {
             const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
             sockaddr_in to{};
             to.sin_family = AF_INET;
@@ -69,6 +71,8 @@ public:
                     Bytes datagram;
                     if (rtp)
                         datagram = {0x80, 33, BYTE(sequence >> 8), BYTE(sequence), 0, 0, 0, 0, 0, 0, 0, 1};
+                    if (damage && damage(sequence))
+                        datagram.insert(datagram.end(), {0x47, 0x47, 0, 0x47, 0});
                     datagram.insert(datagram.end(), m_bytes.begin() + long(at), m_bytes.begin() + long(at + 7 * 188));
                     auto send = [&](const Bytes& d) {
                         ::sendto(s, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
@@ -181,7 +185,7 @@ TEST(CNetInputTest, ServicesOverEveryTransportAreTheFilesServices)
         EXPECT_EQ(Services(out.substr(out.find('{'))), expected) << out;
     }
     if (::system("ip route get 239.1.2.3 >/dev/null 2>&1") == 0) {   // a route for multicast: the group joined
-        CSender sender(47005, false, {}, {}, "239.1.2.3");
+        CSender sender(47005, false, {}, {}, {}, "239.1.2.3");
         const auto [status, out] = Lumrx("services --json --timeout 20 udp://239.1.2.3:47005");
         EXPECT_EQ(Services(out.substr(std::min(out.size(), out.find('{')))), expected) << out;
     }
@@ -212,10 +216,12 @@ TEST(CNetInputTest, RTPLossesAreCountedAndReorderingIsNotALoss)
     CDVBTransportStreamSource* source = input->OpenMultiplex(definition);
     ASSERT_NE(source, nullptr);
     source->Start();
-    // every hundredth datagram left out: 1%; the count must come within 1% of it
-    // and every hundredth but one sent after the next: reordered, not lost
+    // every hundredth datagram left out: 1%; the count must come within 1% of it;
+    // every hundredth but one sent after the next: reordered, not lost; and every
+    // hundredth but two not a whole number of packets: resynchronised, counted
     CSender* sender = new CSender(47003, true, [](std::uint16_t sequence) { return sequence % 100 == 50; },
-                                  [](std::uint16_t sequence) { return sequence % 100 == 20; });
+                                  [](std::uint16_t sequence) { return sequence % 100 == 20; },
+                                  [](std::uint16_t sequence) { return sequence % 100 == 30; });
     Bytes buffer(188 * 1024);
     std::uint64_t packets = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -236,6 +242,9 @@ TEST(CNetInputTest, RTPLossesAreCountedAndReorderingIsNotALoss)
     const double dropped = sent / 100.0;
     EXPECT_NEAR(double(lost), dropped, dropped * 0.01 + 1) << text;
     EXPECT_GT(packets, 7u * sent * 9 / 10) << "reception went on";
+    const std::size_t skipped = text.find(" bytes skipped to resync");
+    ASSERT_NE(skipped, std::string::npos) << text;
+    EXPECT_EQ(std::stoull(text.substr(text.rfind(", ", skipped) + 2)) % 5, 0u) << text;   // the stray bytes, no packet
     EXPECT_TRUE(input->CloseMultiplex(source));
     input->DeInitialise();
 }
