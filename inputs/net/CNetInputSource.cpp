@@ -34,7 +34,7 @@ bool IsMulticast(const sockaddr* address)
 
 CNetInputSource::CNetInputSource(const std::string& url, const std::string& interfaceName)
     : m_interface(interfaceName), m_framer(std::make_unique<CTransportPacketFramer>(kPacket)),
-      m_ring(RingPackets)
+      m_rtp([this](const BYTE* payload, std::size_t length) { Feed(payload, length); }), m_ring(RingPackets)
 {
     m_address.m_url = url;
 }
@@ -129,49 +129,9 @@ void CNetInputSource::SocketThread()
 void CNetInputSource::OnDatagram(const BYTE* data, std::size_t length)
 {
     if (m_address.m_scheme == CNetAddress::Scheme::Rtp)
-        OnRtp(data, length);
+        m_rtp.Push(data, length);
     else
         Feed(data, length);
-}
-
-void CNetInputSource::OnRtp(const BYTE* data, std::size_t length)
-{
-    // version 2, payload type 33 (MPEG-2 transport stream); the header's length grows with
-    // its contributing sources and an extension
-    if (length < 12 || (data[0] >> 6) != 2 || (data[1] & 0x7F) != 33)
-        return;
-    std::size_t header = 12 + std::size_t(data[0] & 0x0F) * 4;
-    if ((data[0] & 0x10) && length >= header + 4)
-        header += 4 + std::size_t((data[header + 2] << 8) | data[header + 3]) * 4;
-    if (header > length)
-        return;
-    const auto sequence = std::uint16_t((data[2] << 8) | data[3]);
-    if (!m_rtpStarted) {
-        m_rtpStarted = true;
-        m_nextSequence = sequence;
-    }
-    if (std::uint16_t(sequence - m_nextSequence) >= 0x8000)
-        return;   // older than what was given out: late or repeated
-    m_reorder[sequence].assign(data + header, data + length);
-    // in order while the next one is there; past a full window, the missing ones are lost
-    for (;;) {
-        auto next = m_reorder.find(m_nextSequence);
-        if (next == m_reorder.end()) {
-            if (m_reorder.size() <= ReorderWindow)
-                return;
-            // the window is full: skip to the oldest held, counting what never came
-            std::uint16_t oldest = m_reorder.begin()->first;
-            for (const auto& held : m_reorder)
-                if (std::uint16_t(held.first - m_nextSequence) < std::uint16_t(oldest - m_nextSequence))
-                    oldest = held.first;
-            m_packetsLost += std::uint16_t(oldest - m_nextSequence);
-            m_nextSequence = oldest;
-            continue;
-        }
-        Feed(next->second.data(), next->second.size());
-        m_reorder.erase(next);
-        ++m_nextSequence;
-    }
 }
 
 void CNetInputSource::Feed(const BYTE* data, std::size_t length)
@@ -256,8 +216,8 @@ void CNetInputSource::GetStatus(CString& status)
     status = m_address.m_url.c_str();
     if (!m_interface.empty())
         status.AppendFormat(" on %s", m_interface.c_str());
-    if (m_packetsLost > 0)
-        status.AppendFormat(", %llu packets lost", static_cast<unsigned long long>(m_packetsLost));
+    if (m_rtp.GetLost() > 0)
+        status.AppendFormat(", %llu packets lost", static_cast<unsigned long long>(m_rtp.GetLost()));
     if (m_reconnections > 0)
         status.AppendFormat(", %llu reconnections", static_cast<unsigned long long>(m_reconnections));
     if (m_skippedBytes > 0)

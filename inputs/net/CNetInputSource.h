@@ -8,11 +8,11 @@
 #include "core/CDVBTransportStreamSource.h"
 #include "inputs/file/CTransportPacketRing.h"
 #include "inputs/net/CNetAddress.h"
+#include "inputs/net/CRtpDepacketiser.h"
 #include "platform/CEvent.h"
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -24,7 +24,6 @@ class CNetInputSource : public CDVBTransportStreamSource
 {
 public:
     static constexpr std::size_t RingPackets = 65536;   // 12 MB: seconds of a multiplex
-    static constexpr std::size_t ReorderWindow = 8;     // RTP datagrams held for a late one
 
     CNetInputSource(const std::string& url, const std::string& interfaceName);
     ~CNetInputSource() override;
@@ -39,7 +38,7 @@ public:
     DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
     void GetStatus(CString& status) override;
 
-    std::uint64_t GetPacketsLost() const { return m_packetsLost; }
+    std::uint64_t GetPacketsLost() const { return m_rtp.GetLost(); }
     std::uint64_t GetReconnections() const { return m_reconnections; }
 
 private:
@@ -47,7 +46,6 @@ private:
     void SocketThread();
     void HttpThread();
     void OnDatagram(const BYTE* data, std::size_t length);
-    void OnRtp(const BYTE* data, std::size_t length);
     void Feed(const BYTE* data, std::size_t length);
     static std::size_t OnHttpData(char* data, std::size_t size, std::size_t count, void* source);
     bool Fail(int failure, const std::string& text);
@@ -67,13 +65,9 @@ private:
     bool m_httpChecked = false;   // the response's type looked at
     void* m_curl = nullptr;       // the transfer, socket thread only
 
-    // RTP, socket thread only
-    bool m_rtpStarted = false;
-    std::uint16_t m_nextSequence = 0;
-    std::map<std::uint16_t, std::vector<BYTE>> m_reorder;
+    CRtpDepacketiser m_rtp;   // socket thread only, but for its count
 
     CTransportPacketRing m_ring;
-    std::atomic<std::uint64_t> m_packetsLost{0};
     std::atomic<std::uint64_t> m_reconnections{0};
     std::atomic<std::uint64_t> m_skippedBytes{0};
 };
