@@ -4,6 +4,7 @@
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMPluginManager.h"
 
+#include <algorithm>
 #include <cstdio>
 
 void CLUMInputPlugin::Initialise()
@@ -131,5 +132,15 @@ bool CLUMInputPlugin::DeleteAllMultiplexDefinitions()
 bool CLUMInputPlugin::AddMultiplexDefinition(CDVBMultiplexDefinition* definition)
 {
     m_definitions.push_back(definition);
+    return true;
+}
+
+bool CLUMInputPlugin::DeleteMultiplexDefinition(CDVBMultiplexDefinition* definition)
+{
+    const auto found = std::find(m_definitions.begin(), m_definitions.end(), definition);
+    if (found == m_definitions.end())
+        return false;
+    m_definitions.erase(found);
+    delete definition;
     return true;
 }

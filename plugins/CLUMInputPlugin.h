@@ -52,5 +52,8 @@ public:
     bool AddMultiplexDefinition(CDVBMultiplexDefinition* definition);
 
 protected:
+    // Unlinks the definition from the list and deletes it; false when the list does not hold it.
+    bool DeleteMultiplexDefinition(CDVBMultiplexDefinition* definition);
+
     std::list<CDVBMultiplexDefinition*> m_definitions;
 };

@@ -6,7 +6,6 @@
 #include "inputs/dvb/CLinuxDVBScanReceiver.h"
 #include "inputs/dvb/CLinuxDVBScanTable.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -90,15 +89,5 @@ bool CLinuxDVBInputPlugin::ScanFolder(const CString& folder)
         AddMultiplexDefinition(definition);
     }
     m_lastOpenFailure = OpenFailureNone;
-    return true;
-}
-
-bool CLinuxDVBInputPlugin::RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition)
-{
-    const auto found = std::find(m_definitions.begin(), m_definitions.end(), definition);
-    if (found == m_definitions.end())
-        return false;
-    m_definitions.erase(found);
-    delete definition;
     return true;
 }

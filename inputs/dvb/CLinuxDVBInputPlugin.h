@@ -30,7 +30,7 @@ public:
     CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
     // `folder` is a region, "COUNTRY/REGION" of dtv-scan-tables, or an initial-tuning file.
     bool ScanFolder(const CString& folder) override;
-    bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
+    bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
 
     // What tests change: the device, how long a tuner may take to lock and how long a scan
     // waits for a multiplex's names, and where the scan tables are.

@@ -76,15 +76,6 @@ bool CFileInputPlugin::ScanFolder(const CString& folder)
     return ScanForMultiplexDefinitions();
 }
 
-bool CFileInputPlugin::RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition)
-{
-    const auto found = std::find(m_definitions.begin(), m_definitions.end(), definition);
-    if (found == m_definitions.end())
-        return false;
-    m_definitions.erase(found);
-    delete definition;
-    return true;
-}
 
 CDVBMultiplexDefinition* CFileInputPlugin::CreateMultiplexDefinition()
 {

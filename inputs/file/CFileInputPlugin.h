@@ -23,7 +23,7 @@ public:
     CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString& location, bool realTime) override;
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
     bool ScanFolder(const CString& folder) override;
-    bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
+    bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
     // A definition's path made absolute: relative paths start at the definitions file's
     // folder.
     CString ResolvePath(const CString& path);

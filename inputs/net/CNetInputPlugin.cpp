@@ -3,8 +3,6 @@
 #include "inputs/net/CNetInputSource.h"
 #include "inputs/net/CNetMultiplexDefinition.h"
 
-#include <algorithm>
-
 CDVBTransportStreamSource* CNetInputPlugin::OpenMultiplex(CDVBMultiplexDefinition* definition)
 {
     m_lastOpenFailure = OpenFailureUnreadable;
@@ -45,14 +43,4 @@ CDVBMultiplexDefinition* CNetInputPlugin::CreateDefinitionForLocation(const CStr
         return definition;
     }
     return nullptr;
-}
-
-bool CNetInputPlugin::RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition)
-{
-    const auto found = std::find(m_definitions.begin(), m_definitions.end(), definition);
-    if (found == m_definitions.end())
-        return false;
-    m_definitions.erase(found);
-    delete definition;
-    return true;
 }

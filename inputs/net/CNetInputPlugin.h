@@ -21,7 +21,7 @@ public:
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
     CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
     bool ScanFolder(const CString&) override { return false; }
-    bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
+    bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
 
 private:
     int m_lastOpenFailure = OpenFailureNone;

@@ -1,6 +1,7 @@
 // lumrx as a user runs it, on streams FFmpeg and libdvbpsi wrote, read against what ffprobe
 // and libdvbpsi say of the same files (their readings are committed beside the streams).
 #include "si/CDVBText.h"
+#include "tests/support/CommandOutput.h"
 #include "tests/support/PeerJson.h"
 
 #include "peer_streams.h"
@@ -30,16 +31,8 @@ struct LumrxRun { std::string out; int status = -1; };
 // Runs lumrx with `arguments`; standard error is dropped unless `withErrors`.
 LumrxRun Lumrx(const std::string& arguments, bool withErrors = false, const std::string& environment = "")
 {
-    LumrxRun run;
-    FILE* pipe = ::popen((environment + LUMRX_PATH " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        run.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    const auto [status, out] = CommandOutput(environment + LUMRX_PATH " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null"));
+    return {out, status};
 }
 
 json ServicesOf(const std::string& path)

@@ -5,6 +5,7 @@
 #include "inputs/dvb/CLinuxDVBInputPlugin.h"
 #include "inputs/dvb/CLinuxDVBMultiplexDefinition.h"
 #include "inputs/dvb/CLinuxDVBScanTable.h"
+#include "tests/support/CommandOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -205,13 +206,7 @@ TEST_F(LinuxDVBInputTest, ScansARealScanTableAndNamesWhatLocksAfterItsNetworkAnd
 
 std::pair<int, std::string> Lumrx(const std::string& arguments)
 {
-    std::string out;
-    FILE* pipe = ::popen((LUMRX_PATH " " + arguments + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return CommandOutput(LUMRX_PATH " " + arguments + " 2>&1");
 }
 
 TEST(LinuxDVBInputHostTest, LumrxSaysWhyAScanCannotRun)

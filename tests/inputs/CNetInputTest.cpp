@@ -5,6 +5,7 @@
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
 #include "tests/plugins/CTestPluginFolder.h"
+#include "tests/support/CommandOutput.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -37,13 +38,7 @@ Bytes Stream()
 
 std::pair<int, std::string> Lumrx(const std::string& arguments)
 {
-    std::string out;
-    FILE* pipe = ::popen((LUMRX_PATH " " + arguments + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return CommandOutput(LUMRX_PATH " " + arguments + " 2>&1");
 }
 
 // Sends the stream to `address`:`port` in datagrams of seven packets until stopped, as
