@@ -2,6 +2,7 @@
 
 #include <libdvbv5/dvb-demux.h>
 #include <libdvbv5/dvb-fe.h>
+#include <libdvbv5/dvb-sat.h>
 
 #include <cerrno>
 #include <cstring>
@@ -66,8 +67,17 @@ bool CLibDVBv5Device::Tune(const CLinuxDVBTuning& tuning, std::string& error)
         error = "the tuner does not receive " + tuning.m_deliverySystem;
         return false;
     }
+    if (tuning.IsSatellite()) {   // libdvbv5 sets the LNB's voltage and tone from these
+        const int lnb = dvb_sat_search_lnb(tuning.m_lnb.c_str());
+        if (lnb < 0) {
+            error = "unknown LNB \"" + tuning.m_lnb + "\"";
+            return false;
+        }
+        m_frontend->lnb = dvb_sat_get_lnb(lnb);
+        dvb_fe_store_parm(m_frontend, DTV_POLARIZATION, CLinuxDVBTuning::PolarisationNumber(tuning.m_polarisation));
+    }
     dvb_fe_store_parm(m_frontend, DTV_FREQUENCY, tuning.m_frequency);
-    if (tuning.IsCable())
+    if (tuning.HasSymbolRate())
         dvb_fe_store_parm(m_frontend, DTV_SYMBOL_RATE, tuning.m_bandwidthOrSymbolRate);
     else if (tuning.m_bandwidthOrSymbolRate != 0)
         dvb_fe_store_parm(m_frontend, DTV_BANDWIDTH_HZ, tuning.m_bandwidthOrSymbolRate);

@@ -80,7 +80,7 @@ bool CLinuxDVBInputPlugin::ScanFolder(const CString& folder)
         }
         if (name.empty()) {   // locked, but no service information came: name it by frequency
             char text[32];
-            std::snprintf(text, sizeof text, "%.3f MHz", tuning.m_frequency / 1e6);
+            std::snprintf(text, sizeof text, "%.3f MHz", tuning.FrequencyMHz());
             name = text;
         }
         auto* definition = new CLinuxDVBMultiplexDefinition;

@@ -1,5 +1,5 @@
 #pragma once
-// The input plug-in of LUMLinuxDVBInput.so: DVB-T, DVB-T2 and DVB-C tuners through the
+// The input plug-in of LUMLinuxDVBInput.so: DVB-T/T2, DVB-C and DVB-S/S2 tuners through the
 // Linux DVB API version 5 (libdvbv5). A scan tries each entry of a dtv-scan-tables file
 // and adds the multiplexes that lock, named after their network and transport stream.
 #include "inputs/dvb/CLinuxDVBDevice.h"
@@ -17,18 +17,19 @@ public:
     CLinuxDVBInputPlugin();
 
     CString GetName() override { return "LUMLinuxDVBInput"; }
-    CString GetDescription() override { return "Receives DVB-T, DVB-T2 and DVB-C through Linux DVB tuners."; }
+    CString GetDescription() override { return "Receives DVB-T, DVB-T2, DVB-C and DVB-S/S2 through Linux DVB tuners."; }
 
     CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition) override;
     bool CloseMultiplex(CDVBTransportStreamSource* source) override;
     CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
-    // Scans the region of LUM_DVB_REGION ("uk/CrystalPalace"); false without one.
+    // Scans the region of LUM_DVB_REGION ("uk/CrystalPalace", "Astra-19.2E"); false without one.
     bool ScanForMultiplexDefinitions() override;
 
     CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString&, bool) override { return nullptr; }
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
     CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
-    // `folder` is a region, "COUNTRY/REGION" of dtv-scan-tables, or an initial-tuning file.
+    // `folder` is a region of dtv-scan-tables ("COUNTRY/REGION" or a satellite's name) or
+    // an initial-tuning file.
     bool ScanFolder(const CString& folder) override;
     bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
 

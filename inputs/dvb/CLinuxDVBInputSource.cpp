@@ -44,7 +44,6 @@ bool CLinuxDVBInputSource::Open()
     if (!m_device->Tune(m_tuning, error))
         return Fail(CLUMInputPluginExtension::OpenFailureDevice, error);
     CLinuxDVBSignal signal;
-    CEvent never(true, false);
     for (DWORD waited = 0;; waited += kLockPollMs) {
         if (!m_device->ReadSignal(signal))
             return Fail(CLUMInputPluginExtension::OpenFailureDevice, "the frontend does not report its status");
@@ -52,11 +51,11 @@ bool CLinuxDVBInputSource::Open()
             break;
         if (waited >= m_lockTimeoutMs) {
             char text[64];
-            std::snprintf(text, sizeof text, "no lock on %.3f MHz within %.1f s (", m_tuning.m_frequency / 1e6,
+            std::snprintf(text, sizeof text, "no lock on %.3f MHz within %.1f s (", m_tuning.FrequencyMHz(),
                           m_lockTimeoutMs / 1000.0);
             return Fail(CLUMInputPluginExtension::OpenFailureNoSignal, text + signal.ToString() + ")");
         }
-        never.Wait(kLockPollMs);
+        std::this_thread::sleep_for(std::chrono::milliseconds(kLockPollMs));   // polled, as libdvbv5's own tools do
     }
     m_signal = signal;
     if (!m_device->OpenStream(error))
@@ -106,7 +105,7 @@ DWORD CLinuxDVBInputSource::ReadBuffer(BYTE* buffer, DWORD size)
 
 void CLinuxDVBInputSource::GetStatus(CString& status)
 {
-    status.Format("%s %.3f MHz, adapter %d frontend %d: ", m_tuning.m_deliverySystem.c_str(), m_tuning.m_frequency / 1e6,
+    status.Format("%s %.3f MHz, adapter %d frontend %d: ", m_tuning.m_deliverySystem.c_str(), m_tuning.FrequencyMHz(),
                   m_tuning.m_adapter, m_tuning.m_frontend);
     if (m_deviceFailed) {
         status += "the device stopped delivering";

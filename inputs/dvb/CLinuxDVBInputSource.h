@@ -6,7 +6,6 @@
 #include "core/CDVBTransportStreamSource.h"
 #include "inputs/dvb/CLinuxDVBDevice.h"
 #include "inputs/file/CTransportPacketRing.h"
-#include "platform/CEvent.h"
 
 #include <atomic>
 #include <memory>

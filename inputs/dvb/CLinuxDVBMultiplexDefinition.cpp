@@ -49,6 +49,16 @@ bool CLinuxDVBMultiplexDefinition::ReadFieldFromString(int index, const CString&
             return false;
         m_tuning.m_plp = int(value);
         return true;
+    case 7:
+        if (CLinuxDVBTuning::PolarisationNumber(text.Str()) == 0)
+            return false;
+        m_tuning.m_polarisation = text.Str();
+        return true;
+    case 8:
+        if (text.IsEmpty())
+            return false;
+        m_tuning.m_lnb = text.Str();
+        return true;
     default:
         return false;
     }
@@ -64,6 +74,8 @@ bool CLinuxDVBMultiplexDefinition::WriteFieldToString(int index, CString& text)
     case 4: text.Format("%d", m_tuning.m_adapter); return true;
     case 5: text.Format("%d", m_tuning.m_frontend); return true;
     case 6: text.Format("%d", m_tuning.m_plp); return true;
+    case 7: text = m_tuning.m_polarisation.c_str(); return true;
+    case 8: text = m_tuning.m_lnb.c_str(); return true;
     default: return false;
     }
 }
@@ -71,6 +83,6 @@ bool CLinuxDVBMultiplexDefinition::WriteFieldToString(int index, CString& text)
 CString CLinuxDVBMultiplexDefinition::GetFieldName(int index)
 {
     static const char* const kNames[] = {"Name", "Delivery system", "Frequency", "Bandwidth or symbol rate",
-                                         "Adapter", "Frontend", "PLP"};
-    return index >= 0 && index < 7 ? kNames[index] : "Unknown";
+                                         "Adapter", "Frontend", "PLP", "Polarisation", "LNB"};
+    return index >= 0 && index < 9 ? kNames[index] : "Unknown";
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The initial-tuning files of dtv-scan-tables (/usr/share/dvb): a region "uk/CrystalPalace"
-// names dvb-t/uk-CrystalPalace (or dvb-c/...), read with libdvbv5's reader.
+// names dvb-t/uk-CrystalPalace (or dvb-c/...), a satellite "Astra-19.2E" names
+// dvb-s/Astra-19.2E; read with libdvbv5's reader.
 #include "inputs/dvb/CLinuxDVBTuning.h"
 
 #include <string>
@@ -14,7 +15,7 @@ public:
     // The file of "COUNTRY/REGION" under `root`, or `region` itself when it names a file;
     // empty when there is none.
     static std::string PathFor(const std::string& region, const std::string& root = DefaultRoot);
-    // The terrestrial and cable entries of the file; satellite ones need a dish's set-up
-    // and are skipped. False when the file cannot be read.
+    // The DVB-T/T2, DVB-C and DVB-S/S2 entries of the file (others are skipped). False
+    // when the file cannot be read.
     static bool Read(const std::string& path, std::vector<CLinuxDVBTuning>& tunings);
 };

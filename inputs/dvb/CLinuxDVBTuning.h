@@ -1,7 +1,9 @@
 #pragma once
-// Where a tuner goes: the delivery system (libdvbv5's name: "DVBT", "DVBT2", "DVBC/ANNEX_A"),
-// frequency in Hz, bandwidth in Hz (terrestrial) or symbol rate in symbols/s (cable),
-// the PLP of a DVB-T2 multiplex (-1: none), and which adapter and frontend.
+// Where a tuner goes: the delivery system (libdvbv5's name: "DVBT", "DVBT2", "DVBC/ANNEX_A",
+// "DVBS", "DVBS2"), frequency (Hz; kHz for satellite, as the Linux DVB API counts it),
+// bandwidth in Hz (terrestrial) or symbol rate in symbols/s (cable, satellite), the PLP
+// of a DVB-T2 multiplex (-1: none), which adapter and frontend, and for satellite the
+// polarisation ("H", "V", "L", "R") and the LNB (libdvbv5's name, "UNIVERSAL" by default).
 #include <cstdint>
 #include <string>
 
@@ -13,6 +15,23 @@ struct CLinuxDVBTuning
     int m_adapter = 0;
     int m_frontend = 0;
     int m_plp = -1;
+    std::string m_polarisation;
+    std::string m_lnb = "UNIVERSAL";
 
     bool IsCable() const { return m_deliverySystem.rfind("DVBC", 0) == 0; }
+    bool IsSatellite() const { return m_deliverySystem.rfind("DVBS", 0) == 0; }
+    bool HasSymbolRate() const { return IsCable() || IsSatellite(); }
+    double FrequencyMHz() const { return IsSatellite() ? m_frequency / 1e3 : m_frequency / 1e6; }
+
+    // libdvbv5's numbers of the polarisations: 1 to 4 for "H", "V", "L", "R"; 0 for none.
+    static unsigned PolarisationNumber(const std::string& letter)
+    {
+        const std::string letters = "HVLR";
+        const std::size_t at = letter.size() == 1 ? letters.find(letter[0]) : std::string::npos;
+        return at == std::string::npos ? 0 : unsigned(at + 1);
+    }
+    static std::string PolarisationLetter(unsigned number)
+    {
+        return number >= 1 && number <= 4 ? std::string(1, "HVLR"[number - 1]) : std::string();
+    }
 };

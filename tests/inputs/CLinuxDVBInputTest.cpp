@@ -119,12 +119,23 @@ TEST_F(LinuxDVBInputTest, DefinitionFieldsRoundTripAndRejectJunk)
         ASSERT_TRUE(definition.WriteFieldToString(i, text));
         written.push_back(text.Str());
     }
-    EXPECT_EQ(written, (std::vector<std::string>{"Mux 1", "DVBT2", "545833000", "8000000", "1", "2", "0"}));
+    EXPECT_EQ(written, (std::vector<std::string>{"Mux 1", "DVBT2", "545833000", "8000000", "1", "2", "0", "", "UNIVERSAL"}));
+    CString line;
+    CLinuxDVBMultiplexDefinition reread;
+    ASSERT_TRUE(definition.WriteToString(line) && reread.ReadFromString(line));   // the empty polarisation too
+    EXPECT_EQ(reread.m_tuning.m_frequency, 545833000u);
+    EXPECT_EQ(reread.m_tuning.m_plp, 0);
     for (const char* bad : {"", "12x", "-5", "99999999999", " 7"})
         EXPECT_FALSE(definition.ReadFieldFromString(2, bad)) << bad;
     EXPECT_FALSE(definition.ReadFieldFromString(4, "256"));
-    EXPECT_FALSE(definition.ReadFieldFromString(7, "0"));
+    EXPECT_FALSE(definition.ReadFieldFromString(7, "X"));
+    EXPECT_FALSE(definition.ReadFieldFromString(9, "0"));
     EXPECT_EQ(definition.m_tuning.m_frequency, 545833000u);
+
+    CLinuxDVBMultiplexDefinition satellite = Definition({"Astra", "DVBS2", "11362000", "22000000", "0", "0", "-1", "H"});
+    EXPECT_EQ(satellite.m_tuning.m_lnb, "UNIVERSAL");
+    EXPECT_EQ(CLinuxDVBTuning::PolarisationNumber(satellite.m_tuning.m_polarisation), 1u);
+    EXPECT_DOUBLE_EQ(satellite.m_tuning.FrequencyMHz(), 11362.0);
 }
 
 TEST_F(LinuxDVBInputTest, OpensALockedMultiplexAndDeliversItsPacketsWithTheSignalInTheStatus)
@@ -194,6 +205,14 @@ TEST_F(LinuxDVBInputTest, ScansARealScanTableAndNamesWhatLocksAfterItsNetworkAnd
     EXPECT_EQ(first->GetName().Str(), "LUM Peer Network 4660");   // the peer stream's NIT and SDT
     EXPECT_EQ(first->m_tuning.m_deliverySystem, table[0].m_deliverySystem);
     EXPECT_EQ(second->m_tuning.m_frequency, table[2].m_frequency);
+
+    std::vector<CLinuxDVBTuning> astra;
+    ASSERT_TRUE(CLinuxDVBScanTable::Read(CLinuxDVBScanTable::PathFor("Astra-19.2E"), astra));
+    ASSERT_EQ(astra.size(), 1u);
+    EXPECT_EQ(astra[0].m_deliverySystem, "DVBS2");
+    EXPECT_EQ(astra[0].m_frequency, 11362000u);   // kHz, as the file and the API give it
+    EXPECT_EQ(astra[0].m_bandwidthOrSymbolRate, 22000000u);
+    EXPECT_EQ(astra[0].m_polarisation, "H");
 
     EXPECT_FALSE(m_plugin.ScanFolder("zz/Nowhere"));
     EXPECT_EQ(m_plugin.GetLastOpenFailure(), CLUMInputPluginExtension::OpenFailureUnreadable);
