@@ -15,26 +15,42 @@ void CRtpDepacketiser::Push(const BYTE* data, std::size_t length)
         m_started = true;
         m_next = sequence;
     }
-    if (std::uint16_t(sequence - m_next) >= 0x8000)
-        return;   // older than what was given out: late or repeated
-    m_held[sequence].assign(data + header, data + length);
+    if (std::uint16_t(sequence - m_next) >= 0x8000 || Find(sequence))
+        return;   // older than what was given out, or held already: late or repeated
+    Slot* free = nullptr;
+    for (Slot& slot : m_slots)
+        if (!slot.m_used)
+            free = &slot;
+    free->m_used = true;   // there is always one: at most ReorderWindow wait between calls
+    free->m_sequence = sequence;
+    free->m_payload.assign(data + header, data + length);
+    ++m_held;
     // in order while the next one is there; past a full window, the missing ones are lost
     for (;;) {
-        auto next = m_held.find(m_next);
-        if (next == m_held.end()) {
-            if (m_held.size() <= ReorderWindow)
+        Slot* next = Find(m_next);
+        if (next == nullptr) {
+            if (m_held <= ReorderWindow)
                 return;
             // skip to the oldest held, counting what never came
-            std::uint16_t oldest = m_held.begin()->first;
-            for (const auto& held : m_held)
-                if (std::uint16_t(held.first - m_next) < std::uint16_t(oldest - m_next))
-                    oldest = held.first;
+            auto oldest = std::uint16_t(m_next - 1);   // the farthest, till one held is nearer
+            for (const Slot& slot : m_slots)
+                if (slot.m_used && std::uint16_t(slot.m_sequence - m_next) < std::uint16_t(oldest - m_next))
+                    oldest = slot.m_sequence;
             m_lost += std::uint16_t(oldest - m_next);
             m_next = oldest;
             continue;
         }
-        m_deliver(next->second.data(), next->second.size());
-        m_held.erase(next);
+        m_deliver(next->m_payload.data(), next->m_payload.size());
+        next->m_used = false;
+        --m_held;
         ++m_next;
     }
+}
+
+CRtpDepacketiser::Slot* CRtpDepacketiser::Find(std::uint16_t sequence)
+{
+    for (Slot& slot : m_slots)
+        if (slot.m_used && slot.m_sequence == sequence)
+            return &slot;
+    return nullptr;
 }

@@ -6,11 +6,11 @@
 // the datagram, a repeat) is ignored.
 #include "platform/LUMTypes.h"
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <vector>
 
 class CRtpDepacketiser
@@ -26,9 +26,20 @@ public:
     std::uint64_t GetLost() const { return m_lost; }
 
 private:
+    // A datagram's payload waiting for those before it; the buffers keep their capacity,
+    // so that after the first few datagrams nothing is allocated.
+    struct Slot
+    {
+        bool m_used = false;
+        std::uint16_t m_sequence = 0;
+        std::vector<BYTE> m_payload;
+    };
+    Slot* Find(std::uint16_t sequence);
+
     Deliver m_deliver;
     bool m_started = false;
     std::uint16_t m_next = 0;
-    std::map<std::uint16_t, std::vector<BYTE>> m_held;
+    std::array<Slot, ReorderWindow + 1> m_slots;
+    std::size_t m_held = 0;
     std::atomic<std::uint64_t> m_lost{0};
 };
