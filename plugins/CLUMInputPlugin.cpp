@@ -2,6 +2,7 @@
 
 #include "core/CDVBTransportStreamSource.h"
 #include "plugins/CDVBMultiplexDefinition.h"
+#include "plugins/CLUMDialogs.h"
 #include "plugins/CLUMPluginManager.h"
 
 #include <algorithm>
@@ -61,12 +62,17 @@ bool CLUMInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
 
 bool CLUMInputPlugin::ConfigureMultiplexDefinitions()
 {
-    return false;
+    CLUMDialogs* dialogs = CLUMDialogs::Installed();
+    if (dialogs == nullptr || !dialogs->ConfigureMultiplexes(this))
+        return false;
+    SaveMultiplexDefinitions();
+    return true;
 }
 
-bool CLUMInputPlugin::TestMultiplexDefinition(CDVBMultiplexDefinition*)
+bool CLUMInputPlugin::TestMultiplexDefinition(CDVBMultiplexDefinition* definition)
 {
-    return false;
+    CLUMDialogs* dialogs = CLUMDialogs::Installed();
+    return dialogs != nullptr && dialogs->TestMultiplex(this, definition);
 }
 
 CDVBMultiplexDefinition* CLUMInputPlugin::CreateMultiplexDefinition()

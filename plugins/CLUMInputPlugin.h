@@ -33,7 +33,8 @@ public:
     virtual CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition);
     virtual bool CloseMultiplex(CDVBTransportStreamSource* source);
 
-    // The two dialogs; without a user interface toolkit they return false.
+    // The two dialogs, modal, from the widgets library (CLUMDialogs); without it they
+    // return false. ConfigureMultiplexDefinitions saves the list when it ends with OK.
     virtual bool ConfigureMultiplexDefinitions();
     virtual bool ScanForMultiplexDefinitions() { return false; }
     virtual bool ConfigureMultiplexDefinition(CDVBMultiplexDefinition*) { return false; }

@@ -1,0 +1,104 @@
+// The two Qt dialogs driven as a person would (offscreen), over the real file input
+// plug-in playing the bundled sample; a screenshot of each is saved in the build folder.
+#include "plugins/CLUMDialogs.h"
+#include "tests/plugins/CFileInputFixture.h"
+#include "widgets/CConfigureMultiplexesDialog.h"
+#include "widgets/CTestMultiplexDialog.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace {
+
+QApplication& Application()
+{
+    static int argc = 1;
+    static char name[] = "widgets_tests";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication application(argc, argv);
+    return application;
+}
+
+class DialogsViewTest : public CFileInputFixture
+{
+protected:
+    void SetUp() override
+    {
+        Application();
+        CFileInputFixture::SetUp();
+        Define("Sample, " LUM_SAMPLE ", fast, on");
+        Define("Second, " LUM_SAMPLE ", pcr, off");
+    }
+    static QPushButton* Button(QWidget* dialog, const char* id) { return dialog->findChild<QPushButton*>(id); }
+};
+
+TEST_F(DialogsViewTest, ConfigureShowsOneColumnPerFieldAndKeepsThePluginsListUntilOK)
+{
+    CConfigureMultiplexesDialog dialog(m_plugin);
+    dialog.show();
+    QTreeWidget* list = dialog.GetList();
+    std::unique_ptr<CDVBMultiplexDefinition> sample{m_plugin->CreateMultiplexDefinition()};
+    EXPECT_EQ(list->columnCount(), sample->GetTotalFieldCount());
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("Second"));
+    EXPECT_FALSE(Button(&dialog, "2002")->isEnabled());
+    list->topLevelItem(0)->setSelected(true);
+    EXPECT_TRUE(Button(&dialog, "2003")->isEnabled());
+    dialog.grab().save(QStringLiteral(LUM_SCREENSHOT_FOLDER "/configure_multiplexes.png"));
+    Button(&dialog, "2003")->click();   // Remove
+    EXPECT_EQ(list->topLevelItemCount(), 1);
+    Button(&dialog, "2")->click();      // Cancel
+    EXPECT_EQ(m_plugin->GetMultiplexDefinitionCount(), 2);
+
+    CConfigureMultiplexesDialog again(m_plugin);
+    again.GetList()->topLevelItem(1)->setSelected(true);
+    Button(&again, "2003")->click();
+    Button(&again, "1")->click();       // OK
+    ASSERT_EQ(m_plugin->GetMultiplexDefinitionCount(), 1);
+    EXPECT_EQ(m_plugin->GetMultiplexDefinitionAtIndex(0)->GetName().Str(), "Sample");
+}
+
+TEST_F(DialogsViewTest, TestShowsTheSampleServicesAndTheRateFromItsTimer)
+{
+    CTestMultiplexDialog dialog(m_plugin, m_plugin->GetMultiplexDefinitionAtIndex(0));
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Testing multiplex [Sample]"));
+    EXPECT_EQ(dialog.GetStatusText()->text(), QStringLiteral("Tuning..."));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((dialog.GetServices()->topLevelItemCount() == 0 || !dialog.GetStatusText()->text().startsWith("Data is being received")) &&
+           std::chrono::steady_clock::now() < deadline) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);   // the 250 ms timer ticks in here
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(dialog.GetStatusText()->text().startsWith("Data is being received at ")) << dialog.GetStatusText()->text().toStdString();
+    ASSERT_GT(dialog.GetServices()->topLevelItemCount(), 0);
+    EXPECT_FALSE(dialog.GetServices()->topLevelItem(0)->text(0).isEmpty());
+    dialog.grab().save(QStringLiteral(LUM_SCREENSHOT_FOLDER "/test_multiplex.png"));
+    Button(&dialog, "1")->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST_F(DialogsViewTest, ThePluginShowsTheInstalledDialogsModally)
+{
+    ASSERT_NE(CLUMDialogs::Installed(), nullptr);
+    QTimer::singleShot(500, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            static_cast<QDialog*>(modal)->accept();
+    });
+    EXPECT_TRUE(m_plugin->TestMultiplexDefinition(m_plugin->GetMultiplexDefinitionAtIndex(0)));
+    QTimer::singleShot(100, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            static_cast<QDialog*>(modal)->reject();
+    });
+    EXPECT_FALSE(m_plugin->ConfigureMultiplexDefinitions());
+}
+
+}  // namespace
