@@ -13,10 +13,11 @@ QWidget* Owner()
     return QApplication::activeWindow();
 }
 
+CWidgetDialogs g_dialogs;
+
 struct CInstaller
 {
-    CWidgetDialogs m_dialogs;
-    CInstaller() { CLUMDialogs::Install(&m_dialogs); }
+    CInstaller() { CWidgetDialogs::Install(); }
     ~CInstaller() { CLUMDialogs::Install(nullptr); }
 };
 
@@ -38,4 +39,9 @@ bool CWidgetDialogs::TestMultiplex(CLUMInputPlugin* plugin, CDVBMultiplexDefinit
         return false;
     CTestMultiplexDialog dialog(plugin, definition, Owner());
     return dialog.exec() == QDialog::Accepted;
+}
+
+void CWidgetDialogs::Install()
+{
+    CLUMDialogs::Install(&g_dialogs);
 }

@@ -7,4 +7,8 @@ class CWidgetDialogs : public CLUMDialogs
 public:
     bool ConfigureMultiplexes(CLUMInputPlugin* plugin) override;
     bool TestMultiplex(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition) override;
+
+    // Installs them. Loading the library does it already; an application that calls
+    // nothing else of the library calls this, so that a linker with --as-needed keeps it.
+    static void Install();
 };
