@@ -1,0 +1,96 @@
+// lumview: watch what a multiplex carries. `lumview [MULTIPLEX]` opens a definition's
+// name, a file or a URL (else the multiplex of the last run); `--screenshot FILE.png
+// [--after SECONDS]` saves the window after that long (5 s) and exits.
+#include "CLumviewWindow.h"
+
+#include "plugins/CDVBMultiplexDefinition.h"
+#include "plugins/CLUMInputPlugin.h"
+#include "plugins/CLUMInputPluginExtension.h"
+#include "plugins/CLUMPluginManager.h"
+#include "widgets/CWidgetDialogs.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// A definition of that name in any input plug-in, or one a plug-in makes of the location.
+bool Resolve(const QString& name, CLUMInputPlugin*& plugin, CDVBMultiplexDefinition*& definition,
+             std::unique_ptr<CDVBMultiplexDefinition>& made)
+{
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    for (int i = 0; auto* input = static_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, i)); ++i)
+        for (int d = 0; d < input->GetMultiplexDefinitionCount(); ++d)
+            if (QString::fromStdString(input->GetMultiplexDefinitionAtIndex(d)->GetName().Str()) == name) {
+                plugin = input;
+                definition = input->GetMultiplexDefinitionAtIndex(d);
+                return true;
+            }
+    for (int i = 0; auto* input = static_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, i)); ++i)
+        if (auto* extension = dynamic_cast<CLUMInputPluginExtension*>(input))
+            if (made.reset(extension->CreateDefinitionForLocation(name.toUtf8().constData(), true)); made) {
+                plugin = input;
+                definition = made.get();
+                return true;
+            }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("LUMCore"));
+    QApplication::setApplicationName(QStringLiteral("lumview"));
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("Watch what a DVB multiplex carries."));
+    options.addHelpOption();
+    options.addOption({QStringLiteral("screenshot"), QStringLiteral("Save the window to FILE and exit."), QStringLiteral("FILE")});
+    options.addOption({QStringLiteral("after"), QStringLiteral("Seconds before the screenshot (5)."), QStringLiteral("SECONDS"), QStringLiteral("5")});
+    options.addPositionalArgument(QStringLiteral("multiplex"), QStringLiteral("A definition's name, a file or a URL."));
+    options.process(application);
+
+    CWidgetDialogs::Install();
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    manager->LoadPlugins();   // from the executable's folder
+    for (int i = 0; i < manager->GetPluginCount(); ++i)
+        manager->GetPluginAtIndex(i)->Initialise();
+
+    CLumviewWindow window;
+    window.show();
+    std::unique_ptr<CDVBMultiplexDefinition> made;
+    if (!options.positionalArguments().isEmpty()) {
+        CLUMInputPlugin* plugin = nullptr;
+        CDVBMultiplexDefinition* definition = nullptr;
+        const QString name = options.positionalArguments().first();
+        if (!Resolve(name, plugin, definition, made)) {
+            std::fprintf(stderr, "lumview: no multiplex definition, file or URL \"%s\"\n", name.toUtf8().constData());
+            return 4;
+        }
+        window.Open(plugin, definition);
+    } else {
+        window.OpenRemembered();
+    }
+    if (options.isSet(QStringLiteral("screenshot"))) {
+        const QString file = options.value(QStringLiteral("screenshot"));
+        QTimer::singleShot(int(options.value(QStringLiteral("after")).toDouble() * 1000), &window, [&window, file] {
+            const bool saved = window.grab().save(file);
+            if (!saved)
+                std::fprintf(stderr, "lumview: %s cannot be written\n", file.toUtf8().constData());
+            window.close();
+            QApplication::exit(saved ? 0 : 9);
+        });
+    }
+    const int result = QApplication::exec();
+    window.close();
+    made.reset();
+    for (int i = 0; i < manager->GetPluginCount(); ++i)
+        manager->GetPluginAtIndex(i)->DeInitialise();
+    manager->UnloadPlugins();
+    return result;
+}
