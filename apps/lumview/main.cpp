@@ -61,34 +61,36 @@ int main(int argc, char** argv)
     for (int i = 0; i < manager->GetPluginCount(); ++i)
         manager->GetPluginAtIndex(i)->Initialise();
 
-    CLumviewWindow window;
-    window.show();
-    std::unique_ptr<CDVBMultiplexDefinition> made;
-    if (!options.positionalArguments().isEmpty()) {
+    int result = 0;
+    {
+        std::unique_ptr<CDVBMultiplexDefinition> made;   // outlives the window's source
+        CLumviewWindow window;
+        window.show();
         CLUMInputPlugin* plugin = nullptr;
         CDVBMultiplexDefinition* definition = nullptr;
-        const QString name = options.positionalArguments().first();
-        if (!Resolve(name, plugin, definition, made)) {
+        const QString name = options.positionalArguments().value(0);
+        if (name.isEmpty()) {
+            window.OpenRemembered();
+        } else if (Resolve(name, plugin, definition, made)) {
+            window.Open(plugin, definition);
+        } else {
             std::fprintf(stderr, "lumview: no multiplex definition, file or URL \"%s\"\n", name.toUtf8().constData());
-            return 4;
+            result = 4;
         }
-        window.Open(plugin, definition);
-    } else {
-        window.OpenRemembered();
+        if (result == 0 && options.isSet(QStringLiteral("screenshot"))) {
+            const QString file = options.value(QStringLiteral("screenshot"));
+            QTimer::singleShot(int(options.value(QStringLiteral("after")).toDouble() * 1000), &window, [&window, file] {
+                const bool saved = window.grab().save(file);
+                if (!saved)
+                    std::fprintf(stderr, "lumview: %s cannot be written\n", file.toUtf8().constData());
+                window.close();
+                QApplication::exit(saved ? 0 : 9);
+            });
+        }
+        if (result == 0)
+            result = QApplication::exec();
+        window.close();
     }
-    if (options.isSet(QStringLiteral("screenshot"))) {
-        const QString file = options.value(QStringLiteral("screenshot"));
-        QTimer::singleShot(int(options.value(QStringLiteral("after")).toDouble() * 1000), &window, [&window, file] {
-            const bool saved = window.grab().save(file);
-            if (!saved)
-                std::fprintf(stderr, "lumview: %s cannot be written\n", file.toUtf8().constData());
-            window.close();
-            QApplication::exit(saved ? 0 : 9);
-        });
-    }
-    const int result = QApplication::exec();
-    window.close();
-    made.reset();
     for (int i = 0; i < manager->GetPluginCount(); ++i)
         manager->GetPluginAtIndex(i)->DeInitialise();
     manager->UnloadPlugins();
