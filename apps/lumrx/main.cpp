@@ -2,7 +2,7 @@
 #include "CElementaryStreamWriter.h"
 #include "CGuideReceiver.h"
 #include "CLumrxHost.h"
-#include "CServiceReport.h"
+#include "apps/common/CServiceReport.h"
 #include "CServiceScanReceiver.h"
 #include "CSnapshotLayer.h"
 #include "PngWriter.h"

@@ -1,6 +1,6 @@
 #include "CLumviewWindow.h"
 
-#include "../lumrx/CServiceReport.h"
+#include "apps/common/CServiceReport.h"
 #include "core/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "plugins/CDVBMultiplexDefinition.h"

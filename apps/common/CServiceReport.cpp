@@ -1,4 +1,4 @@
-#include "CServiceReport.h"
+#include "apps/common/CServiceReport.h"
 
 #include "core/CDVBTransportStreamReceiver.h"
 #include "model/CDVBScheduleEntry.h"
