@@ -21,6 +21,7 @@ bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize, CDVBRecordin
     m_error = 0;
     m_bytesWritten = 0;
     m_readsDropped = 0;
+    m_buffersOut = 0;
     // created here rather than on the record thread, so that a path that cannot be
     // written is reported to the caller instead of every write failing unseen
     m_file = ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -85,10 +86,12 @@ void CDVBRecorder::Record(const BYTE* data, DWORD length)
         buffer->m_used = std::min(length, buffer->m_capacity);
         std::memcpy(buffer->m_data, data, buffer->m_used);
     }
-    if (buffer->m_used == 0)
+    if (buffer->m_used == 0) {
         m_freeRecordBuffers->AddBuffer(buffer);   // nothing of this read is recorded
-    else
+    } else {
+        ++m_buffersOut;
         m_filledRecordBuffers->AddBuffer(buffer);
+    }
 }
 
 DWORD CDVBRecorder::StaticRecordThreadProc(void* recorder)
@@ -117,6 +120,7 @@ bool CDVBRecorder::WriteOneBuffer()
     }
     CSingleLock guard(m_recordLock);
     m_freeRecordBuffers->AddBuffer(buffer);
+    --m_buffersOut;
     return true;
 }
 

@@ -41,6 +41,9 @@ public:
     // errno of the failed creation or first failed write (ENOSPC: the disk is full); 0 if none.
     int GetError() const { return m_error.load(std::memory_order_relaxed); }
     std::uint64_t GetBytesWritten() const { return m_bytesWritten.load(std::memory_order_relaxed); }
+    // True when every read handed to Record has been written (or given up on): a host on
+    // simulated time waits for it, as a real disk keeps up with real time.
+    bool IsCaughtUp() const { return m_buffersOut.load(std::memory_order_acquire) == 0; }
     // Reads left out because the record thread had fallen ten buffers behind.
     std::uint64_t GetReadsDropped() const { return m_readsDropped.load(std::memory_order_relaxed); }
 
@@ -62,4 +65,5 @@ protected:
     std::atomic<int> m_error{0};
     std::atomic<std::uint64_t> m_bytesWritten{0};
     std::atomic<std::uint64_t> m_readsDropped{0};
+    std::atomic<int> m_buffersOut{0};   // taken by Record, not yet back in the free queue
 };

@@ -46,6 +46,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -435,6 +436,9 @@ int Record(CLumrxHost& host, const Options& options)
             while (!g_interrupted && receiver.GetRecorder().GetError() == 0 && !(finite && finite->HasEnded())) {
                 if (options.seconds > 0 && double(clock.GetMonotonicTime() - start) / 1e9 >= options.seconds)
                     break;
+                // simulated time moves on once the disk has kept up, as it does in real time
+                for (int waited = 0; options.simulate && !receiver.GetRecorder().IsCaughtUp() && waited < 10000; ++waited)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 if (!Pause(clock, options.simulate ? &simulated : nullptr))
                     break;
             }
