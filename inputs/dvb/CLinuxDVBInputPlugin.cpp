@@ -5,6 +5,7 @@
 #include "inputs/dvb/CLinuxDVBMultiplexDefinition.h"
 #include "inputs/dvb/CLinuxDVBScanReceiver.h"
 #include "inputs/dvb/CLinuxDVBScanTable.h"
+#include "inputs/file/OpenedOrFailed.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,15 +21,8 @@ CDVBTransportStreamSource* CLinuxDVBInputPlugin::OpenMultiplex(CDVBMultiplexDefi
     auto* dvb = dynamic_cast<CLinuxDVBMultiplexDefinition*>(definition);
     if (dvb == nullptr)
         return nullptr;
-    auto* source = new CLinuxDVBInputSource(m_deviceFactory(), dvb->m_tuning, m_lockTimeoutMs);
-    if (!source->Open()) {
-        m_lastOpenFailure = source->GetFailure();
-        m_lastOpenFailureText = source->GetFailureText().c_str();
-        delete source;
-        return nullptr;
-    }
-    m_lastOpenFailure = OpenFailureNone;
-    return source;
+    return OpenedOrFailed(new CLinuxDVBInputSource(m_deviceFactory(), dvb->m_tuning, m_lockTimeoutMs), m_lastOpenFailure,
+                          m_lastOpenFailureText);
 }
 
 bool CLinuxDVBInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)

@@ -1,5 +1,6 @@
 #include "inputs/net/CNetInputPlugin.h"
 
+#include "inputs/file/OpenedOrFailed.h"
 #include "inputs/net/CNetInputSource.h"
 #include "inputs/net/CNetMultiplexDefinition.h"
 
@@ -9,15 +10,8 @@ CDVBTransportStreamSource* CNetInputPlugin::OpenMultiplex(CDVBMultiplexDefinitio
     auto* net = dynamic_cast<CNetMultiplexDefinition*>(definition);
     if (net == nullptr)
         return nullptr;
-    auto* source = new CNetInputSource(net->m_url.Str(), net->m_interface.Str());
-    if (!source->Open()) {
-        m_lastOpenFailure = source->GetFailure();
-        m_lastOpenFailureText = source->GetFailureText().c_str();
-        delete source;
-        return nullptr;
-    }
-    m_lastOpenFailure = OpenFailureNone;
-    return source;
+    return OpenedOrFailed(new CNetInputSource(net->m_url.Str(), net->m_interface.Str()), m_lastOpenFailure,
+                          m_lastOpenFailureText);
 }
 
 bool CNetInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)

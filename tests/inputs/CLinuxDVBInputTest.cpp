@@ -5,6 +5,7 @@
 #include "inputs/dvb/CLinuxDVBInputPlugin.h"
 #include "inputs/dvb/CLinuxDVBMultiplexDefinition.h"
 #include "inputs/dvb/CLinuxDVBScanTable.h"
+#include "platform/CEvent.h"
 #include "tests/support/CommandOutput.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,7 @@ struct CFakeTuners
     std::mutex lock;
     std::vector<CLinuxDVBTuning> tuned;
     int closed = 0;
+    CEvent never{true, false};   // what a device's read waits on: its time-out
 };
 
 class CFakeDVBDevice : public CLinuxDVBDevice
@@ -65,7 +67,7 @@ public:
     {
         if (m_at == m_tuners.stream.size()) {
             m_at = 0;
-            std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs / 10));   // as a tuner paces it
+            m_tuners.never.Wait(DWORD(timeoutMs / 10));   // a pass at most per wait, as a tuner paces it
         }
         const std::size_t n = std::min(size, m_tuners.stream.size() - m_at);
         std::copy_n(m_tuners.stream.begin() + long(m_at), n, buffer);
@@ -155,7 +157,7 @@ TEST_F(LinuxDVBInputTest, OpensALockedMultiplexAndDeliversItsPacketsWithTheSigna
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (have < received.size() && std::chrono::steady_clock::now() < deadline) {
         have += source->ReadBuffer(received.data() + have, DWORD(received.size() - have));
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));   // a bounded poll of the ring
+        std::this_thread::yield();   // a bounded poll of the ring: ReadBuffer never waits
     }
     ASSERT_EQ(have, received.size());
     // Start may fall within a pass: what arrives is the stream from some packet on.

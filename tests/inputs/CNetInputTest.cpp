@@ -3,6 +3,7 @@
 // as from the file, losses and reconnections are counted, and bad input is said.
 #include "core/CDVBTransportStreamSource.h"
 #include "plugins/CDVBMultiplexDefinition.h"
+#include "platform/CEvent.h"
 #include "plugins/CLUMInputPlugin.h"
 #include "tests/plugins/CTestPluginFolder.h"
 #include "tests/support/CommandOutput.h"
@@ -82,7 +83,7 @@ public:
                     }
                     m_sent = sequence + 1;
                     if (sequence % 16 == 0)
-                        std::this_thread::sleep_for(std::chrono::microseconds(500));   // a sender's pace, not a flood
+                        m_stopEvent.Wait(1);   // a sender's pace, not a flood; a stop ends it at once
                 }
             }
             ::close(s);
@@ -91,6 +92,7 @@ public:
     ~CSender()
     {
         m_stop = true;
+        m_stopEvent.Set();
         m_thread.join();
     }
     std::atomic<unsigned> m_sent{0};
@@ -98,6 +100,7 @@ public:
 private:
     Bytes m_bytes;
     std::atomic<bool> m_stop{false};
+    CEvent m_stopEvent{true, false};
     std::thread m_thread;
 };
 

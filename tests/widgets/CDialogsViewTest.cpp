@@ -6,14 +6,13 @@
 #include "widgets/CTestMultiplexDialog.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -72,12 +71,16 @@ TEST_F(DialogsViewTest, TestShowsTheSampleServicesAndTheRateFromItsTimer)
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Testing multiplex [Sample]"));
     EXPECT_EQ(dialog.GetStatusText()->text(), QStringLiteral("Tuning..."));
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while ((dialog.GetServices()->topLevelItemCount() == 0 || !dialog.GetStatusText()->text().startsWith("Data is being received")) &&
-           std::chrono::steady_clock::now() < deadline) {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);   // the 250 ms timer ticks in here
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    // the dialog's own 250 ms timer ticks in this loop; it ends once a tick shows it all
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (dialog.GetServices()->topLevelItemCount() > 0 && dialog.GetStatusText()->text().startsWith("Data is being received"))
+            loop.quit();
+    });
+    look.start(50);
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    loop.exec();
     EXPECT_TRUE(dialog.GetStatusText()->text().startsWith("Data is being received at ")) << dialog.GetStatusText()->text().toStdString();
     ASSERT_GT(dialog.GetServices()->topLevelItemCount(), 0);
     EXPECT_FALSE(dialog.GetServices()->topLevelItem(0)->text(0).isEmpty());
