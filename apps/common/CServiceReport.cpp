@@ -64,6 +64,7 @@ void CServiceReport::Take(CDVBTransportStreamReceiver& receiver)
         for (const CDVBProgram* program : *receiver.GetProgramsList()) {
             Service service;
             service.id = program->m_programNumber;
+            service.transportStreamId = program->m_receivedPAT ? program->m_patTransportStreamId : program->m_sdtTransportStreamId;
             service.name = Utf8(program->m_serviceName);
             service.provider = Utf8(program->m_providerName);
             service.sdtType = program->GetServiceTypeFromSDT();

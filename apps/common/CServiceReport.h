@@ -32,6 +32,7 @@ public:
     struct Service
     {
         int id;
+        int transportStreamId;   // 0xFFFF until the PAT or SDT says
         std::string name;
         std::string provider;
         int sdtType;   // service type codes

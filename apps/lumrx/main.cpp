@@ -1,6 +1,7 @@
 // lumrx: receives DVB multiplexes with LUMCore from the command line.
 #include "CElementaryStreamWriter.h"
-#include "CGuideReceiver.h"
+#include "apps/common/CGuideReceiver.h"
+#include "apps/common/CServicePlayer.h"
 #include "CLumrxHost.h"
 #include "apps/common/CServiceReport.h"
 #include "CServiceScanReceiver.h"
@@ -595,26 +596,6 @@ int Extract(CLumrxHost& host, const Options& options)
     return written > 0 ? ExitOk : ExitNothingFound;
 }
 
-// The first video component of a service, once its program map has come.
-bool FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video)
-{
-    WORD pid = 0xFFFF;
-    {
-        CSingleLock guard(*receiver.GetProgramsSection());
-        const CDVBProgram* program = receiver.GetProgram(service);
-        if (program == nullptr || !program->m_receivedPMT)
-            return false;
-        for (const CDVBProgramElement* element : program->m_elements) {
-            const char* codec = element->GetCodecName();
-            if (codec && (!std::strcmp(codec, "mpeg2video") || !std::strcmp(codec, "h264") || !std::strcmp(codec, "hevc"))) {
-                pid = element->m_elementaryPid;
-                break;
-            }
-        }
-    }
-    return pid != 0xFFFF && receiver.GetComponentDefinition(service, pid, &video);
-}
-
 int Snapshot(CLumrxHost& host, const Options& options)
 {
     if (options.arguments.size() < 3)
@@ -662,7 +643,7 @@ int Snapshot(CLumrxHost& host, const Options& options)
         while (!g_interrupted && !layer.GetFrame(rgb, width, height)) {
             if (decoder == nullptr) {
                 CDVBComponentDefinition video;
-                if (FindVideo(receiver, service, video)) {
+                if (CServicePlayer::FindVideo(receiver, service, video)) {
                     if (display && display->AddDisplayLayer(&layer) && (decoder = decoderPlugin->OpenComponent(&video))) {
                         if (finite) {   // a file starts again from its first packet, and its first picture
                             receiver.Stop();

@@ -1,7 +1,9 @@
 #include "CLumviewWindow.h"
 
+#include "CVideoPane.h"
+#include "apps/common/CGuideReceiver.h"
 #include "apps/common/CServiceReport.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "si/CDVBText.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
@@ -10,11 +12,14 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -23,6 +28,12 @@ namespace {
 
 constexpr int kRefreshMs = 500;
 constexpr int kQuietRefreshes = 6;   // three seconds without data: say so
+constexpr int kFrameMs = 40;
+
+QString GuideText(const CString& broadcast)
+{
+    return QString::fromStdString(CDVBText::ToUTF8(broadcast));
+}
 
 QString EventText(const std::optional<CServiceReport::Event>& event)
 {
@@ -58,11 +69,22 @@ CLumviewWindow::CLumviewWindow()
     m_message->setWordWrap(true);
     m_message->hide();
     layout->addWidget(m_message);
-    m_services = new QTreeWidget(central);
+    auto* panes = new QSplitter(Qt::Horizontal, central);
+    auto* lists = new QSplitter(Qt::Vertical, panes);
+    m_services = new QTreeWidget(lists);
     m_services->setRootIsDecorated(false);
     m_services->setHeaderLabels({QStringLiteral("Service"), QStringLiteral("Now"), QStringLiteral("Next")});
     m_services->header()->setSectionResizeMode(QHeaderView::Stretch);
-    layout->addWidget(m_services, 1);
+    m_guide = new QTreeWidget(lists);
+    m_guide->setRootIsDecorated(false);
+    m_guide->setHeaderLabels({QStringLiteral("Time"), QStringLiteral("Programme"), QStringLiteral("Description")});
+    m_guide->header()->setSectionResizeMode(QHeaderView::Interactive);
+    m_guide->setColumnWidth(0, 130);
+    m_guide->setColumnWidth(1, 170);
+    m_video = new CVideoPane(panes);
+    panes->setStretchFactor(0, 3);
+    panes->setStretchFactor(1, 2);
+    layout->addWidget(panes, 1);
     setCentralWidget(central);
     m_status = new QLabel(this);
     statusBar()->addWidget(m_status, 1);
@@ -85,11 +107,17 @@ CLumviewWindow::CLumviewWindow()
         if (plugin && m_multiplexes->currentIndex() >= 0)
             plugin->TestMultiplexDefinition(plugin->GetMultiplexDefinitionAtIndex(m_multiplexes->currentIndex()));
     });
+    connect(m_services, &QTreeWidget::currentItemChanged, this, [this] {
+        Play();
+        RefreshGuide();
+    });
     connect(&m_refresh, &QTimer::timeout, this, [this] { Refresh(); });
+    connect(&m_frames, &QTimer::timeout, this, [this] { ShowFrame(); });
+    m_services->setFocus();
 
     QSettings settings;
     if (!restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray()))
-        resize(720, 420);
+        resize(1000, 600);
 }
 
 CLumviewWindow::~CLumviewWindow()
@@ -144,7 +172,7 @@ bool CLumviewWindow::Open(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* defi
         return false;
     }
     m_plugin = plugin;
-    m_receiver = std::make_unique<CDVBTransportStreamReceiver>(m_source, nullptr);
+    m_receiver = std::make_unique<CGuideReceiver>(m_source, nullptr);
     m_receiver->Initialise();
     m_receiver->Start();
     m_quietRefreshes = 0;
@@ -154,12 +182,15 @@ bool CLumviewWindow::Open(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* defi
     settings.setValue(QStringLiteral("input"), QString::fromStdString(plugin->GetName().Str()));
     settings.setValue(QStringLiteral("multiplex"), m_name);
     m_refresh.start(kRefreshMs);
+    m_frames.start(kFrameMs);
     return true;
 }
 
 void CLumviewWindow::Close()
 {
     m_refresh.stop();
+    m_frames.stop();
+    m_player.Stop();   // the decoder goes before its receiver
     if (m_receiver) {
         m_receiver->Stop();
         m_receiver->WaitForStop(1000);
@@ -170,6 +201,11 @@ void CLumviewWindow::Close()
         m_plugin->CloseMultiplex(m_source);
     m_source = nullptr;
     m_services->clear();
+    m_guide->clear();
+    m_guideShown.clear();
+    m_video->SetPicture(QImage());
+    m_video->SetText(QString());
+    m_pictureTime = -1;
     m_status->clear();
 }
 
@@ -181,6 +217,8 @@ void CLumviewWindow::Refresh()
     for (int i = 0; i < int(services.size()); ++i) {
         QTreeWidgetItem* item = i < m_services->topLevelItemCount() ? m_services->topLevelItem(i) : new QTreeWidgetItem(m_services);
         const auto& service = services[std::size_t(i)];
+        item->setData(0, Qt::UserRole, service.id);
+        item->setData(0, Qt::UserRole + 1, service.transportStreamId);
         item->setText(0, service.name.empty() ? QStringLiteral("Service %1").arg(service.id) : QString::fromStdString(service.name));
         item->setText(1, EventText(service.now));
         item->setText(2, EventText(service.next));
@@ -188,7 +226,10 @@ void CLumviewWindow::Refresh()
     while (m_services->topLevelItemCount() > int(services.size()))
         delete m_services->topLevelItem(m_services->topLevelItemCount() - 1);
     if (m_services->currentItem() == nullptr && m_services->topLevelItemCount() > 0)
-        m_services->setCurrentItem(m_services->topLevelItem(0));
+        m_services->setCurrentItem(m_services->topLevelItem(0));   // plays it
+    else
+        Play();   // until its program map has come
+    RefreshGuide();
 
     CString sourceStatus;
     m_source->GetStatus(sourceStatus);
@@ -200,6 +241,86 @@ void CLumviewWindow::Refresh()
         ShowMessage(QString());
     m_status->setText(QStringLiteral("%1 Mbit/s").arg(m_receiver->GetBitrate() / 1e6, 0, 'f', 2) +
                       (sourceStatus.IsEmpty() ? QString() : QStringLiteral("  —  ") + QString::fromStdString(sourceStatus.Str())));
+}
+
+int CLumviewWindow::CurrentService() const
+{
+    const QTreeWidgetItem* item = m_services->currentItem();
+    return item ? item->data(0, Qt::UserRole).toInt() : -1;
+}
+
+void CLumviewWindow::Play()
+{
+    const int service = CurrentService();
+    if (!m_receiver || service < 0)
+        return;
+    if (WORD(service) != m_player.GetService()) {
+        m_video->SetPicture(QImage());
+        m_pictureTime = -1;
+    }
+    switch (m_player.Play(*m_receiver, WORD(service))) {
+    case CServicePlayer::State::Waiting:
+    case CServicePlayer::State::Playing:
+        m_video->SetText(QStringLiteral("Waiting for the service's picture..."));
+        break;
+    case CServicePlayer::State::NoVideo:
+        m_video->SetText(QStringLiteral("This service has no picture."));
+        break;
+    case CServicePlayer::State::NoPlugins:
+        m_video->SetText(QStringLiteral("No decoder or display plug-in is installed."));
+        break;
+    case CServicePlayer::State::NoDecoder:
+        m_video->SetText(QStringLiteral("The decoder plug-in cannot decode this service's video."));
+        break;
+    }
+}
+
+void CLumviewWindow::ShowFrame()
+{
+    int width = 0, height = 0;
+    long long time = -1;
+    if (!m_player.GetLatestFrame(m_rgb, width, height, time) || (time == m_pictureTime && !m_video->Picture().isNull()))
+        return;
+    m_pictureTime = time;
+    m_video->SetPicture(QImage(m_rgb.data(), width, height, width * 3, QImage::Format_RGB888).copy());
+}
+
+void CLumviewWindow::RefreshGuide()
+{
+    const QTreeWidgetItem* current = m_services->currentItem();
+    std::vector<CDVBGuideStore::Event> events;
+    if (m_receiver && current) {
+        const int service = current->data(0, Qt::UserRole).toInt();
+        const int stream = current->data(0, Qt::UserRole + 1).toInt();
+        for (CDVBGuideStore::Event& event : m_receiver->Guide().GetEvents())
+            if (std::get<2>(event.service) == service && (stream == 0xFFFF || std::get<1>(event.service) == stream))
+                events.push_back(std::move(event));
+    }
+    std::vector<std::tuple<WORD, std::int64_t, DWORD>> shown;
+    for (const auto& event : events)
+        shown.emplace_back(event.eventId, event.start, event.duration);
+    if (shown == m_guideShown)
+        return;   // as it is: the reader's place in the list is kept
+    m_guideShown = std::move(shown);
+    m_guide->clear();
+    for (const auto& event : events) {
+        const QDateTime start = QDateTime::fromSecsSinceEpoch(event.start).toLocalTime();
+        const QDateTime end = start.addSecs(event.duration);
+        auto* item = new QTreeWidgetItem(m_guide);
+        item->setText(0, QLocale().toString(start, QStringLiteral("ddd d MMM HH:mm")) + QStringLiteral("–") + end.toString(QStringLiteral("HH:mm")));
+        item->setText(1, GuideText(event.title));
+        item->setText(2, GuideText(event.shortText.IsEmpty() ? event.extendedText : event.shortText));
+        item->setToolTip(2, GuideText(event.extendedText.IsEmpty() ? event.shortText : event.extendedText));
+    }
+}
+
+QString CLumviewWindow::DescribePicture() const
+{
+    const QRect rect = m_video->PictureRect();
+    if (rect.isEmpty())
+        return QString();
+    const QPoint at = m_video->mapTo(this, rect.topLeft());
+    return QStringLiteral("picture of PTS %1 at %2,%3 %4x%5").arg(m_pictureTime).arg(at.x()).arg(at.y()).arg(rect.width()).arg(rect.height());
 }
 
 void CLumviewWindow::ShowMessage(const QString& text)

@@ -83,6 +83,9 @@ int main(int argc, char** argv)
                 const bool saved = window.grab().save(file);
                 if (!saved)
                     std::fprintf(stderr, "lumview: %s cannot be written\n", file.toUtf8().constData());
+                else   // where the picture is and which it is, for a bug report or a test
+                    std::printf("%s: %dx%d %s\n", file.toUtf8().constData(), window.width(), window.height(),
+                                window.DescribePicture().toUtf8().constData());
                 window.close();
                 QApplication::exit(saved ? 0 : 9);
             });

@@ -2,6 +2,7 @@
 // and libdvbpsi say of the same files (their readings are committed beside the streams).
 #include "si/CDVBText.h"
 #include "tests/support/CommandOutput.h"
+#include "tests/support/Psnr.h"
 #include "tests/support/PeerJson.h"
 
 #include "peer_streams.h"
@@ -200,14 +201,7 @@ TEST(LumrxTest, SnapshotsMatchFFmpegsPicturesAndDamageIsSurvived)
         ASSERT_EQ(Lumrx(std::string("snapshot ") + stream + " " + service + " " + ours).status, 0) << stream;
         const std::string reference = "ffmpeg -v error -y -i " + std::string(stream) + " " + map + " -frames:v 1 " + theirs;
         ASSERT_EQ(std::system(reference.c_str()), 0);
-        FILE* pipe = ::popen(("ffmpeg -i " + ours + " -i " + theirs + " -lavfi psnr -f null - 2>&1").c_str(), "r");
-        char line[1024];
-        double psnr = 0;
-        while (std::fgets(line, sizeof line, pipe))
-            if (const char* at = std::strstr(line, "average:"))
-                psnr = std::strncmp(at + 8, "inf", 3) == 0 ? 100 : std::atof(at + 8);
-        ::pclose(pipe);
-        EXPECT_GE(psnr, 40.0) << stream;
+        EXPECT_GE(Psnr(ours, theirs), 40.0) << stream;
     }
     // cut short, and overwritten in its middle: whatever comes out, lumrx ends and says so
     std::ifstream in(LUM_PEER_STREAM("modern.ts"), std::ios::binary);

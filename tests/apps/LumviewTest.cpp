@@ -1,12 +1,15 @@
 // lumview started as a person or a bug report would: offscreen, on the bundled sample,
-// saving a screenshot of its window; and on a multiplex that does not exist.
+// saving a screenshot of its window whose picture is the one FFmpeg decodes; and on a
+// multiplex that does not exist.
 #include "tests/support/CommandOutput.h"
+#include "tests/support/Psnr.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
 
 namespace {
@@ -19,16 +22,22 @@ std::string Lumview(const std::string& arguments)
     return "HOME=" + home + " XDG_CONFIG_HOME=" + home + " QT_QPA_PLATFORM=offscreen " LUMVIEW_PATH " " + arguments + " 2>&1";
 }
 
-TEST(LumviewTest, SavesAScreenshotOfTheSampleAndRefusesAMultiplexThatDoesNotExist)
+TEST(LumviewTest, ShowsTheFirstServicesPictureAsFFmpegDecodesItAndRefusesAMultiplexThatDoesNotExist)
 {
     const std::string shot = LUM_SCREENSHOT_FOLDER "/lumview.png";
     std::filesystem::remove(shot);
+    std::filesystem::remove_all(::testing::TempDir() + "lumview-home");   // the default window size
     const auto [status, out] = CommandOutput(Lumview("--screenshot " + shot + " --after 3 " LUM_SAMPLE));
-    EXPECT_EQ(status, 0) << out;
-    std::ifstream png(shot, std::ios::binary);
-    char signature[8] = {};
-    png.read(signature, 8);
-    EXPECT_EQ(std::string(signature + 1, 3), "PNG") << shot;
+    ASSERT_EQ(status, 0) << out;
+    std::smatch picture;
+    ASSERT_TRUE(std::regex_search(out, picture, std::regex("picture of PTS (\\d+) at (\\d+),(\\d+) (\\d+)x(\\d+)"))) << out;
+    const std::string pts = picture[1], x = picture[2], y = picture[3], w = picture[4], h = picture[5];
+    // the pane cut out of the screenshot, against FFmpeg's picture of that time scaled to it
+    const std::string dir = ::testing::TempDir(), pane = dir + "lumview_pane.png", theirs = dir + "lumview_ffmpeg.png";
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -i " + shot + " -vf crop=" + w + ":" + h + ":" + x + ":" + y + " " + pane).c_str()), 0);
+    ASSERT_EQ(std::system(("ffmpeg -v error -y -copyts -i " LUM_SAMPLE " -map 0:p:1001:v -vf 'select=eq(pts\\," + pts +
+                           "),scale=" + w + ":" + h + ":flags=bicubic' -frames:v 1 " + theirs).c_str()), 0);
+    EXPECT_GE(Psnr(pane, theirs), 30.0) << out;
 
     const auto [missing, said] = CommandOutput(Lumview("--screenshot /dev/null --after 0 no-such-multiplex"));
     EXPECT_EQ(missing, 4) << said;

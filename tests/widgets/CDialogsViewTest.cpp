@@ -2,12 +2,15 @@
 // plug-in playing the bundled sample; a screenshot of each is saved in the build folder.
 #include "plugins/CLUMDialogs.h"
 #include "tests/plugins/CFileInputFixture.h"
+#include "tests/plugins/CHangingSource.h"
 #include "widgets/CConfigureMultiplexesDialog.h"
 #include "widgets/CTestMultiplexDialog.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -22,8 +25,9 @@ QApplication& Application()
     static char name[] = "widgets_tests";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication application(argc, argv);
-    return application;
+    // never destroyed: Qt's input devices must not go in the exit handlers after it
+    static auto* application = new QApplication(argc, argv);
+    return *application;
 }
 
 class DialogsViewTest : public CFileInputFixture
@@ -37,6 +41,11 @@ protected:
         Define("Second, " LUM_SAMPLE ", pcr, off");
     }
     static QPushButton* Button(QWidget* dialog, const char* id) { return dialog->findChild<QPushButton*>(id); }
+    static void Press(QWidget* widget, int key)
+    {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(widget, &press);
+    }
 };
 
 TEST_F(DialogsViewTest, ConfigureShowsOneColumnPerFieldAndKeepsThePluginsListUntilOK)
@@ -65,6 +74,25 @@ TEST_F(DialogsViewTest, ConfigureShowsOneColumnPerFieldAndKeepsThePluginsListUnt
     EXPECT_EQ(m_plugin->GetMultiplexDefinitionAtIndex(0)->GetName().Str(), "Sample");
 }
 
+TEST_F(DialogsViewTest, ConfigureEscapeLeavesTheListAloneAndEnterCutsLongCells)
+{
+    Define((std::string(300, 'x') + ", " LUM_SAMPLE ", pcr, off").c_str());
+    CConfigureMultiplexesDialog dialog(m_plugin);
+    dialog.show();
+    dialog.GetList()->topLevelItem(0)->setSelected(true);
+    Button(&dialog, "2003")->click();
+    Press(&dialog, Qt::Key_Escape);
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(m_plugin->GetMultiplexDefinitionCount(), 3);
+
+    CConfigureMultiplexesDialog again(m_plugin);
+    again.show();
+    Press(&again, Qt::Key_Return);
+    EXPECT_EQ(again.result(), QDialog::Accepted);
+    ASSERT_EQ(m_plugin->GetMultiplexDefinitionCount(), 3);
+    EXPECT_EQ(m_plugin->GetMultiplexDefinitionAtIndex(2)->GetName().Str(), std::string(255, 'x'));
+}
+
 TEST_F(DialogsViewTest, TestShowsTheSampleServicesAndTheRateFromItsTimer)
 {
     CTestMultiplexDialog dialog(m_plugin, m_plugin->GetMultiplexDefinitionAtIndex(0));
@@ -87,6 +115,33 @@ TEST_F(DialogsViewTest, TestShowsTheSampleServicesAndTheRateFromItsTimer)
     dialog.grab().save(QStringLiteral(LUM_SCREENSHOT_FOLDER "/test_multiplex.png"));
     Button(&dialog, "1")->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+// The close box over a receiver stuck in a read: the message box, then the dialog closes.
+TEST_F(DialogsViewTest, TestSaysWhenItsReceiverWillNotStop)
+{
+    struct CHangingPlugin : CLUMInputPlugin
+    {
+        CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition*) override { return &m_source; }
+        bool CloseMultiplex(CDVBTransportStreamSource*) override { return true; }
+        CHangingSource m_source;
+    } plugin;
+    CTestMultiplexDialog dialog(&plugin, m_plugin->GetMultiplexDefinitionAtIndex(0));
+    dialog.show();
+    dialog.Tick();
+    ASSERT_EQ(plugin.m_source.m_inRead.Wait(20000), WAIT_OBJECT_0);
+    QString said;
+    QTimer answer;   // the message box is modal: answered from the event loop it runs
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            said = box->text();
+            box->accept();
+        }
+    });
+    answer.start(20);
+    dialog.close();
+    EXPECT_EQ(said, QStringLiteral("Failed to stop transport stream receiver."));
+    EXPECT_FALSE(dialog.isVisible());
 }
 
 TEST_F(DialogsViewTest, ThePluginShowsTheInstalledDialogsModally)
