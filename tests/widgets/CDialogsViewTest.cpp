@@ -19,23 +19,31 @@
 
 namespace {
 
-QApplication& Application()
+// One application for the process, made before the first test and destroyed after the
+// last, before the exit handlers run (Qt's input devices must not outlive it).
+class CQtEnvironment : public ::testing::Environment
 {
-    static int argc = 1;
-    static char name[] = "widgets_tests";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // never destroyed: Qt's input devices must not go in the exit handlers after it
-    static auto* application = new QApplication(argc, argv);
-    return *application;
-}
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "widgets_tests";
+        static char* argv[] = {name, nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        m_application = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { m_application.reset(); }
+
+private:
+    std::unique_ptr<QApplication> m_application;
+};
+const auto* const g_qt = ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
 
 class DialogsViewTest : public CFileInputFixture
 {
 protected:
     void SetUp() override
     {
-        Application();
         CFileInputFixture::SetUp();
         Define("Sample, " LUM_SAMPLE ", fast, on");
         Define("Second, " LUM_SAMPLE ", pcr, off");
