@@ -94,3 +94,8 @@ void CDVBPIDRegistry::NotifyEveryMillisecond()
 {
     m_timeList->NotifyEveryMillisecond();
 }
+
+bool CDVBPIDRegistry::HasTimeReceivers()
+{
+    return m_timeList->GetCount() > 0;
+}

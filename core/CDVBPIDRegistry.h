@@ -38,6 +38,7 @@ public:
     }
     void NotifyEverySecond();   // every receiver, PIDs in ascending order
     void NotifyEveryMillisecond();   // the receivers that asked
+    bool HasTimeReceivers();
 
 private:
     CDVBPIDReceiverList* GetOrCreateList(WORD pid);

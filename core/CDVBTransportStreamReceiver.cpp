@@ -32,6 +32,7 @@ namespace {
 
 constexpr DWORD kThreadEndTimeoutMs = 1000;
 constexpr DWORD kTickPeriodMs = 1;
+constexpr int kReadsPerWake = 8;
 // PAT, NIT, SDT, EIT, TDT/TOT: the tables every stream is read for.
 constexpr WORD kSIPIDs[] = {0x0000, 0x0010, 0x0011, 0x0012, 0x0014};
 constexpr BYTE kSDTActual = 0x42;
@@ -453,9 +454,11 @@ void CDVBTransportStreamReceiver::OnEveryMillisecond()
 {
     m_pidTable.NotifyEveryMillisecond();
     const std::int64_t now = m_clock->GetMonotonicTime();
-    if (now >= m_lastSecond + CDVBTiming::GetSystemClockFrequency()) {
+    const std::int64_t second = CDVBTiming::GetSystemClockFrequency();
+    if (now >= m_lastSecond + second) {
         OnEverySecond();
-        m_lastSecond = now;
+        // seconds keep their grid however late the wake; after a stall, one pass, no burst
+        m_lastSecond = now - m_lastSecond >= 2 * second ? now : m_lastSecond + second;
     }
 }
 
@@ -473,19 +476,23 @@ void CDVBTransportStreamReceiver::OnEverySecond()
     ++m_secondsSinceStart;
 }
 
-void CDVBTransportStreamReceiver::ReceiveTick(BYTE* buffer, DWORD size)
+void CDVBTransportStreamReceiver::ReceiveTick(BYTE* buffer, DWORD size, int reads)
 {
     OnEveryMillisecond();
-    DWORD length = m_source->ReadBuffer(buffer, size);
-    if (length == 0)
-        return;
-    if (length > size)
-        length = size;   // a source that claims more than it was given: never read past
-    m_source->GetSuggestedBufferSize();
-    AddReferencePoint(m_packetCounter.load(std::memory_order_relaxed));
-    ProcessBuffer(buffer, length);
-    if (m_recorder.IsRecording())
-        m_recorder.Record(buffer, length);
+    for (int read = 0; read < reads; ++read) {
+        DWORD length = m_source->ReadBuffer(buffer, size);
+        if (length == 0)
+            return;
+        if (length > size)
+            length = size;   // a source that claims more than it was given: never read past
+        m_source->GetSuggestedBufferSize();
+        AddReferencePoint(m_packetCounter.load(std::memory_order_relaxed));
+        ProcessBuffer(buffer, length);
+        if (m_recorder.IsRecording())
+            m_recorder.Record(buffer, length);
+        if (length < size)
+            return;   // the source had no more
+    }
 }
 
 DWORD CDVBTransportStreamReceiver::GlobalReceiveThreadProc(void* receiver)
@@ -516,9 +523,11 @@ DWORD CDVBTransportStreamReceiver::ReceiveThreadProc()
         m_stoppedEvent->Reset();
         m_source->Start();
         // The thread waits for its own tick: no timer thread, no event to pulse, and the
-        // ticks come from the receiver's clock.
+        // ticks come from the receiver's clock. Nobody asking for every millisecond, it
+        // sleeps QuietPeriodMs and reads all there is when it wakes.
         CMultimediaTimer timer(*m_clock);
-        timer.Start(kTickPeriodMs);
+        bool everyMillisecond = m_pidTable.HasTimeReceivers();
+        timer.Start(everyMillisecond ? kTickPeriodMs : QuietPeriodMs);
         for (;;) {
             const DWORD event = timer.Wait(periodEvents, 2);
             if (event == WAIT_OBJECT_0) {
@@ -527,8 +536,14 @@ DWORD CDVBTransportStreamReceiver::ReceiveThreadProc()
             }
             if (event == WAIT_OBJECT_0 + 1)
                 break;
-            if (event == WAIT_TIMEOUT)
-                ReceiveTick(buffer, size);
+            if (event != WAIT_TIMEOUT)
+                continue;
+            ReceiveTick(buffer, size, everyMillisecond ? 1 : kReadsPerWake);
+            if (m_pidTable.HasTimeReceivers() != everyMillisecond) {
+                everyMillisecond = !everyMillisecond;
+                timer.Kill();
+                timer.Start(everyMillisecond ? kTickPeriodMs : QuietPeriodMs);
+            }
         }
         timer.Kill();
         m_source->Stop();

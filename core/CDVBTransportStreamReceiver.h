@@ -52,6 +52,10 @@ class CDVBTransportStreamReceiver : public CDVBSIHandler
 public:
     static constexpr WORD PIDCount = CDVBPIDRegistry::PIDCount;
     static constexpr DWORD PacketSize = 188;
+    // The receive thread wakes every millisecond while a PID receiver asks for millisecond
+    // notifications; else every QuietPeriodMs, and then reads until the source has no more
+    // (up to eight full buffers).
+    static constexpr DWORD QuietPeriodMs = 20;
 
     // The source is required and not owned; the update handler may be null. Time comes
     // from `clock` (not owned), the system's clocks when null; a source that paces itself
@@ -143,8 +147,9 @@ protected:
     void AddReferencePoint(std::uint64_t packets);
     void CalculateBitrate();
     void ProcessBuffer(BYTE* buffer, DWORD length);
-    // One tick of a reception period: notifications, one read, dispatch.
-    void ReceiveTick(BYTE* buffer, DWORD size);
+    // One tick of a reception period: notifications, then up to `reads` reads while the
+    // source fills the buffer, each dispatched.
+    void ReceiveTick(BYTE* buffer, DWORD size, int reads);
     DWORD ReceiveThreadProc();
     static DWORD GlobalReceiveThreadProc(void* receiver);
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -123,7 +124,10 @@ void CFileInputSource::ReaderThread()
         std::size_t at = 0;
         while (at < packets.size()) {
             std::unique_lock<std::mutex> guard(m_lock);
-            m_space.wait(guard, [this] { return m_stopReader || m_count < m_ring.size(); });
+            // a full queue is refilled once half of it has gone: a few wakes a second,
+            // not one for every read
+            if (m_count == m_ring.size())
+                m_space.wait(guard, [this] { return m_stopReader || m_count <= m_ring.size() / 2; });
             if (m_stopReader)
                 return;
             const std::size_t take = std::min(packets.size() - at, m_ring.size() - m_count);
@@ -179,6 +183,7 @@ std::size_t CFileInputSource::PacketsDue(std::size_t wanted, std::int64_t now)
 DWORD CFileInputSource::ReadBuffer(BYTE* buffer, DWORD size)
 {
     std::size_t n = 0;
+    bool refill = false;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         const std::size_t packets = PacketsDue(size / kPacket, m_clock->GetMonotonicTime());
@@ -190,8 +195,9 @@ DWORD CFileInputSource::ReadBuffer(BYTE* buffer, DWORD size)
             m_head = (m_head + run) % m_ring.size();
             m_count -= run;
         }
+        refill = n > 0 && m_count <= m_ring.size() / 2 && m_count + n > m_ring.size() / 2;
     }
-    if (n > 0)
+    if (refill)
         m_space.notify_one();
     m_delivered += n;
     return DWORD(n);
@@ -208,7 +214,11 @@ void CFileInputSource::GetStatus(CString& status)
     const int slash = m_path.ReverseFind('/');
     const CString name = slash < 0 ? m_path : m_path.Mid(slash + 1);
     // what has been handed out, not what the reader has read ahead
-    const double played = double(m_delivered) * double(m_packetSize) / double(kPacket) + double(m_firstOffset);
+    double played = double(m_delivered) * double(m_packetSize) / double(kPacket);
+    const double pass = double(m_fileSize) - double(m_firstOffset);
+    if (m_loop && pass > 0)
+        played = std::fmod(played, pass);   // where in the file this pass is
+    played += double(m_firstOffset);
     const bool ended = HasEnded();
     const double percent =
         ended || m_fileSize == 0 ? 100.0 : std::min(100.0, 100.0 * played / double(m_fileSize));

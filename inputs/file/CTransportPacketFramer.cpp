@@ -108,6 +108,9 @@ void CTransportPacketFramer::Cut(bool atEnd)
 
 void CTransportPacketFramer::TakePackets(std::vector<BYTE>& packets)
 {
-    packets.insert(packets.end(), m_packets.begin(), m_packets.end());
+    if (packets.empty())
+        packets.swap(m_packets);   // no copy: the caller's buffer is reused for the next packets
+    else
+        packets.insert(packets.end(), m_packets.begin(), m_packets.end());
     m_packets.clear();
 }

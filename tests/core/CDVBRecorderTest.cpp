@@ -56,7 +56,7 @@ protected:
     {
         for (const Bytes& read : reads)
             m_source.AddStep(read);
-        ASSERT_TRUE(m_clock.Run(int(reads.size()), 1000000, 1));
+        ASSERT_TRUE(m_clock.Run(int(reads.size()), CDVBTransportStreamReceiver::QuietPeriodMs * 1000000, 1));
     }
     static Bytes Joined(const std::vector<Bytes>& reads)
     {

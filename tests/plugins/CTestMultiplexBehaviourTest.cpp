@@ -3,6 +3,7 @@
 // with a receiver that will not stop.
 #include "plugins/CTestMultiplexBehaviour.h"
 
+#include "core/CDVBTransportStreamReceiver.h"
 #include "platform/CManualClock.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
@@ -118,7 +119,7 @@ TEST_F(CTestMultiplexBehaviourTest, AReceiverThatWillNotStopIsReportedAndStillCl
     m_plugin.m_source = &hanging;
     m_behaviour.OnTimer();
     ASSERT_TRUE(m_clock.WaitForWaiters(1));
-    m_clock.Advance(kMs);
+    m_clock.Advance(CDVBTransportStreamReceiver::QuietPeriodMs * kMs);
     ASSERT_EQ(hanging.m_inRead.Wait(20000), WAIT_OBJECT_0);
     EXPECT_FALSE(m_behaviour.Close());
     EXPECT_FALSE(m_behaviour.IsOpen());
