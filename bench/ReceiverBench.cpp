@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <thread>
 #include <time.h>
@@ -18,8 +20,6 @@
 
 namespace {
 
-constexpr DWORD kBufferSize = 192512;   // the default suggested read
-constexpr int kPIDs = 10;
 
 class CCountingReceiver : public CDVBPIDReceiver
 {
@@ -35,18 +35,13 @@ public:
     using CDVBTransportStreamReceiver::ProcessBuffer;
 };
 
-std::vector<BYTE> MakeStream()
+// The bundled multiplex: four services' video, audio and SI, and null packets.
+std::vector<BYTE> LoadSample()
 {
-    std::vector<BYTE> stream(kBufferSize, 0xFF);
-    for (DWORD i = 0; i < kBufferSize / 188; ++i) {
-        BYTE* packet = stream.data() + i * 188;
-        const WORD pid = WORD(0x100 + i % (kPIDs + 2));   // two PIDs without receivers
-        packet[0] = 0x47;
-        packet[1] = BYTE(pid >> 8);
-        packet[2] = BYTE(pid);
-        packet[3] = BYTE(0x10 | (i & 0x0F));
-    }
-    return stream;
+    std::ifstream file(LUM_SAMPLE, std::ios::binary);
+    std::vector<BYTE> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    bytes.resize(bytes.size() / 188 * 188);
+    return bytes;
 }
 
 double SecondsOf(void (*work)(std::vector<BYTE>&, std::vector<BYTE>&), std::vector<BYTE>& a,
@@ -58,14 +53,15 @@ double SecondsOf(void (*work)(std::vector<BYTE>&, std::vector<BYTE>&), std::vect
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / rounds;
 }
 
+// Ten PIDs of the sample registered (video, audio, PAT, SDT, EIT); the rest has no receiver.
 void BM_ProcessBuffer(benchmark::State& state)
 {
     CDVBTransportStreamSource source;
     CBenchReceiver receiver(&source, nullptr);
-    for (int i = 0; i < kPIDs; ++i)
-        receiver.AddPIDReceiver(WORD(0x100 + i), new CCountingReceiver);
-    std::vector<BYTE> stream = MakeStream();
-    std::vector<BYTE> copy(kBufferSize);
+    for (WORD pid : {0x100, 0x101, 0x102, 0x103, 0x104, 0x105, 0x106, 0x000, 0x011, 0x012})
+        receiver.AddPIDReceiver(pid, new CCountingReceiver);
+    std::vector<BYTE> stream = LoadSample();
+    std::vector<BYTE> copy(stream.size());
 
     // memcpy of the same buffer in the same run: the floor that dispatch is measured against
     const double memcpySeconds = SecondsOf(
@@ -73,19 +69,19 @@ void BM_ProcessBuffer(benchmark::State& state)
             std::memcpy(to.data(), from.data(), from.size());
             benchmark::ClobberMemory();
         },
-        stream, copy, 2000);
+        stream, copy, 200);
 
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
-        receiver.ProcessBuffer(stream.data(), kBufferSize);
+        receiver.ProcessBuffer(stream.data(), DWORD(stream.size()));
         benchmark::ClobberMemory();
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double perBuffer = seconds / double(state.iterations());
-    state.SetItemsProcessed(state.iterations() * (kBufferSize / 188));
-    state.SetBytesProcessed(state.iterations() * kBufferSize);
+    state.SetItemsProcessed(state.iterations() * std::int64_t(stream.size() / 188));
+    state.SetBytesProcessed(state.iterations() * std::int64_t(stream.size()));
     state.counters["memcpy_us"] = memcpySeconds * 1e6;
-    state.counters["x_memcpy"] = perBuffer / memcpySeconds;
+    state.counters["x_memcpy_speed"] = memcpySeconds / perBuffer;   // at least 0.5 wanted
 }
 BENCHMARK(BM_ProcessBuffer)->Unit(benchmark::kMicrosecond);
 

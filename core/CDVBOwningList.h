@@ -1,10 +1,13 @@
 #pragma once
 // A list of element pointers that owns its elements and deletes them through their
-// virtual destructors. It cannot be copied: two lists would own the same elements.
+// virtual destructors. It cannot be copied: two lists would own the same elements. A list
+// that is only built and read (a section's entries) may keep them in a vector: one
+// allocation for many elements, not one each.
 #include <list>
+#include <vector>
 
-template <typename T>
-class CDVBOwningList : public std::list<T*>
+template <typename T, typename Container = std::list<T*>>
+class CDVBOwningList : public Container
 {
 public:
     CDVBOwningList() = default;
@@ -14,10 +17,12 @@ public:
 
     void DeleteAll()
     {
-        while (!this->empty()) {
-            T* head = this->front();
-            this->pop_front();
-            delete head;
-        }
+        Container doomed;   // the list is empty while its elements go
+        doomed.swap(*this);
+        for (T* element : doomed)
+            delete element;
     }
 };
+
+template <typename T>
+using CDVBOwningVector = CDVBOwningList<T, std::vector<T*>>;

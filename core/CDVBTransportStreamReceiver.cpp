@@ -41,6 +41,8 @@ constexpr BYTE kEITPresentFollowingActual = 0x4E;
 template <typename Section>
 void WriteTimeLine(const char* table, Section* section)
 {
+    if (!IsDebugOutputWanted())
+        return;
     CString date, time, line;
     section->GetDateText(date);
     section->GetTimeText(time);

@@ -1,5 +1,8 @@
 #include "platform/DebugOutput.h"
 
+#include "platform/MonotonicClock.h"
+
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -17,6 +20,21 @@ DebugOutputSink& Sink()
 {
     static DebugOutputSink sink;
     return sink;
+}
+std::atomic<bool> g_hasSink{false};
+
+// Reading /proc for every line would cost more than the work the line reports: the answer
+// is kept for a second, so a debugger that attaches sees lines within a second.
+bool DebuggerSeenRecently()
+{
+    static std::atomic<std::int64_t> nextLook{0};
+    static std::atomic<bool> present{false};
+    const std::int64_t now = MonotonicNanoseconds();
+    if (now >= nextLook.load(std::memory_order_relaxed)) {
+        present = IsDebuggerPresent();
+        nextLook = now + 1000000000;
+    }
+    return present;
 }
 
 }  // namespace
@@ -41,8 +59,13 @@ void OutputDebugStringA(const char* line)
         Sink()(line);
         return;
     }
-    if (IsDebuggerPresent())
+    if (DebuggerSeenRecently())
         std::fputs(line, stderr);
+}
+
+bool IsDebugOutputWanted()
+{
+    return g_hasSink.load(std::memory_order_relaxed) || DebuggerSeenRecently();
 }
 
 DebugOutputSink SetDebugOutputSink(DebugOutputSink sink)
@@ -50,5 +73,6 @@ DebugOutputSink SetDebugOutputSink(DebugOutputSink sink)
     std::lock_guard<std::mutex> guard(SinkLock());
     DebugOutputSink previous = std::move(Sink());
     Sink() = std::move(sink);
+    g_hasSink = static_cast<bool>(Sink());
     return previous;
 }

@@ -6,6 +6,8 @@
 using DebugOutputSink = std::function<void(const char* line)>;
 
 void OutputDebugStringA(const char* line);
+// False when a line would go nowhere: a caller can skip making it.
+bool IsDebugOutputWanted();
 
 // Replaces the process-wide sink and returns the one it replaces; an empty function
 // restores the default.

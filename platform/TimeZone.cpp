@@ -1,5 +1,7 @@
 #include "platform/TimeZone.h"
 
+#include "platform/MonotonicClock.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -14,6 +16,25 @@ struct Override
     TIME_ZONE_INFORMATION information;
     DWORD result = TIME_ZONE_ID_UNKNOWN;
 };
+
+// tzset stats the zone file each time: every EIT event and time table would pay for it.
+// The rules are read again when TZ changes, and else at most once a second, which still
+// follows a change of the system's zone.
+void ReloadZoneRules()
+{
+    static std::mutex lock;
+    static std::string lastTz = "\x01";   // never a real value: the first call reads
+    static std::int64_t nextRead = 0;
+    std::lock_guard<std::mutex> guard(lock);
+    const char* tz = std::getenv("TZ");
+    const std::string now = tz ? tz : std::string("\x02");   // unset differs from empty
+    const std::int64_t monotonic = MonotonicNanoseconds();
+    if (now == lastTz && monotonic < nextRead)
+        return;
+    tzset();
+    lastTz = now;
+    nextRead = monotonic + 1000000000;
+}
 
 std::mutex& OverrideLock()
 {
@@ -104,7 +125,7 @@ long GetUTCOffsetAt(std::int64_t unixTime)
             return -60L * (long(zone.Bias) + (daylight ? zone.DaylightBias : zone.StandardBias));
         }
     }
-    tzset();
+    ReloadZoneRules();
     const std::time_t instant = std::time_t(unixTime);
     std::tm local{};
     if (localtime_r(&instant, &local) == nullptr)

@@ -10,6 +10,7 @@ bool CDVBEITSection::ParseBody(const BYTE* body, WORD length)
     if (!reader.ReadWord(m_transportStreamId) || !reader.ReadWord(m_originalNetworkId) ||
         !reader.ReadByte(m_segmentLastSectionNumber) || !reader.ReadByte(m_lastTableId))
         return false;
+    m_entries.reserve(reader.Remaining() / 24);   // enough: few events take fewer bytes
     while (reader.Remaining() >= 12) {   // fewer trailing bytes are not an event
         auto entry = std::make_unique<CDVBEITEntry>();
         WORD loop = 0;

@@ -16,5 +16,5 @@ public:
     WORD m_originalNetworkId = 0;
     BYTE m_segmentLastSectionNumber = 0;
     BYTE m_lastTableId = 0;
-    CDVBOwningList<CDVBEITEntry> m_entries;
+    CDVBOwningVector<CDVBEITEntry> m_entries;
 };

@@ -18,5 +18,5 @@ public:
     CDVBDescriptorList m_descriptors;
     BYTE m_reserved2 = 0;
     WORD m_transportStreamLoopLength = 0;
-    CDVBOwningList<CDVBNITEntry> m_entries;
+    CDVBOwningVector<CDVBNITEntry> m_entries;
 };

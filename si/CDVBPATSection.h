@@ -11,5 +11,5 @@ public:
     CDVBPATSection() { m_type = TypePAT; }
     bool ParseBody(const BYTE* body, WORD length) override;
 
-    CDVBOwningList<CDVBPATEntry> m_entries;
+    CDVBOwningVector<CDVBPATEntry> m_entries;
 };

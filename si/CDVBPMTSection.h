@@ -17,5 +17,5 @@ public:
     BYTE m_reserved2 = 0;
     WORD m_programInfoLength = 0;
     CDVBDescriptorList m_descriptors;
-    CDVBOwningList<CDVBPMTEntry> m_entries;
+    CDVBOwningVector<CDVBPMTEntry> m_entries;
 };

@@ -14,5 +14,5 @@ public:
 
     WORD m_originalNetworkId = 0;
     BYTE m_reserved = 0;
-    CDVBOwningList<CDVBSDTEntry> m_entries;
+    CDVBOwningVector<CDVBSDTEntry> m_entries;
 };

@@ -7,14 +7,10 @@
 #include <algorithm>
 #include <cstring>
 
-CDVBSIReceiver::CDVBSIReceiver(CDVBSIHandler* handler) : m_buffer(new BYTE[BufferSize]), m_handler(handler)
+CDVBSIReceiver::CDVBSIReceiver(CDVBSIHandler* handler)
+    : m_storage(InitialBufferSize), m_buffer(m_storage.data()), m_handler(handler)
 {
     m_type = TypeSI;
-}
-
-CDVBSIReceiver::~CDVBSIReceiver()
-{
-    delete[] m_buffer;
 }
 
 void CDVBSIReceiver::Start()
@@ -98,6 +94,10 @@ void CDVBSIReceiver::AppendSectionData(const BYTE* data, DWORD length, bool star
             m_currentSectionLength = WORD(((m_buffer[1] & 0x0F) << 8) | m_buffer[2]);
             m_expectedLength = DWORD(m_currentSectionLength) + 3;
             m_headerKnown = true;
+            if (m_expectedLength > m_storage.size()) {
+                m_storage.resize(BufferSize);
+                m_buffer = m_storage.data();
+            }
         }
         if (!m_headerKnown || m_bytesCollected < m_expectedLength)
             continue;
@@ -130,16 +130,17 @@ void CDVBSIReceiver::CompleteLongSection()
     const DWORD crc = (DWORD(crcField[0]) << 24) | (DWORD(crcField[1]) << 16) | (DWORD(crcField[2]) << 8) | crcField[3];
     const BYTE sectionNumber = m_buffer[6];
     const WORD extension = WORD((m_buffer[3] << 8) | m_buffer[4]);
-    if (CalculateCRC32(m_buffer, int(m_currentSectionLength) + 3) != 0)
-        return;
-
     CDVBSISectionList::Position position;
     const int found = m_sections.FindLongSection(m_currentTableId, extension, sectionNumber,
                                                  m_currentSectionLength, crc, position);
+    // A repeat only keeps the section held alive, so its CRC is not worked out: most
+    // sections of a tuned multiplex are repeats, and the CRC is most of their cost.
     if (found == CDVBSISectionList::FoundRepeat) {
         (*position)->m_lastSeen = timeGetTime();
         return;
     }
+    if (CalculateCRC32(m_buffer, int(m_currentSectionLength) + 3) != 0)
+        return;
     CDVBSISection* section = CreateLongSection(m_currentTableId);
     section->m_lastSeen = timeGetTime();
     if (!section->Parse(m_buffer, m_bytesCollected)) {

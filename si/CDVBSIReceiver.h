@@ -6,15 +6,18 @@
 #include "core/CDVBPIDReceiver.h"
 #include "si/CDVBSISectionList.h"
 
+#include <vector>
+
 class CDVBSIHandler;
 
 class CDVBSIReceiver : public CDVBPIDReceiver
 {
 public:
     static constexpr DWORD BufferSize = 4099;   // the largest section (4098 bytes) fits
+    // Most sections are shorter: the buffer starts at this and grows for a longer one.
+    static constexpr DWORD InitialBufferSize = 1000;
 
     explicit CDVBSIReceiver(CDVBSIHandler* handler);
-    ~CDVBSIReceiver() override;
     CDVBSIReceiver(const CDVBSIReceiver&) = delete;
     CDVBSIReceiver& operator=(const CDVBSIReceiver&) = delete;
 
@@ -29,7 +32,8 @@ public:
 protected:
     void AppendSectionData(const BYTE* data, DWORD length, bool start);
 
-    BYTE* m_buffer;
+    std::vector<BYTE> m_storage;
+    BYTE* m_buffer;   // the section being collected, in m_storage
     DWORD m_bytesCollected = 0;
     BYTE m_currentTableId = 0;
     WORD m_currentSectionLength = 0;

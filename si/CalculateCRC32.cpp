@@ -1,8 +1,16 @@
 #include "si/CalculateCRC32.h"
 
 #include <array>
+#include <cstdint>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define LUM_CRC_FOLDING 1
+#endif
 
 namespace {
+
+constexpr DWORD kPolynomial = 0x04C11DB7u;
 
 // Slicing by 8: kTables[k][x] is x times z^(32 + 8k) modulo the polynomial, so eight bytes
 // fold into the register with eight lookups instead of eight dependent steps. kTables[0]
@@ -14,7 +22,7 @@ const Tables kTables = [] {
     for (DWORD i = 0; i < 256; ++i) {
         DWORD value = i << 24;
         for (int bit = 0; bit < 8; ++bit)
-            value = (value & 0x80000000u) ? (value << 1) ^ 0x04C11DB7u : value << 1;
+            value = (value & 0x80000000u) ? (value << 1) ^ kPolynomial : value << 1;
         tables[0][i] = value;
     }
     for (std::size_t k = 1; k < tables.size(); ++k)
@@ -23,12 +31,9 @@ const Tables kTables = [] {
     return tables;
 }();
 
-}  // namespace
-
-DWORD CalculateCRC32(const BYTE* data, int length)
+DWORD Slice(DWORD crc, const BYTE* data, std::size_t length)
 {
-    DWORD crc = 0xFFFFFFFFu;
-    int i = 0;
+    std::size_t i = 0;
     for (; i + 8 <= length; i += 8) {
         const BYTE* p = data + i;
         crc ^= (DWORD(p[0]) << 24) | (DWORD(p[1]) << 16) | (DWORD(p[2]) << 8) | p[3];
@@ -38,4 +43,60 @@ DWORD CalculateCRC32(const BYTE* data, int length)
     for (; i < length; ++i)
         crc = (crc << 8) ^ kTables[0][((crc >> 24) ^ data[i]) & 0xFF];
     return crc;
+}
+
+#ifdef LUM_CRC_FOLDING
+
+// z^n modulo the polynomial.
+std::uint64_t PowerOfZ(int n)
+{
+    DWORD value = 1;
+    for (int i = 0; i < n; ++i)
+        value = (value & 0x80000000u) ? (value << 1) ^ kPolynomial : value << 1;
+    return value;
+}
+
+const bool kCanFold = [] {
+    __builtin_cpu_init();   // this may run before the C library has looked at the processor
+    return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("ssse3");
+}();
+const std::uint64_t kFold192 = PowerOfZ(192);
+const std::uint64_t kFold128 = PowerOfZ(128);
+
+// Carry-less multiplication folds the message, 16 bytes at a time, into a 128-bit value
+// that leaves the same remainder: A z^128 + B = A_hi z^192 + A_lo z^128 + B, with z^192 and
+// z^128 replaced by their 32-bit remainders. The bytes of the folded value and the tail then
+// go through the table. The register's preset is applied by inverting the first 4 bytes.
+__attribute__((target("pclmul,ssse3"))) DWORD Fold(const BYTE* data, std::size_t length)
+{
+    const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i constants = _mm_set_epi64x(std::int64_t(kFold192), std::int64_t(kFold128));
+    const __m128i preset = _mm_set_epi32(0, 0, 0, -1);
+    __m128i folded = _mm_shuffle_epi8(
+        _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data)), preset), reverse);
+    std::size_t at = 16;
+    for (; at + 16 <= length; at += 16) {
+        const __m128i next = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)), reverse);
+        folded = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(folded, constants, 0x11),
+                                             _mm_clmulepi64_si128(folded, constants, 0x00)),
+                               next);
+    }
+    alignas(16) BYTE bytes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes), _mm_shuffle_epi8(folded, reverse));
+    return Slice(Slice(0, bytes, 16), data + at, length - at);
+}
+
+#endif
+
+}  // namespace
+
+DWORD CalculateCRC32(const BYTE* data, int length)
+{
+    if (length <= 0)
+        return 0xFFFFFFFFu;
+#ifdef LUM_CRC_FOLDING
+    if (length >= 64 && kCanFold)
+        return Fold(data, std::size_t(length));
+#endif
+    return Slice(0xFFFFFFFFu, data, std::size_t(length));
 }

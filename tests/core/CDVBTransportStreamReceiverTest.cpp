@@ -156,6 +156,27 @@ TEST_F(CDVBTransportStreamReceiverTest, OneSecondPassesAndTheDataFlagFollowTheCl
     EXPECT_TRUE(m_receiver.WaitForStop(10000));
 }
 
+// Nobody asking for every millisecond, the thread wakes once a quiet period and reads until
+// a read comes back short; a receiver that enrolls gets every millisecond from the next wake.
+TEST_F(CDVBTransportStreamReceiverTest, QuietWakesDrainTheSourceUntilAReceiverAsksForMilliseconds)
+{
+    const int quiet = int(CDVBTransportStreamReceiver::QuietPeriodMs);
+    m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
+    for (int i = 0; i < 3; ++i)
+        m_source.AddStep(CTestPacket::Stream(std::vector<WORD>(1024, 0x100)));   // whole buffers
+    m_source.AddStep(CTestPacket::Stream({0x100}));
+    Begin();
+    Tick(quiet - 1);
+    EXPECT_EQ(m_receiver.GetPacketsReceived(), 0u);
+    Tick();
+    EXPECT_EQ(m_receiver.GetPacketsReceived(), 3u * 1024 + 1);
+
+    m_receiver.AddPIDReceiver(0x300, new CRecordingPIDReceiver(&m_log, 2, CDVBPIDReceiver::TypePlain, true));
+    Tick(quiet);   // the wake that finds it: its first notification
+    Tick(10);
+    EXPECT_EQ(m_log.milliseconds, 11);
+}
+
 // On the system clock: periods start and end with the thread running at full speed.
 TEST(CDVBTransportStreamReceiverLifecycle, TwoHundredRoundsEndCleanly)
 {

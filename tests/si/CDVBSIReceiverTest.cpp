@@ -77,6 +77,20 @@ TEST(CalculateCRC32Test, MatchesTheCheckValueAndIsZeroOverAnIntactSection)
     EXPECT_EQ(CalculateCRC32(nullptr, 0), 0xFFFFFFFFu);
     const Bytes section = Pat(1);
     EXPECT_EQ(CalculateCRC32(section.data(), int(section.size())), 0u);
+    // every length through the table and through the folding path (64 bytes on), against
+    // the register shifted a bit at a time
+    Bytes data(4200);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = BYTE(i * 2654435761u >> 13);
+    for (int length = 0; length <= int(data.size()); length += length < 300 ? 1 : 97) {
+        DWORD expected = 0xFFFFFFFFu;
+        for (int i = 0; i < length; ++i) {
+            expected ^= DWORD(data[std::size_t(i)]) << 24;
+            for (int bit = 0; bit < 8; ++bit)
+                expected = (expected & 0x80000000u) ? (expected << 1) ^ 0x04C11DB7u : expected << 1;
+        }
+        ASSERT_EQ(CalculateCRC32(data.data(), length), expected) << length;
+    }
 }
 
 TEST_F(CDVBSIReceiverTest, ReportsNewAndChangedSectionsButNotRepeats)

@@ -4,7 +4,7 @@
 #
 # Usage: tests/streams/make_streams.sh [--check]
 #   --check  make everything in a temporary folder and compare it with the committed files
-# Needs ffmpeg, ffprobe, g++, pkg-config and libdvbpsi-dev (1.3.3), nlohmann-json3-dev.
+# Needs ffmpeg, ffprobe, g++, pkg-config and libdvbpsi-dev (1.3.3), nlohmann-json3-dev, python3.
 
 set -euo pipefail
 
@@ -45,6 +45,9 @@ ffmpeg -hide_banner -nostdin -loglevel error -y \
 "$fixture" make "$here/three_programs.json" "$tmp/three_programs.ffmpeg.ts" 8 "$tmp/three_programs.ts"
 "$fixture" make "$here/latin_tables.json" - 2 "$tmp/latin_tables.ts"
 "$fixture" make "$here/cut_section.json" - 8 "$tmp/cut_section.ts"
+python3 "$here/make_si_rich.py" > "$tmp/si_rich.json"
+"$fixture" make "$tmp/si_rich.json" - 1 "$tmp/si_rich.ts"
+rm "$tmp/si_rich.json"
 rm "$tmp/three_programs.ffmpeg.ts"
 
 for name in three_programs latin_tables cut_section; do
@@ -72,4 +75,4 @@ if (( check )); then
     exit $status
 fi
 mv -f "$tmp"/* "$here/"
-ls -l "$here"/{three_programs,latin_tables,cut_section}.ts
+ls -l "$here"/{three_programs,latin_tables,cut_section,si_rich}.ts

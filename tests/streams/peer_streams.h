@@ -1,6 +1,7 @@
 #pragma once
 // The committed test streams and the peers' readings beside them (README.md). Every NAME.ts has
-// NAME.dvbpsi.json (libdvbpsi's reading); three_programs and latin_tables have NAME.ffprobe.json.
+// NAME.dvbpsi.json (libdvbpsi's reading), but for si_rich, which only the benchmarks play;
+// three_programs and latin_tables have NAME.ffprobe.json.
 // LUM_PEER_STREAMS_DIR and LUM_SAMPLE_DIR come from the build (lum_peer_streams).
 
 #define LUM_PEER_STREAM(file) LUM_PEER_STREAMS_DIR "/" file
@@ -18,6 +19,9 @@
 // (service 999, "CUT NAME 101" and event 9999 must never show), and halfway the NIT (version 3 to
 // 4, "LUM Peer Network v2") and service 101's present/following (version 0 to 1) change.
 #define LUM_PEER_CUT_SECTION_TS LUM_PEER_STREAM("cut_section.ts")
+// SI alone, one set of each table, as a tuner first sees it: NIT (four transport streams), SDT and EIT p/f and a
+// day's schedule of eight services (48 events each), TDT and TOT.
+#define LUM_PEER_SI_RICH_TS LUM_PEER_STREAM("si_rich.ts")
 
 // The sample bundled with the project (samples/README.md).
 #define LUM_SAMPLE_TS LUM_SAMPLE_DIR "/sample.ts"
