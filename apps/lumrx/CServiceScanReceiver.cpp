@@ -1,5 +1,6 @@
 #include "CServiceScanReceiver.h"
 
+#include "core/CDVBPIDReceiver.h"
 #include "platform/CSingleLock.h"
 #include "si/CDVBSDTSection.h"
 
@@ -18,6 +19,23 @@ void CServiceScanReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
     }
     CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
     m_sectionEvent.Set();
+}
+
+namespace {
+
+class CEveryMillisecond : public CDVBPIDReceiver
+{
+public:
+    bool RequiresTimeNotifications() override { return true; }
+};
+
+}  // namespace
+
+CServiceScanReceiver::CServiceScanReceiver(CDVBTransportStreamSource* source,
+                                           CDVBTransportStreamUpdateHandler* updateHandler)
+    : CDVBTransportStreamReceiver(source, updateHandler)
+{
+    AddPIDReceiver(0x1FFE, new CEveryMillisecond);   // a PID no stream of ours uses
 }
 
 bool CServiceScanReceiver::IsComplete()

@@ -1,7 +1,9 @@
 #pragma once
 // A receiver that also knows when the basic service information of its stream is
 // complete: the PAT, every PMT it names, the SDT of the actual stream, and the present
-// and following EIT sections (an empty one counts) of every service in that SDT.
+// and following EIT sections (an empty one counts) of every service in that SDT. A scan
+// wants its answer soon, not its CPU spared: it asks for millisecond notifications, so
+// the receive thread reads every millisecond.
 #include "core/CDVBTransportStreamReceiver.h"
 #include "platform/CEvent.h"
 
@@ -13,7 +15,7 @@
 class CServiceScanReceiver : public CDVBTransportStreamReceiver
 {
 public:
-    using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
+    CServiceScanReceiver(CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* updateHandler);
 
     bool IsComplete();
     // Set whenever a table arrives: a waiting host looks again.

@@ -1,14 +1,26 @@
 #pragma once
 // The decoder plug-in of LUMAVDecoder.so: video (MPEG-2, H.264, HEVC) and audio (MPEG
-// audio, AAC, AC-3, E-AC-3) components, decoded with FFmpeg's libavcodec.
+// audio, AAC, AC-3, E-AC-3) components, decoded with FFmpeg's libavcodec. The decoders
+// live in libLUMAVDecoderBackend.so, loaded with FFmpeg at the first component asked for.
 #include "plugins/CLUMDecoderPlugin.h"
+#include "plugins/CPluginBackend.h"
+
+#include <mutex>
+#include <set>
 
 class CAVDecoderPlugin : public CLUMDecoderPlugin
 {
 public:
+    CAVDecoderPlugin();
+
     CString GetName() override { return "LUMAVDecoder"; }
     CString GetDescription() override { return "Decodes video and audio components with FFmpeg's libavcodec."; }
     bool SupportsComponent(CDVBComponentDefinition* component) override;
     CDVBPIDReceiver* OpenComponent(CDVBComponentDefinition* component) override;
     bool CloseComponent(CDVBPIDReceiver* receiver) override;
+
+private:
+    CPluginBackend m_backend;
+    std::mutex m_lock;
+    std::set<CDVBPIDReceiver*> m_open;   // what CloseComponent may delete
 };

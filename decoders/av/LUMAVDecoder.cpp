@@ -2,25 +2,12 @@
 #include "CAVDecoderPlugin.h"
 #include "plugins/CLUMPluginManager.h"
 
-#include <dlfcn.h>
-
 namespace {
 
 class CRegisteredAVDecoderPlugin : public CAVDecoderPlugin
 {
 public:
-    CRegisteredAVDecoderPlugin()
-    {
-        // FFmpeg's libraries keep what their initialisers set up and are not made to be
-        // unloaded: this library, and so they, stay loaded for the life of the process.
-        Dl_info self{};
-        if (dladdr(reinterpret_cast<void*>(&Pin), &self) && self.dli_fname)
-            dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-        CLUMPluginManager::GetPluginManager()->AddPlugin(this);
-    }
-
-private:
-    static void Pin() {}
+    CRegisteredAVDecoderPlugin() { CLUMPluginManager::GetPluginManager()->AddPlugin(this); }
 };
 
 CRegisteredAVDecoderPlugin g_plugin;

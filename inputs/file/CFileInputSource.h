@@ -34,7 +34,7 @@ public:
     bool HasEnded() override;
     void SetClock(CClock* clock) override { m_clock = clock; }
 
-    static constexpr std::size_t QueuePackets = 16384;   // about 3 MB read ahead
+    static constexpr std::size_t QueuePackets = 4096;   // 770 KB read ahead: 150 ms at 40 Mbit/s
 
 private:
     void ReaderThread();

@@ -4,13 +4,22 @@
 #include "inputs/net/CNetInputSource.h"
 #include "inputs/net/CNetMultiplexDefinition.h"
 
+namespace {
+
+void Anchor() {}   // an address in this library: the backend is beside it
+
+}  // namespace
+
+// libcurl and the TLS libraries under it stay once loaded: they are not made to be unloaded.
+CNetInputPlugin::CNetInputPlugin() : m_http("libLUMNetInputBackend.so", reinterpret_cast<const void*>(&Anchor), true) {}
+
 CDVBTransportStreamSource* CNetInputPlugin::OpenMultiplex(CDVBMultiplexDefinition* definition)
 {
     m_lastOpenFailure = OpenFailureUnreadable;
     auto* net = dynamic_cast<CNetMultiplexDefinition*>(definition);
     if (net == nullptr)
         return nullptr;
-    return OpenedOrFailed(new CNetInputSource(net->m_url.Str(), net->m_interface.Str()), m_lastOpenFailure,
+    return OpenedOrFailed(new CNetInputSource(net->m_url.Str(), net->m_interface.Str(), &m_http), m_lastOpenFailure,
                           m_lastOpenFailureText);
 }
 

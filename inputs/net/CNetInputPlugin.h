@@ -1,12 +1,16 @@
 #pragma once
 // The input plug-in of LUMNetInput.so: transport streams over UDP, RTP and HTTP. Its
 // definitions name URLs (CNetMultiplexDefinition); a host also opens a URL a user types.
+// HTTP goes through libcurl in libLUMNetInputBackend.so, loaded at the first HTTP stream.
 #include "plugins/CLUMInputPlugin.h"
 #include "plugins/CLUMInputPluginExtension.h"
+#include "plugins/CPluginBackend.h"
 
 class CNetInputPlugin : public CLUMInputPlugin, public CLUMInputPluginExtension
 {
 public:
+    CNetInputPlugin();
+
     CString GetName() override { return "LUMNetInput"; }
     CString GetDescription() override { return "Receives transport streams over UDP, RTP and HTTP."; }
 
@@ -24,6 +28,7 @@ public:
     bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
 
 private:
+    CPluginBackend m_http;
     int m_lastOpenFailure = OpenFailureNone;
     CString m_lastOpenFailureText;
 };

@@ -1,10 +1,11 @@
 #include "inputs/net/CNetInputSource.h"
 
 #include "inputs/file/CTransportPacketFramer.h"
+#include "inputs/net/NetHttpBackend.h"
 #include "plugins/CLUMInputPluginExtension.h"
+#include "plugins/CPluginBackend.h"
 
 #include <arpa/inet.h>
-#include <curl/curl.h>
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -32,8 +33,8 @@ bool IsMulticast(const sockaddr* address)
 
 }  // namespace
 
-CNetInputSource::CNetInputSource(const std::string& url, const std::string& interfaceName)
-    : m_interface(interfaceName), m_framer(std::make_unique<CTransportPacketFramer>(kPacket)),
+CNetInputSource::CNetInputSource(const std::string& url, const std::string& interfaceName, CPluginBackend* http)
+    : m_interface(interfaceName), m_framer(std::make_unique<CTransportPacketFramer>(kPacket)), m_http(http),
       m_rtp([this](const BYTE* payload, std::size_t length) { Feed(payload, length); }), m_ring(RingPackets)
 {
     m_address.m_url = url;
@@ -143,61 +144,52 @@ void CNetInputSource::Feed(const BYTE* data, std::size_t length)
     m_packets.clear();
 }
 
-std::size_t CNetInputSource::OnHttpData(char* data, std::size_t size, std::size_t count, void* object)
+bool CNetInputSource::OnHttpData(void* object, const char* contentType, const unsigned char* data, std::size_t length)
 {
     auto* self = static_cast<CNetInputSource*>(object);
     if (self->m_stop)
-        return 0;   // ends the transfer
+        return false;   // ends the transfer
     if (!self->m_httpChecked) {
         self->m_httpChecked = true;
-        char* type = nullptr;
-        curl_easy_getinfo(static_cast<CURL*>(self->m_curl), CURLINFO_CONTENT_TYPE, &type);
-        if (type && std::strstr(type, "html")) {   // a page, not a stream: nothing to wait for
+        if (contentType && std::strstr(contentType, "html")) {   // a page, not a stream: nothing to wait for
             self->Fail(CLUMInputPluginExtension::OpenFailureNotTransportStream,
-                       std::string("the server answered a page (") + type + "), not a stream");
+                       std::string("the server answered a page (") + contentType + "), not a stream");
             self->m_answered.Set();
-            return 0;
+            return false;
         }
     }
     self->m_answered.Set();
-    self->Feed(reinterpret_cast<const BYTE*>(data), size * count);
-    return size * count;
+    self->Feed(data, length);
+    return true;
 }
 
 void CNetInputSource::HttpThread()
 {
-    CURL* curl = m_curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, m_address.m_url.c_str());
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);   // 404 and the like end the transfer
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 5L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);   // a stream that stalls is dropped
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 10L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CNetInputSource::OnHttpData);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION,
-                     +[](char*, std::size_t size, std::size_t count, void*) { return size * count; });
+    auto* get = m_http ? m_http->Get<decltype(LUMNetHttpGet)>("LUMNetHttpGet") : nullptr;
+    if (get == nullptr) {
+        Fail(CLUMInputPluginExtension::OpenFailureDevice,
+             "HTTP needs libLUMNetInputBackend.so" + std::string(m_http ? ": " + m_http->GetError().Str() : ""));
+        m_answered.Set();
+        return;
+    }
     for (bool first = true; !m_stop; first = false) {
         m_httpChecked = false;
-        const CURLcode result = curl_easy_perform(curl);
+        long status = 0;
+        char error[256] = "the server closed the connection without sending anything";
+        const int result = get(m_address.m_url.c_str(), &CNetInputSource::OnHttpData, this, &status, error, sizeof error);
         if (m_stop || m_failure != CLUMInputPluginExtension::OpenFailureNone)
             break;
-        long status = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         if (first && !m_answered.IsSet()) {   // never a byte: say why, once, and stop trying
-            if (result == CURLE_HTTP_RETURNED_ERROR)
+            if (result == LUMNetHttpStatusError)
                 Fail(CLUMInputPluginExtension::OpenFailureUnreadable, "the server answered " + std::to_string(status));
             else
-                Fail(CLUMInputPluginExtension::OpenFailureDevice, curl_easy_strerror(result));
+                Fail(CLUMInputPluginExtension::OpenFailureDevice, error);
             m_answered.Set();
             break;
         }
         ++m_reconnections;   // the connection dropped: try again after a moment
         m_stopEvent.Wait(kReconnectDelayMs);
     }
-    curl_easy_cleanup(curl);
-    m_curl = nullptr;
 }
 
 bool CNetInputSource::Start()

@@ -1,7 +1,7 @@
 #pragma once
 // A transport stream from the network: UDP (unicast or multicast, source-specific where
 // given), RTP (payload type 33, losses counted, a few datagrams reordered) or HTTP (a GET
-// through libcurl, reconnected when the connection drops). A socket thread cuts what
+// through libcurl in the plug-in's backend, reconnected when the connection drops). A socket thread cuts what
 // arrives into whole packets (the sync byte found again after damage) and fills a ring
 // that ReadBuffer drains without waiting; Start empties it, so that a period begins with
 // what arrives from then on.
@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+class CPluginBackend;
 class CTransportPacketFramer;
 
 class CNetInputSource : public CDVBTransportStreamSource
@@ -25,7 +26,8 @@ class CNetInputSource : public CDVBTransportStreamSource
 public:
     static constexpr std::size_t RingPackets = 65536;   // 12 MB: seconds of a multiplex
 
-    CNetInputSource(const std::string& url, const std::string& interfaceName);
+    // `http` (not owned) gets HTTP streams; without it they fail to open.
+    CNetInputSource(const std::string& url, const std::string& interfaceName, CPluginBackend* http);
     ~CNetInputSource() override;
 
     // Opens the socket, or asks the HTTP server, and starts the socket thread. False with
@@ -47,7 +49,7 @@ private:
     void HttpThread();
     void OnDatagram(const BYTE* data, std::size_t length);
     void Feed(const BYTE* data, std::size_t length);
-    static std::size_t OnHttpData(char* data, std::size_t size, std::size_t count, void* source);
+    static bool OnHttpData(void* source, const char* contentType, const unsigned char* data, std::size_t length);
     bool Fail(int failure, const std::string& text);
 
     CNetAddress m_address;
@@ -63,7 +65,7 @@ private:
     std::unique_ptr<CTransportPacketFramer> m_framer;   // socket thread only
     std::vector<BYTE> m_packets;
     bool m_httpChecked = false;   // the response's type looked at
-    void* m_curl = nullptr;       // the transfer, socket thread only
+    CPluginBackend* m_http;
 
     CRtpDepacketiser m_rtp;   // socket thread only, but for its count
 

@@ -33,6 +33,7 @@ TEST(CAVDecoderPluginTest, DecodersComeAndGoAHundredTimesWhileAStreamPlays)
         GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
     CTestPluginFolder folder;
     folder.CopyIn(LUM_AV_DECODER_LIBRARY, "LUMAVDecoder.so");
+    folder.CopyIn(LUM_AV_DECODER_BACKEND, "libLUMAVDecoderBackend.so");   // beside it, not a plug-in
     folder.CopyIn(LUM_FILE_INPUT_LIBRARY, "LUMFileInput.so");
     CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
     manager->SetPluginFolderPath(folder.Path().c_str());
