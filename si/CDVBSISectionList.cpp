@@ -1,44 +1,55 @@
 #include "si/CDVBSISectionList.h"
 
-#include <algorithm>
 #include <iterator>
+
+void CDVBSISectionList::Index(Position position)
+{
+    if ((*position)->m_sectionSyntaxIndicator)
+        m_longSections[KeyOf(*position)] = position;
+}
+
+void CDVBSISectionList::Unindex(Position position)
+{
+    const auto found = (*position)->m_sectionSyntaxIndicator ? m_longSections.find(KeyOf(*position)) : m_longSections.end();
+    if (found != m_longSections.end() && found->second == position)
+        m_longSections.erase(found);
+}
+
+void CDVBSISectionList::AddSection(CDVBSISection* section)
+{
+    push_back(section);
+    Index(std::prev(end()));
+}
 
 void CDVBSISectionList::ReplaceSection(Position position, CDVBSISection* section)
 {
+    Unindex(position);
     delete *position;
     *position = section;
+    Index(position);
 }
 
 CDVBSISectionList::Position CDVBSISectionList::RemoveSection(Position position)
 {
-    const Position next = erase(position);
-    if (m_next == position)
-        m_next = next;
-    return next;
+    Unindex(position);
+    return erase(position);
 }
 
 void CDVBSISectionList::DeleteAll()
 {
+    m_longSections.clear();
     CDVBOwningList::DeleteAll();
-    m_next = end();
 }
 
 int CDVBSISectionList::FindLongSection(BYTE tableId, WORD extension, BYTE sectionNumber, WORD sectionLength,
                                        DWORD crc, Position& position)
 {
-    const auto matches = [&](const CDVBSISection* s) {
-        return s->m_sectionSyntaxIndicator && s->m_tableId == tableId && s->m_tableIdExtension == extension &&
-               s->m_sectionNumber == sectionNumber;
-    };
-    position = std::find_if(m_next, end(), matches);
-    if (position == end()) {
-        position = std::find_if(begin(), m_next, matches);
-        if (position == m_next) {
-            position = end();
-            return NotFound;
-        }
+    const auto found = m_longSections.find(KeyOf(tableId, extension, sectionNumber));
+    if (found == m_longSections.end()) {
+        position = end();
+        return NotFound;
     }
-    m_next = std::next(position);
+    position = found->second;
     const CDVBSISection* s = *position;
     return (s->m_sectionLength != sectionLength || s->m_crc32 != crc) ? FoundChanged : FoundRepeat;
 }

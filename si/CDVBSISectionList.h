@@ -3,6 +3,9 @@
 #include "core/CDVBOwningList.h"
 #include "si/CDVBSISection.h"
 
+#include <cstdint>
+#include <unordered_map>
+
 class CDVBSISectionList : public CDVBOwningList<CDVBSISection>
 {
 public:
@@ -13,9 +16,7 @@ public:
     static constexpr int FoundChanged = 1;
     static constexpr int NotFound = 2;
 
-    CDVBSISectionList() : m_next(end()) {}
-
-    void AddSection(CDVBSISection* section) { push_back(section); }
+    void AddSection(CDVBSISection* section);
     // Deletes the section at `position` and puts `section` in its place.
     void ReplaceSection(Position position, CDVBSISection* section);
     // Unlinks without deleting; returns the position after it.
@@ -30,7 +31,15 @@ public:
     int FindShortSection(BYTE tableId, Position& position);
 
 private:
-    // Sections come round in the order they are kept: a search starts after the last one
-    // found, so a carousel's next section is found at once.
-    Position m_next;
+    static std::uint32_t KeyOf(BYTE tableId, WORD extension, BYTE sectionNumber)
+    {
+        return std::uint32_t(tableId) << 24 | std::uint32_t(extension) << 8 | sectionNumber;
+    }
+    static std::uint32_t KeyOf(const CDVBSISection* s) { return KeyOf(s->m_tableId, s->m_tableIdExtension, s->m_sectionNumber); }
+    void Index(Position position);
+    void Unindex(Position position);
+
+    // The long-form sections by table_id, extension and section number: a multiplex's EIT
+    // PID alone holds hundreds, and every section that arrives is looked up.
+    std::unordered_map<std::uint32_t, Position> m_longSections;
 };
