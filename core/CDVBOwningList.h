@@ -3,6 +3,8 @@
 // virtual destructors. It cannot be copied: two lists would own the same elements. A list
 // that is only built and read (a section's entries) may keep them in a vector: one
 // allocation for many elements, not one each.
+#include "core/CSmallBlockCache.h"
+
 #include <list>
 #include <vector>
 
@@ -25,4 +27,4 @@ public:
 };
 
 template <typename T>
-using CDVBOwningVector = CDVBOwningList<T, std::vector<T*>>;
+using CDVBOwningVector = CDVBOwningList<T, std::vector<T*, CSmallBlockCache::Allocator<T*>>>;

@@ -1,10 +1,11 @@
 #pragma once
 // A descriptor of a descriptor loop: tag, length and, in subclasses, decoded fields. Every
 // tag without a class of its own is a bare CDVBDescriptor.
+#include "core/CSmallBlockCache.h"
 #include "platform/CString.h"
 #include "platform/LUMTypes.h"
 
-class CDVBDescriptor
+class CDVBDescriptor : public CSmallBlockCache::Object   // made and dropped by the thousand
 {
 public:
     CDVBDescriptor() = default;

@@ -1,9 +1,13 @@
 #pragma once
 // The descriptors of one descriptor loop, in loop order; the list owns them.
-#include "si/CDVBDescriptor.h"
 #include "core/CDVBOwningList.h"
+#include "core/CSmallBlockCache.h"
+#include "si/CDVBDescriptor.h"
 
-class CDVBDescriptorList : public CDVBOwningList<CDVBDescriptor>
+#include <list>
+
+class CDVBDescriptorList
+    : public CDVBOwningList<CDVBDescriptor, std::list<CDVBDescriptor*, CSmallBlockCache::Allocator<CDVBDescriptor*>>>
 {
 public:
     // Appends the loop's descriptors. False when a descriptor claims more bytes than the

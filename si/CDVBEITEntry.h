@@ -1,11 +1,12 @@
 #pragma once
 // One event of an event information section. Start and duration stay as broadcast (MJD
 // and BCD); the operations below convert them.
+#include "core/CSmallBlockCache.h"
 #include "platform/CString.h"
 #include "platform/SystemTime.h"
 #include "si/CDVBDescriptorList.h"
 
-class CDVBEITEntry
+class CDVBEITEntry : public CSmallBlockCache::Object   // made and dropped by the thousand
 {
 public:
     virtual ~CDVBEITEntry() = default;

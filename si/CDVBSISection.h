@@ -1,9 +1,10 @@
 #pragma once
 // Base of every parsed section: the header fields, then a table-specific body. Fields are
 // public and read directly by the service model.
+#include "core/CSmallBlockCache.h"
 #include "platform/LUMTypes.h"
 
-class CDVBSISection
+class CDVBSISection : public CSmallBlockCache::Object   // made and dropped by the thousand
 {
 public:
     // Type codes of the section classes.

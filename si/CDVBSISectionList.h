@@ -4,9 +4,12 @@
 #include "si/CDVBSISection.h"
 
 #include <cstdint>
+#include <functional>
+#include <list>
 #include <unordered_map>
 
-class CDVBSISectionList : public CDVBOwningList<CDVBSISection>
+class CDVBSISectionList
+    : public CDVBOwningList<CDVBSISection, std::list<CDVBSISection*, CSmallBlockCache::Allocator<CDVBSISection*>>>
 {
 public:
     using Position = iterator;
@@ -41,5 +44,7 @@ private:
 
     // The long-form sections by table_id, extension and section number: a multiplex's EIT
     // PID alone holds hundreds, and every section that arrives is looked up.
-    std::unordered_map<std::uint32_t, Position> m_longSections;
+    std::unordered_map<std::uint32_t, Position, std::hash<std::uint32_t>, std::equal_to<std::uint32_t>,
+                       CSmallBlockCache::Allocator<std::pair<const std::uint32_t, Position>>>
+        m_longSections;
 };
