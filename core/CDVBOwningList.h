@@ -15,7 +15,11 @@ public:
     CDVBOwningList() = default;
     CDVBOwningList(const CDVBOwningList&) = delete;
     CDVBOwningList& operator=(const CDVBOwningList&) = delete;
-    virtual ~CDVBOwningList() { DeleteAll(); }
+    virtual ~CDVBOwningList()
+    {
+        for (T* element : *this)   // nobody reads a list that is going: no need to empty it first
+            delete element;
+    }
 
     void DeleteAll()
     {
