@@ -86,6 +86,7 @@ void CDVBGuideStore::OnReceiveEIT(CDVBEITSection* section)
         m_sections.emplace(key, std::move(replacement));
     }
     Trim();
+    ++m_revision;
 }
 
 void CDVBGuideStore::Release(const EventKey& key)
@@ -137,6 +138,12 @@ std::map<CDVBGuideStore::ServiceKey, CDVBGuideStore::Service> CDVBGuideStore::Ge
 {
     CSingleLock guard(m_lock);
     return m_services;
+}
+
+std::uint64_t CDVBGuideStore::GetRevision()
+{
+    CSingleLock guard(m_lock);
+    return m_revision;
 }
 
 std::size_t CDVBGuideStore::GetEventCount()

@@ -50,6 +50,8 @@ public:
     std::vector<Event> GetEvents();   // by service, then start
     std::map<ServiceKey, Service> GetServices();
     std::size_t GetEventCount();
+    // Moves on whenever the events change: a reader copies them again only then.
+    std::uint64_t GetRevision();
     // True once every schedule table a service announces (up to last_table_id) has all the
     // sections its segments announce, for every service seen with a schedule.
     bool IsScheduleComplete();
@@ -77,4 +79,5 @@ private:
     std::map<SectionKey, Section> m_sections;
     std::map<ServiceKey, Service> m_services;
     std::map<std::pair<ServiceKey, bool>, Schedule> m_schedules;   // actual or other
+    std::uint64_t m_revision = 0;
 };

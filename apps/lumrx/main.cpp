@@ -214,7 +214,7 @@ int RemoveDefinition(CLumrxHost& host, const Options& options)
     return Save(host, plugin);
 }
 
-// Why a multiplex would not open, with the exit code that says it.
+// Says why a multiplex would not open, with the exit code that says it.
 void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& name)
 {
     CLUMInputPluginExtension* extension = CLumrxHost::ExtensionOf(plugin);
@@ -232,6 +232,16 @@ void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& na
     default:
         host.Fail(ExitOpenFailed, name + ": the input plug-in could not open this multiplex" + (why.empty() ? "" : ": " + why));
     }
+}
+
+// The multiplex named on the command line, opened; null, with the reason said to `host`.
+CDVBTransportStreamSource* Open(CLumrxHost& host, CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition,
+                                const std::string& name)
+{
+    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
+    if (source == nullptr)
+        OpenFailed(host, plugin, name);
+    return source;
 }
 
 int ScanFolder(CLumrxHost& host, const Options& options)
@@ -263,11 +273,9 @@ int Services(CLumrxHost& host, const Options& options)
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, false, plugin, definition))
         return Failed(host);
-    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
-    if (source == nullptr) {
-        OpenFailed(host, plugin, options.arguments[0]);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    if (source == nullptr)
         return Failed(host);
-    }
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     const bool progress = finite && ::isatty(STDERR_FILENO);
     CServiceReport report;
@@ -406,11 +414,9 @@ int Record(CLumrxHost& host, const Options& options)
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, true, plugin, definition))
         return Failed(host);
-    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
-    if (source == nullptr) {
-        OpenFailed(host, plugin, options.arguments[0]);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    if (source == nullptr)
         return Failed(host);
-    }
     CManualClock simulated;
     CClock& clock = options.simulate ? simulated : CClock::System();
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
@@ -474,11 +480,9 @@ int Epg(CLumrxHost& host, const Options& options)
         std::cerr << "lumrx: cannot create the folder epg: " << std::strerror(errno) << "\n";
         return ExitRecordFailed;
     }
-    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
-    if (source == nullptr) {
-        OpenFailed(host, plugin, options.arguments[0]);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    if (source == nullptr)
         return Failed(host);
-    }
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     const double seconds = options.seconds > 0 ? options.seconds : 30;
     CDVBSICollector collector;
@@ -509,11 +513,9 @@ int Xmltv(CLumrxHost& host, const Options& options)
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, false, plugin, definition))
         return Failed(host);
-    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
-    if (source == nullptr) {
-        OpenFailed(host, plugin, options.arguments[0]);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    if (source == nullptr)
         return Failed(host);
-    }
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     const double seconds = options.seconds > 0 ? options.seconds : 30;
     std::ostringstream xml;
@@ -562,10 +564,9 @@ int Extract(CLumrxHost& host, const Options& options)
         std::cerr << "lumrx: " << options.arguments[2] << ": " << std::strerror(errno) << "\n";
         return ExitRecordFailed;
     }
-    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
     if (source == nullptr) {
         std::fclose(file);
-        OpenFailed(host, plugin, options.arguments[0]);
         return Failed(host);
     }
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
@@ -612,11 +613,9 @@ int Snapshot(CLumrxHost& host, const Options& options)
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, true, plugin, definition))
         return Failed(host);
-    CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
-    if (source == nullptr) {
-        OpenFailed(host, plugin, options.arguments[0]);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    if (source == nullptr)
         return Failed(host);
-    }
     // a file plays at its own pace on a clock moved on here, as fast as the decoder keeps up
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     CManualClock simulated;

@@ -79,7 +79,7 @@ CLumviewWindow::CLumviewWindow()
     m_guide->setRootIsDecorated(false);
     m_guide->setHeaderLabels({QStringLiteral("Time"), QStringLiteral("Programme"), QStringLiteral("Description")});
     m_guide->header()->setSectionResizeMode(QHeaderView::Interactive);
-    m_guide->setColumnWidth(0, 130);
+    m_guide->setColumnWidth(0, 160);
     m_guide->setColumnWidth(1, 170);
     m_video = new CVideoPane(panes);
     panes->setStretchFactor(0, 3);
@@ -203,6 +203,7 @@ void CLumviewWindow::Close()
     m_services->clear();
     m_guide->clear();
     m_guideShown.clear();
+    m_guideSeen = {~std::uint64_t(0), -1};   // a new receiver counts its revisions afresh
     m_video->SetPicture(QImage());
     m_video->SetText(QString());
     m_pictureTime = -1;
@@ -288,6 +289,10 @@ void CLumviewWindow::ShowFrame()
 void CLumviewWindow::RefreshGuide()
 {
     const QTreeWidgetItem* current = m_services->currentItem();
+    const std::pair<std::uint64_t, int> seen{m_receiver ? m_receiver->Guide().GetRevision() : 0, CurrentService()};
+    if (seen == m_guideSeen && m_receiver)
+        return;   // nothing new for this service: the store is not copied
+    m_guideSeen = seen;
     std::vector<CDVBGuideStore::Event> events;
     if (m_receiver && current) {
         const int service = current->data(0, Qt::UserRole).toInt();

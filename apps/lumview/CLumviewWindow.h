@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 class CDVBMultiplexDefinition;
@@ -62,6 +63,7 @@ private:
     QTimer m_frames;
     int m_quietRefreshes = 0;
     std::vector<std::tuple<WORD, std::int64_t, DWORD>> m_guideShown;   // event, start, duration
+    std::pair<std::uint64_t, int> m_guideSeen{0, -1};   // the store's revision, the service
     CServicePlayer m_player;
     std::vector<std::uint8_t> m_rgb;
     long long m_pictureTime = -1;

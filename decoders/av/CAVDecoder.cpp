@@ -111,13 +111,7 @@ void CAVDecoder::DecodeStream()
             }
             data += used;
             pts = AV_NOPTS_VALUE;   // given with the buffer's first byte only
-            if (size > 0) {
-                packet->data = out;
-                packet->size = size;
-                packet->pts = m_parser->pts;
-                packet->dts = m_parser->dts;
-                Decode(packet);
-            }
+            DecodeParsed(packet, out, size);
         }
     }
     if (m_context && m_parser) {
@@ -126,16 +120,21 @@ void CAVDecoder::DecodeStream()
         std::uint8_t* out = nullptr;
         int size = 0;
         av_parser_parse2(m_parser, m_context, &out, &size, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-        if (size > 0) {
-            packet->data = out;
-            packet->size = size;
-            packet->pts = m_parser->pts;
-            packet->dts = m_parser->dts;
-            Decode(packet);
-        }
+        DecodeParsed(packet, out, size);
         Decode(nullptr);
     }
     av_packet_free(&packet);
+}
+
+void CAVDecoder::DecodeParsed(AVPacket* packet, std::uint8_t* frame, int size)
+{
+    if (size <= 0)
+        return;
+    packet->data = frame;
+    packet->size = size;
+    packet->pts = m_parser->pts;
+    packet->dts = m_parser->dts;
+    Decode(packet);
 }
 
 void CAVDecoder::Decode(AVPacket* packet)

@@ -39,6 +39,8 @@ protected:
     void DecodeStream() override;
 
 private:
+    // A frame the parser cut out (none when `size` is 0), with the parser's times.
+    void DecodeParsed(AVPacket* packet, std::uint8_t* frame, int size);
     void Decode(AVPacket* packet);
     void Deliver(AVFrame* frame);
 

@@ -1,7 +1,6 @@
 #include "CAVDecoderPlugin.h"
 
 #include "AVDecoderBackend.h"
-#include "core/CDVBPIDReceiver.h"
 #include "model/CDVBComponentDefinition.h"
 
 namespace {
@@ -24,21 +23,10 @@ bool CAVDecoderPlugin::SupportsComponent(CDVBComponentDefinition* component)
 CDVBPIDReceiver* CAVDecoderPlugin::OpenComponent(CDVBComponentDefinition* component)
 {
     auto* create = m_backend.Get<decltype(LUMAVCreateDecoder)>("LUMAVCreateDecoder");
-    CDVBPIDReceiver* decoder = component && create ? create(component->m_codecName) : nullptr;
-    if (decoder) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_open.insert(decoder);
-    }
-    return decoder;
+    return m_open.Keep(component && create ? create(component->m_codecName) : nullptr);
 }
 
 bool CAVDecoderPlugin::CloseComponent(CDVBPIDReceiver* receiver)
 {
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (m_open.erase(receiver) == 0)
-            return false;
-    }
-    delete receiver;
-    return true;
+    return m_open.Delete(receiver);
 }

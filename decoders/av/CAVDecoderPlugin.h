@@ -2,11 +2,10 @@
 // The decoder plug-in of LUMAVDecoder.so: video (MPEG-2, H.264, HEVC) and audio (MPEG
 // audio, AAC, AC-3, E-AC-3) components, decoded with FFmpeg's libavcodec. The decoders
 // live in libLUMAVDecoderBackend.so, loaded with FFmpeg at the first component asked for.
+#include "core/CDVBPIDReceiver.h"
 #include "plugins/CLUMDecoderPlugin.h"
+#include "plugins/COpenedObjects.h"
 #include "plugins/CPluginBackend.h"
-
-#include <mutex>
-#include <set>
 
 class CAVDecoderPlugin : public CLUMDecoderPlugin
 {
@@ -21,6 +20,5 @@ public:
 
 private:
     CPluginBackend m_backend;
-    std::mutex m_lock;
-    std::set<CDVBPIDReceiver*> m_open;   // what CloseComponent may delete
+    COpenedObjects<CDVBPIDReceiver> m_open;
 };

@@ -1,7 +1,6 @@
 #include "CImageDisplayPlugin.h"
 
 #include "ImageDisplayBackend.h"
-#include "decode/CDVBDisplay.h"
 
 namespace {
 
@@ -17,21 +16,10 @@ CImageDisplayPlugin::CImageDisplayPlugin()
 CDVBDisplay* CImageDisplayPlugin::OpenDisplay(int, int)
 {
     auto* create = m_backend.Get<decltype(LUMImageCreateDisplay)>("LUMImageCreateDisplay");
-    CDVBDisplay* display = create ? create() : nullptr;
-    if (display) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_open.insert(display);
-    }
-    return display;
+    return m_open.Keep(create ? create() : nullptr);
 }
 
 bool CImageDisplayPlugin::CloseDisplay(CDVBDisplay* display)
 {
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (m_open.erase(display) == 0)
-            return false;
-    }
-    delete display;
-    return true;
+    return m_open.Delete(display);
 }

@@ -2,11 +2,10 @@
 // The display plug-in of LUMImageDisplay.so: displays that keep their latest frame as RGB.
 // The displays live in libLUMImageDisplayBackend.so (with FFmpeg's libswscale), loaded
 // when the first display is opened.
+#include "decode/CDVBDisplay.h"
 #include "plugins/CLUMDisplayPlugin.h"
+#include "plugins/COpenedObjects.h"
 #include "plugins/CPluginBackend.h"
-
-#include <mutex>
-#include <set>
 
 class CImageDisplayPlugin : public CLUMDisplayPlugin
 {
@@ -21,6 +20,5 @@ public:
 
 private:
     CPluginBackend m_backend;
-    std::mutex m_lock;
-    std::set<CDVBDisplay*> m_open;   // what CloseDisplay may delete
+    COpenedObjects<CDVBDisplay> m_open;
 };
