@@ -41,7 +41,9 @@ TEST(CDVBGuideStoreTest, KeepsEveryEventWithItsDescriptorsAndFollowsSectionVersi
     Feed(store, 0x4E, 0, 0, film);
     Feed(store, 0x4E, 0, 1, news);
     Feed(store, 0x50, 3, 0, B::Cat({film, news}));   // the schedule carries both too
+    const std::uint64_t revision = store.GetRevision();
     Feed(store, 0x50, 3, 0, B::Cat({film, news}));   // a repeat
+    EXPECT_EQ(store.GetRevision(), revision) << "a repeat changes nothing a reader would copy";
     std::vector<CDVBGuideStore::Event> events = store.GetEvents();
     ASSERT_EQ(events.size(), 2u);
     const CDVBGuideStore::Event& e = events[0];
@@ -57,6 +59,7 @@ TEST(CDVBGuideStoreTest, KeepsEveryEventWithItsDescriptorsAndFollowsSectionVersi
 
     // the present section moves on: the film stays, carried by the schedule
     Feed(store, 0x4E, 1, 0, news);
+    EXPECT_GT(store.GetRevision(), revision);
     EXPECT_EQ(store.GetEventCount(), 2u);
     Feed(store, 0x50, 4, 0, news);   // and once no section carries it, it is gone
     EXPECT_EQ(store.GetEventCount(), 1u);
