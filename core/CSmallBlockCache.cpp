@@ -2,11 +2,13 @@
 
 #include <new>
 
+// Under AddressSanitizer every block goes straight back to the heap, so that a use after
+// free of a section or descriptor is reported rather than hidden by a recycled block.
 #if defined(__SANITIZE_ADDRESS__)
-#define LUM_KEEP_BLOCKS 1
+#define LUM_KEEP_BLOCKS 0
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define LUM_KEEP_BLOCKS 1
+#define LUM_KEEP_BLOCKS 0
 #endif
 #endif
 #ifndef LUM_KEEP_BLOCKS

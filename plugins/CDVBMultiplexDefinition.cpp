@@ -4,10 +4,13 @@ bool CDVBMultiplexDefinition::ReadFromString(const CString& line)
 {
     int position = 0;
     int index = 0;
+    m_firstFieldNotRead = -1;
     for (;;) {
         const int comma = line.Find(',', position);
         CString field = comma < 0 ? line.Mid(position) : line.Mid(position, comma - position);
-        ReadFieldFromString(index++, field.Trim(WhiteSpace));
+        if (!ReadFieldFromString(index, field.Trim(WhiteSpace)) && m_firstFieldNotRead < 0 && index < GetTotalFieldCount())
+            m_firstFieldNotRead = index;
+        ++index;
         if (comma < 0)
             break;
         position = comma + 1;

@@ -12,6 +12,7 @@ public:
 
     virtual CString GetName() { return "Unknown"; }
     // False when the line has fewer fields than are required; the fields read stay set.
+    // A field whose text does not parse keeps its value and is noted in m_firstFieldNotRead.
     virtual bool ReadFromString(const CString& line);
     virtual bool WriteToString(CString& line);
     virtual bool ReadFieldFromString(int index, const CString& text);
@@ -21,6 +22,8 @@ public:
     virtual int GetTotalFieldCount() { return GetOptionalFieldCount() + GetRequiredFieldCount(); }
     virtual CString GetFieldName(int index) { return index == 0 ? "Name" : "Unknown"; }
     virtual void CopyFrom(CDVBMultiplexDefinition* source);
+
+    int m_firstFieldNotRead = -1;   // by the last ReadFromString; -1 when every field read
 
     // What reading trims from lines and fields.
     static constexpr const char* WhiteSpace = "\t\n\r ";

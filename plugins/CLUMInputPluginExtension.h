@@ -15,6 +15,7 @@ public:
     static constexpr int OpenFailureNotTransportStream = 2;   // it holds no transport stream
     static constexpr int OpenFailureDevice = 3;               // the device or the network refused
     static constexpr int OpenFailureNoSignal = 4;             // a tuner found nothing to lock on
+    static constexpr int OpenFailureInvalid = 5;              // a field the plug-in cannot use
 
     virtual ~CLUMInputPluginExtension();
 
@@ -25,6 +26,10 @@ public:
     virtual int GetLastOpenFailure() = 0;
     // Why, in a few words for people ("the server answered 404"); empty when the code says it all.
     virtual CString GetLastOpenFailureText() { return CString(); }
+    // Whether the definition could be opened as it stands, found without opening it (a
+    // missing file, a file of no transport stream, a URL that does not parse): OpenFailureNone,
+    // or the failure OpenMultiplex would meet, with why for people in `problem`.
+    virtual int CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem);
     // ScanForMultiplexDefinitions over `folder` rather than wherever the plug-in looks.
     virtual bool ScanFolder(const CString& folder) = 0;
     // Unlinks the definition from the plug-in's list and deletes it; false when the list

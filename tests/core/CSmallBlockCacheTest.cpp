@@ -28,3 +28,30 @@ TEST(CSmallBlockCacheTest, BlocksFreedOnAnotherThreadAreWholeAndComeBack)
     }
     CSmallBlockCache::Free(nullptr, 16);
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+#define LUM_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUM_TEST_ASAN 1
+#endif
+#endif
+
+#ifdef LUM_TEST_ASAN
+// A reported section read after its reassembler replaced it is the API's main lifetime risk:
+// under AddressSanitizer the cache must not hide it behind a recycled block.
+TEST(CSmallBlockCacheDeathTest, AUseAfterFreeIsReported)
+{
+    struct Probe : CSmallBlockCache::Object
+    {
+        volatile int value = 1;
+    };
+    EXPECT_DEATH(
+        {
+            Probe* probe = new Probe;
+            delete probe;
+            (void)probe->value;
+        },
+        "heap-use-after-free");
+}
+#endif
