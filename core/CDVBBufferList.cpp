@@ -50,3 +50,9 @@ void CDVBBufferList::DeleteAll()
         delete PopHead();
     m_hasBuffersEvent.Reset();
 }
+
+std::size_t CDVBBufferList::GetCount()
+{
+    CSingleLock guard(m_lock);
+    return m_count;
+}

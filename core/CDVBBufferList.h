@@ -21,6 +21,7 @@ public:
     void AddBuffer(CDVBBuffer* buffer);   // null is queued like a buffer
     CDVBBuffer* RemoveBuffer();           // null when empty
     void DeleteAll();
+    std::size_t GetCount();
     void* GetHasBuffersEvent() { return m_hasBuffersEvent.Handle(); }
 
 private:

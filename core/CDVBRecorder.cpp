@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize, CDVBRecordingFilter* filter)
+bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize, CDVBRecordingFilter* filter, int descriptor)
 {
     Stop();
     m_recordFileName = fileName;
@@ -24,7 +24,9 @@ bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize, CDVBRecordin
     m_buffersOut = 0;
     // created here rather than on the record thread, so that a path that cannot be
     // written is reported to the caller instead of every write failing unseen
-    m_file = ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // a descriptor is duplicated, keeping its own flags (O_APPEND), so that it is closed like a file
+    m_file = descriptor >= 0 ? ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0)
+                             : ::open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (m_file < 0) {
         m_error = errno;
         return false;

@@ -31,7 +31,7 @@ public:
     // thread with buffers of `bufferSize` bytes; `filter` (not owned, may be null) chooses
     // what of each read is written. False, with GetError set, when the file cannot be
     // created.
-    bool Start(const CString& fileName, DWORD bufferSize, CDVBRecordingFilter* filter = nullptr);
+    bool Start(const CString& fileName, DWORD bufferSize, CDVBRecordingFilter* filter = nullptr, int descriptor = -1);
     // Writes what has been filled, then ends the record thread and closes the file.
     bool Stop();
     // Receive thread: the first min(length, buffer size) bytes of one read.

@@ -1,5 +1,5 @@
 #pragma once
-// What StartRecording is asked to record: the file to create, and optionally a filter of
+// What StartRecording is asked to record: the file to create (or a descriptor to write to), and optionally a filter of
 // what goes into it (one service, say). Copyable; the filter is not owned.
 #include "platform/CString.h"
 
@@ -14,6 +14,7 @@ public:
     virtual ~CDVBRecordingParameters() = default;
 
     CString m_fileName;
+    int m_fileDescriptor = -1;   // else an open descriptor (a pipe, say) written in place of the file; not closed
     int m_options = 0;   // carried and copied; recording does not consult it
     CDVBRecordingFilter* m_filter = nullptr;   // null: every read as delivered
 };

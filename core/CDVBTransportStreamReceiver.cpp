@@ -79,7 +79,7 @@ CDVBTransportStreamReceiver::~CDVBTransportStreamReceiver()
 bool CDVBTransportStreamReceiver::StartRecording(CDVBRecordingParameters* parameters)
 {
     const DWORD size = m_source ? m_source->GetSuggestedBufferSize() : 192512;
-    return m_recorder.Start(parameters->m_fileName, size, parameters->m_filter);
+    return m_recorder.Start(parameters->m_fileName, size, parameters->m_filter, parameters->m_fileDescriptor);
 }
 
 bool CDVBTransportStreamReceiver::StopRecording()

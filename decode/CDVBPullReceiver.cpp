@@ -53,6 +53,12 @@ void CDVBPullReceiver::Stop()
     SubmitWriteBuffer();
 }
 
+bool CDVBPullReceiver::IsCaughtUp()
+{
+    // one buffer may be out being written, one being read
+    return m_filledBuffers.GetCount() == 0 && m_emptyBuffers.GetCount() + 2 >= std::size_t(m_bufferCount);
+}
+
 DWORD CDVBPullReceiver::GlobalDecodeThreadProc(void* receiver)
 {
     return static_cast<CDVBPullReceiver*>(receiver)->DecodeThreadProc();

@@ -33,6 +33,9 @@ public:
     void Stop() override;
     void SetPID(WORD pid) override;
     void OnReceivePacket(std::uint64_t packetNumber, BYTE* packet) override;
+    // Whether the decode thread has taken what was filled: a host that moves a simulated
+    // clock waits for it, so that a decoder slower than the reader drops nothing.
+    bool IsCaughtUp();
 
 protected:
     virtual void DecodeStream() {}

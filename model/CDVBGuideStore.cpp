@@ -9,12 +9,30 @@
 #include "si/CDVBServiceDescriptor.h"
 #include "si/CDVBShortEventDescriptor.h"
 #include "si/DVBTime.h"
+#include "si/CDVBText.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 
 namespace {
 
 constexpr std::int64_t kUnixEpochIn1601 = 11644473600LL;
+
+// Whether an extended event item's description names the episode's title, as broadcasters
+// that give one call it ("Episode", "Episodentitel", "Folge"...).
+bool NamesEpisodeTitle(const CString& description)
+{
+    std::string name;
+    for (char c : CDVBText::ToUTF8(description))
+        if (c != ':' && c != ' ')
+            name += char(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* word : {"episode", "episodetitle", "episodentitel", "folge", "folgentitel", "episodio",
+                             "titoloepisodio", "titredel'\xC3\xA9pisode", "\xC3\xA9pisode", "afsnit", "jakso", "avsnitt"})
+        if (name == word)
+            return true;
+    return false;
+}
 
 // The event's descriptors, as the guide shows them.
 void Describe(const CDVBEITEntry& entry, CDVBGuideStore::Event& event)
@@ -25,8 +43,11 @@ void Describe(const CDVBEITEntry& entry, CDVBGuideStore::Event& event)
             event.title = s->m_eventName;
             event.shortText = s->m_text;
         } else if (const auto* x = dynamic_cast<const CDVBExtendedEventDescriptor*>(d)) {
-            for (const auto& [description, item] : x->m_items)
+            for (const auto& [description, item] : x->m_items) {
                 event.extendedText += description + ": " + item + "\n";
+                if (event.episodeTitle.IsEmpty() && NamesEpisodeTitle(description))
+                    event.episodeTitle = item;
+            }
             event.extendedText += x->m_text;
         } else if (const auto* c = dynamic_cast<const CDVBContentDescriptor*>(d)) {
             event.genres.insert(event.genres.end(), c->m_contentNibbles.begin(), c->m_contentNibbles.end());

@@ -35,6 +35,7 @@ public:
         CString title;            // as broadcast, character table included
         CString shortText;
         CString extendedText;     // items ("description: item") and texts, in descriptor order
+        CString episodeTitle;     // an item the broadcast names as the episode's title
         std::vector<BYTE> genres;  // content nibbles, level 1 in the high four bits
         std::vector<std::pair<CString, BYTE>> ratings;   // country, rating
     };

@@ -42,10 +42,10 @@ public:
 
     // The first video component of a service, once its program map has come.
     static bool FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video);
-
-private:
     // 0xFFFF without video; `mapped` says whether the program map has come.
     static WORD VideoPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped);
+
+private:
 
     CDVBTransportStreamReceiver* m_receiver = nullptr;
     WORD m_service = 0xFFFF;

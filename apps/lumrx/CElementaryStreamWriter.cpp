@@ -1,5 +1,7 @@
 #include "CElementaryStreamWriter.h"
 
+#include <cerrno>
+
 namespace {
 
 constexpr int kBuffers = 256;
@@ -22,13 +24,22 @@ void CElementaryStreamWriter::Finish()
     Stop();
 }
 
+void CElementaryStreamWriter::OnReceivePacket(std::uint64_t packetNumber, BYTE* packet)
+{
+    m_packets.fetch_add(1, std::memory_order_relaxed);
+    CDVBPullReceiver::OnReceivePacket(packetNumber, packet);
+}
+
 void CElementaryStreamWriter::DecodeStream()
 {
     std::vector<BYTE> chunk(kBufferSize);
     for (;;) {
         const DWORD n = ReadCompressedData(chunk.data(), DWORD(chunk.size()));
-        if (n > 0) {
-            m_written += std::fwrite(chunk.data(), 1, n, m_file);
+        if (n > 0 && m_error == 0) {
+            const std::size_t done = std::fwrite(chunk.data(), 1, n, m_file);
+            m_written += done;
+            if (done < n)
+                m_error = errno ? errno : EIO;
         } else if (m_stopEvent.IsSet()) {
             return;   // stopped, and nothing is left
         }

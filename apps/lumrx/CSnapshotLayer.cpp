@@ -1,5 +1,6 @@
 #include "CSnapshotLayer.h"
 
+#include <algorithm>
 #include <cstring>
 
 void CSnapshotLayer::DrawIntoFrame(int width, int height, int stride, const unsigned char* rgb, const unsigned char*,
@@ -12,6 +13,7 @@ void CSnapshotLayer::DrawIntoFrame(int width, int height, int stride, const unsi
         m_sawFirst = true;
         m_first = presentationTime;
     }
+    m_last = std::max(m_last, presentationTime);
     if (presentationTime - m_first < m_after)
         return;
     m_rgb.resize(std::size_t(width) * height * 3);
@@ -31,4 +33,10 @@ bool CSnapshotLayer::GetFrame(std::vector<std::uint8_t>& rgb, int& width, int& h
     width = m_width;
     height = m_height;
     return true;
+}
+
+double CSnapshotLayer::GetSecondsSeen()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_sawFirst ? double(m_last - m_first) / 90000.0 : -1;
 }

@@ -17,12 +17,16 @@ public:
                        const unsigned char*, long long presentationTime) override;
     // False until the frame has come; `rgb` gets width * height * 3 bytes.
     bool GetFrame(std::vector<std::uint8_t>& rgb, int& width, int& height);
+    // Seconds of pictures seen before the one kept, -1 before the first: says how far short
+    // of `after` a stream that ended came.
+    double GetSecondsSeen();
 
 private:
     const long long m_after;   // 90 kHz
     std::mutex m_lock;
     bool m_sawFirst = false;
     long long m_first = 0;
+    long long m_last = 0;
     bool m_captured = false;
     std::vector<std::uint8_t> m_rgb;
     int m_width = 0;

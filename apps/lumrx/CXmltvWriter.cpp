@@ -62,17 +62,20 @@ std::string Lang(const CString& code)
 
 }  // namespace
 
-void CXmltvWriter::Write(CDVBGuideStore& guide, std::ostream& out)
+std::size_t CXmltvWriter::Write(CDVBGuideStore& guide, std::ostream& out)
 {
     const auto services = guide.GetServices();
     const auto events = guide.GetEvents();
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE tv SYSTEM \"xmltv.dtd\">\n"
         << "<tv generator-info-name=\"lumrx\">\n";
-    std::map<CDVBGuideStore::ServiceKey, CDVBGuideStore::Service> channels = services;
-    for (const auto& event : events)
-        channels.emplace(event.service, CDVBGuideStore::Service{});   // events of a service no SDT named
-    for (const auto& [key, service] : channels) {
-        const std::string name = service.name.IsEmpty() ? "Service " + std::to_string(std::get<2>(key)) : Xml(service.name);
+    // only channels with programmes: guide readers refuse a channel without one
+    std::map<CDVBGuideStore::ServiceKey, CString> channels;
+    for (const auto& event : events) {
+        const auto service = services.find(event.service);
+        channels.emplace(event.service, service == services.end() ? CString() : service->second.name);
+    }
+    for (const auto& [key, broadcastName] : channels) {
+        const std::string name = broadcastName.IsEmpty() ? "Service " + std::to_string(std::get<2>(key)) : Xml(broadcastName);
         out << "  <channel id=\"" << ChannelId(key) << "\">\n    <display-name>" << name << "</display-name>\n  </channel>\n";
     }
     for (const auto& e : events) {
@@ -80,12 +83,17 @@ void CXmltvWriter::Write(CDVBGuideStore& guide, std::ostream& out)
         out << "  <programme start=\"" << XmltvTime(e.start) << "\" stop=\"" << XmltvTime(e.start + e.duration)
             << "\" channel=\"" << ChannelId(e.service) << "\">\n";
         out << "    <title" << lang << ">" << Xml(e.title) << "</title>\n";
-        // with a long description, the short text is what the event is about this time
-        if (!e.extendedText.IsEmpty() && !e.shortText.IsEmpty())
-            out << "    <sub-title" << lang << ">" << Xml(e.shortText) << "</sub-title>\n";
-        const CString& description = e.extendedText.IsEmpty() ? e.shortText : e.extendedText;
-        if (!description.IsEmpty())
-            out << "    <desc" << lang << ">" << Xml(description) << "</desc>\n";
+        if (!e.episodeTitle.IsEmpty())
+            out << "    <sub-title" << lang << ">" << Xml(e.episodeTitle) << "</sub-title>\n";
+        // the short text first, as guide readers show it, and the long one after it
+        std::string description = Xml(e.shortText);
+        const std::string extended = Xml(e.extendedText);
+        if (!extended.empty() && extended.compare(0, description.size(), description) != 0)
+            description += description.empty() ? extended : "\n" + extended;
+        else if (!extended.empty())
+            description = extended;
+        if (!description.empty())
+            out << "    <desc" << lang << ">" << description << "</desc>\n";
         for (BYTE genre : e.genres)
             if (const char* text = CDVBContentDescriptor::GetGenreText(genre))
                 out << "    <category lang=\"en\">" << text << "</category>\n";
@@ -95,4 +103,5 @@ void CXmltvWriter::Write(CDVBGuideStore& guide, std::ostream& out)
         out << "  </programme>\n";
     }
     out << "</tv>\n";
+    return events.size();
 }

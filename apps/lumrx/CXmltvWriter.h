@@ -3,6 +3,7 @@
 // channels with ids "onid.tsid.sid" and their names, programmes with local start and stop
 // times with the offset of each instant, title, sub-title, description, categories with
 // the genre names of the content descriptor, and parental ratings. Texts in UTF-8.
+#include <cstddef>
 #include <ostream>
 
 class CDVBGuideStore;
@@ -10,5 +11,6 @@ class CDVBGuideStore;
 class CXmltvWriter
 {
 public:
-    static void Write(CDVBGuideStore& guide, std::ostream& out);
+    // The number of programmes written: channels without one are left out.
+    static std::size_t Write(CDVBGuideStore& guide, std::ostream& out);
 };

@@ -8,6 +8,7 @@
 #include "CSnapshotLayer.h"
 #include "PngWriter.h"
 #include "CXmltvWriter.h"
+#include "COutputPath.h"
 #include "ExitCode.h"
 
 #include "core/CDVBFiniteSource.h"
@@ -16,7 +17,9 @@
 #include "core/CDVBTransportStreamReceiver.h"
 #include "decode/CDVBDisplay.h"
 #include "decode/CDVBProgramClock.h"
+#include "decode/CDVBPullReceiver.h"
 #include "model/CDVBComponentDefinition.h"
+#include "model/CDVBProgram.h"
 #include "model/CDVBSICollector.h"
 #include "platform/CSingleLock.h"
 #include "plugins/CLUMDecoderPlugin.h"
@@ -38,6 +41,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -53,7 +57,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage: lumrx [--debug] COMMAND [ARGUMENTS]\n"
+    "usage: lumrx [--debug] COMMAND [ARGUMENTS]    (lumrx --version: the version)\n"
     "  plugins                               the plug-ins beside lumrx\n"
     "  list [--plugin P]                     the multiplex definitions of an input plug-in\n"
     "  add [--plugin P] FIELD...             add a definition (for LUMFileInput: NAME PATH [PACING [LOOP]])\n"
@@ -98,7 +102,7 @@ struct Options
     bool simulate = false;
     double timeout = 15;
     double seconds = 0;   // 0: until interrupted
-    double service = -1;  // record: one service, by its number
+    int service = -1;     // record: one service, by its number
     double at = 0;        // snapshot: seconds of pictures before the one wanted
     std::string output;   // xmltv: the file to write, standard output when empty
 };
@@ -107,12 +111,31 @@ bool ParseNumber(const char* text, double& value)
 {
     char* end = nullptr;
     value = std::strtod(text, &end);
-    return end != text && *end == '\0' && value >= 0;
+    return end != text && *end == '\0' && value >= 0 && std::isfinite(value);
 }
 
-int Usage(const std::string& problem)
+// Decimal, or hexadecimal after 0x, and nothing else: "abc" is no service 0, nor 70000 service 4464.
+bool ParseIdentifier(const std::string& text, unsigned long maximum, unsigned long& value)
 {
-    std::cerr << "lumrx: " << problem << "\n" << kUsage;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits.size() > 8 || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
+        return false;
+    value = std::stoul(digits, nullptr, hex ? 16 : 10);
+    return value <= maximum;
+}
+
+constexpr const char* kServiceRule = "a service number is 0 to 65535, decimal or hexadecimal (0x3E9)";
+constexpr const char* kPidRule = "a PID is 0 to 8191, decimal or hexadecimal (0x100)";
+
+// A usage error: the whole usage after an unknown command, else a pointer to it.
+int Usage(const std::string& problem, bool whole = false)
+{
+    std::cerr << "lumrx: " << problem << "\n";
+    if (whole)
+        std::cerr << kUsage;
+    else
+        std::cerr << "(lumrx --help says how each command is used)\n";
     return ExitUsage;
 }
 
@@ -406,10 +429,59 @@ int Test(CLumrxHost& host, const Options& options)
     return ExitOk;
 }
 
+// The services a receiver has heard of, in number order: "1001, 1002".
+std::string ServiceList(CDVBTransportStreamReceiver& receiver)
+{
+    std::vector<WORD> numbers;
+    {
+        CSingleLock guard(*receiver.GetProgramsSection());
+        for (const CDVBProgram* program : *receiver.GetProgramsList())
+            numbers.push_back(program->m_programNumber);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    std::string list;
+    for (WORD number : numbers)
+        list += (list.empty() ? "" : ", ") + std::to_string(number);
+    return list.empty() ? "none" : list;
+}
+
+// Whether the PAT has come; `named` says whether it names the service.
+bool PatHasCome(CDVBTransportStreamReceiver& receiver, WORD service, bool& named)
+{
+    CSingleLock guard(*receiver.GetProgramsSection());
+    bool come = false;
+    named = false;
+    for (const CDVBProgram* program : *receiver.GetProgramsList()) {
+        come = come || program->m_receivedPAT;
+        named = named || (program->m_receivedPAT && program->m_programNumber == service);
+    }
+    return come;
+}
+
+std::string NoService(CDVBTransportStreamReceiver& receiver, WORD service, const std::string& multiplex)
+{
+    return "no service " + std::to_string(service) + " in " + multiplex + "; its services are " + ServiceList(receiver);
+}
+
+// Before anything is written: no command writes over the file it reads.
+bool OutputIsSafe(const COutputPath& out, const std::string& multiplex, bool binary = true)
+{
+    if (out.IsBeingRead()) {
+        std::cerr << "lumrx: " << out.GetPath() << " is the file " << multiplex
+                  << " is read from: lumrx does not write over what it reads\n";
+        return false;
+    }
+    if (binary && out.IsStandardOutput() && ::isatty(STDOUT_FILENO)) {
+        std::cerr << "lumrx: standard output is a terminal: send it to a file or a program (| ffprobe -)\n";
+        return false;
+    }
+    return true;
+}
+
 int Record(CLumrxHost& host, const Options& options)
 {
     if (options.arguments.size() < 2)
-        return Usage("record needs a multiplex and a file to record to");
+        return Usage("record needs a multiplex and a file to record to (- for standard output)");
     CLUMInputPlugin* plugin = nullptr;
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, true, plugin, definition))
@@ -417,32 +489,44 @@ int Record(CLumrxHost& host, const Options& options)
     CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
     if (source == nullptr)
         return Failed(host);
+    const COutputPath out(options.arguments[1]);
+    if (!OutputIsSafe(out, options.arguments[0])) {
+        plugin->CloseMultiplex(source);
+        return ExitUsage;
+    }
+    const bool created = out.IsNew();
     CManualClock simulated;
     CClock& clock = options.simulate ? simulated : CClock::System();
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
-    const std::string& out = options.arguments[1];
-    if (options.service > 0xFFFF || (options.service >= 0 && options.service != double(WORD(options.service))))
-        return Usage("--service needs a service number from 0 to 65535");
-    CDVBServiceRecordingFilter oneService(WORD(options.service >= 0 ? options.service : 0));
+    const WORD service = WORD(options.service >= 0 ? options.service : 0);
+    CDVBServiceRecordingFilter oneService(service);
     int result = ExitOk;
+    bool missing = false;   // the PAT came without the service
     {
         CDVBTransportStreamReceiver receiver(source, nullptr, &clock);
         receiver.Initialise();
         CDVBRecordingParameters parameters;
-        parameters.m_fileName = out.c_str();
+        parameters.m_fileName = out.GetPath().c_str();
+        if (out.IsStandardOutput())
+            parameters.m_fileDescriptor = STDOUT_FILENO;
         if (options.service >= 0)
             parameters.m_filter = &oneService;
         if (!receiver.StartRecording(&parameters)) {
-            std::cerr << "lumrx: " << out << ": " << std::strerror(receiver.GetRecorder().GetError()) << "\n";
+            std::cerr << "lumrx: " << out.GetName() << ": " << std::strerror(receiver.GetRecorder().GetError()) << "\n";
             result = ExitRecordFailed;
         } else {
             receiver.Start();
             const std::int64_t start = clock.GetMonotonicTime();
             if (options.simulate)
                 simulated.WaitForWaiters(1);
-            while (!g_interrupted && receiver.GetRecorder().GetError() == 0 && !(finite && finite->HasEnded())) {
+            bool named = false;
+            while (!g_interrupted && !(finite && finite->HasEnded())) {
                 if (options.seconds > 0 && double(clock.GetMonotonicTime() - start) / 1e9 >= options.seconds)
                     break;
+                if (options.service >= 0 && PatHasCome(receiver, service, named) && !named) {
+                    missing = true;
+                    break;
+                }
                 // simulated time moves on once the disk has kept up, as it does in real time
                 for (int waited = 0; options.simulate && !receiver.GetRecorder().IsCaughtUp() && waited < 10000; ++waited)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -452,21 +536,27 @@ int Record(CLumrxHost& host, const Options& options)
             receiver.Stop();   // the last read is dispatched, and recorded, before the period ends
             receiver.WaitForStop(10000);
             receiver.StopRecording();
+            missing = missing || (options.service >= 0 && (!PatHasCome(receiver, service, named) || !named));
             const CDVBRecorder& recorder = receiver.GetRecorder();
-            if (recorder.GetError() != 0) {
-                std::cerr << "lumrx: " << out << ": " << std::strerror(recorder.GetError()) << "\n";
+            if (missing) {
+                std::cerr << "lumrx: " << NoService(receiver, service, options.arguments[0]) << "\n";
+                result = ExitNothingFound;
+            } else if (recorder.GetError() != 0) {
+                std::cerr << "lumrx: " << out.GetName() << ": " << std::strerror(recorder.GetError()) << "\n";
                 result = ExitRecordFailed;
             } else {
-                std::cout << out << ": " << recorder.GetBytesWritten() << " bytes ("
-                          << recorder.GetBytesWritten() / 188 << " packets) recorded";
+                out.Report() << out.GetName() << ": " << recorder.GetBytesWritten() << " bytes ("
+                             << recorder.GetBytesWritten() / 188 << " packets) recorded";
                 if (recorder.GetReadsDropped() > 0)
-                    std::cout << ", " << recorder.GetReadsDropped() << " reads lost: the disk fell behind";
-                std::cout << "\n";
+                    out.Report() << ", " << recorder.GetReadsDropped() << " reads lost: the disk fell behind";
+                out.Report() << "\n";
             }
         }
         receiver.DeInitialise();
     }
     plugin->CloseMultiplex(source);
+    if (missing && created)
+        std::remove(out.GetPath().c_str());   // nothing of the service: leave nothing behind
     return result;
 }
 
@@ -483,6 +573,10 @@ int Epg(CLumrxHost& host, const Options& options)
     CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
     if (source == nullptr)
         return Failed(host);
+    if (!OutputIsSafe(COutputPath(CDVBSICollector::FileName), options.arguments[0])) {
+        plugin->CloseMultiplex(source);
+        return ExitUsage;
+    }
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     const double seconds = options.seconds > 0 ? options.seconds : 30;
     CDVBSICollector collector;
@@ -516,9 +610,15 @@ int Xmltv(CLumrxHost& host, const Options& options)
     CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
     if (source == nullptr)
         return Failed(host);
+    const COutputPath out(options.output.empty() ? "-" : options.output);
+    if (!OutputIsSafe(out, options.arguments[0], false)) {
+        plugin->CloseMultiplex(source);
+        return ExitUsage;
+    }
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     const double seconds = options.seconds > 0 ? options.seconds : 30;
     std::ostringstream xml;
+    std::size_t programmes = 0;
     {
         CGuideReceiver receiver(source, nullptr);
         receiver.Initialise();
@@ -531,46 +631,78 @@ int Xmltv(CLumrxHost& host, const Options& options)
         receiver.Stop();
         receiver.WaitForStop(10000);
         receiver.DeInitialise();
-        CXmltvWriter::Write(receiver.Guide(), xml);
+        programmes = CXmltvWriter::Write(receiver.Guide(), xml);
     }
     plugin->CloseMultiplex(source);
-    if (options.output.empty()) {
-        std::cout << xml.str();
-        return ExitOk;
+    if (programmes == 0) {   // guide readers refuse a guide without programmes
+        std::cerr << "lumrx: no event of a guide came from " << options.arguments[0] << "\n";
+        return ExitNothingFound;
     }
-    std::ofstream file(options.output, std::ios::binary);
+    if (out.IsStandardOutput()) {
+        std::cout << xml.str() << std::flush;
+        return std::cout ? ExitOk : ExitRecordFailed;
+    }
+    std::ofstream file(out.GetPath(), std::ios::binary);
     file << xml.str();
     if (!file.flush()) {
-        std::cerr << "lumrx: " << options.output << ": cannot be written\n";
+        std::cerr << "lumrx: " << out.GetPath() << ": cannot be written\n";
         return ExitRecordFailed;
     }
     return ExitOk;
 }
 
+// "0x100, 0x101, ...": the PIDs of every component the program maps name.
+std::string ComponentList(CDVBTransportStreamReceiver& receiver)
+{
+    std::vector<WORD> pids;
+    {
+        CSingleLock guard(*receiver.GetProgramsSection());
+        for (const CDVBProgram* program : *receiver.GetProgramsList())
+            for (const CDVBProgramElement* element : program->m_elements)
+                pids.push_back(element->m_elementaryPid);
+    }
+    std::sort(pids.begin(), pids.end());
+    pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+    std::string list;
+    char text[16];
+    for (WORD pid : pids) {
+        std::snprintf(text, sizeof text, "0x%X", pid);
+        list += (list.empty() ? "" : ", ") + std::string(text);
+    }
+    return list.empty() ? "none" : list;
+}
+
 int Extract(CLumrxHost& host, const Options& options)
 {
     if (options.arguments.size() < 3)
-        return Usage("extract needs a multiplex, a PID and a file to write");
-    char* end = nullptr;
-    const unsigned long pid = std::strtoul(options.arguments[1].c_str(), &end, 0);
-    if (*end != '\0' || pid > 0x1FFE)
-        return Usage("the PID is a number below 8191 (0x100 or 256)");
+        return Usage("extract needs a multiplex, a PID and a file to write (- for standard output)");
+    unsigned long pid = 0;
+    if (!ParseIdentifier(options.arguments[1], 0x1FFF, pid))
+        return Usage("PID " + options.arguments[1] + ": " + kPidRule);
     CLUMInputPlugin* plugin = nullptr;
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, false, plugin, definition))
         return Failed(host);
-    std::FILE* file = std::fopen(options.arguments[2].c_str(), "wb");
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    if (source == nullptr)
+        return Failed(host);
+    const COutputPath out(options.arguments[2]);
+    std::FILE* file = nullptr;
+    if (!OutputIsSafe(out, options.arguments[0])) {
+        plugin->CloseMultiplex(source);
+        return ExitUsage;
+    }
+    const bool created = out.IsNew();
+    file = out.IsStandardOutput() ? stdout : std::fopen(out.GetPath().c_str(), "wb");
     if (file == nullptr) {
-        std::cerr << "lumrx: " << options.arguments[2] << ": " << std::strerror(errno) << "\n";
+        std::cerr << "lumrx: " << out.GetPath() << ": " << std::strerror(errno) << "\n";
+        plugin->CloseMultiplex(source);
         return ExitRecordFailed;
     }
-    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
-    if (source == nullptr) {
-        std::fclose(file);
-        return Failed(host);
-    }
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
-    std::uint64_t written = 0;
+    std::uint64_t written = 0, packets = 0;
+    int error = 0;
+    std::string components;
     {
         CDVBTransportStreamReceiver receiver(source, nullptr);
         auto* writer = new CElementaryStreamWriter(file);
@@ -578,30 +710,50 @@ int Extract(CLumrxHost& host, const Options& options)
         receiver.Initialise();
         receiver.Start();
         const std::int64_t start = CClock::System().GetMonotonicTime();
-        while (!g_interrupted && !(finite && finite->HasEnded()) &&
+        while (!g_interrupted && !(finite && finite->HasEnded()) && writer->GetError() == 0 &&
                (options.seconds <= 0 || double(CClock::System().GetMonotonicTime() - start) / 1e9 < options.seconds))
             Pause(CClock::System(), nullptr);
         receiver.Stop();
         receiver.WaitForStop(10000);
         writer->Finish();   // the receive thread has stopped: the last buffer can go
         written = writer->GetBytesWritten();
+        packets = writer->GetPacketsReceived();
+        error = writer->GetError();
+        if (packets == 0)
+            components = ComponentList(receiver);
         receiver.DeInitialise();
     }
     plugin->CloseMultiplex(source);
-    const bool closed = std::fclose(file) == 0;
-    std::cout << options.arguments[2] << ": " << written << " bytes of PID " << pid << "\n";
-    if (!closed) {
-        std::cerr << "lumrx: " << options.arguments[2] << ": cannot be written\n";
+    if (std::fflush(file) != 0 && error == 0)
+        error = errno;
+    if (file != stdout && std::fclose(file) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        std::cerr << "lumrx: " << out.GetName() << ": " << std::strerror(error) << "\n";
         return ExitRecordFailed;
     }
-    return written > 0 ? ExitOk : ExitNothingFound;
+    if (packets == 0 || written == 0) {
+        if (created)
+            std::remove(out.GetPath().c_str());
+        if (packets == 0)
+            std::cerr << "lumrx: no PID 0x" << std::hex << std::uppercase << pid << std::dec << " (" << pid << ") in "
+                      << options.arguments[0] << "; its components are " << components << "\n";
+        else
+            std::cerr << "lumrx: PID " << pid << " of " << options.arguments[0] << " carries no elementary stream\n";
+        return ExitNothingFound;
+    }
+    out.Report() << out.GetName() << ": " << written << " bytes of PID " << pid << "\n";
+    return ExitOk;
 }
 
 int Snapshot(CLumrxHost& host, const Options& options)
 {
     if (options.arguments.size() < 3)
         return Usage("snapshot needs a multiplex, a service and a PNG file");
-    const WORD service = WORD(std::strtoul(options.arguments[1].c_str(), nullptr, 0));
+    unsigned long number = 0;
+    if (!ParseIdentifier(options.arguments[1], 0xFFFF, number))
+        return Usage("service " + options.arguments[1] + ": " + kServiceRule);
+    const WORD service = WORD(number);
     CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
     CLUMPlugin* decoders = manager->GetPluginWithType(CLUMPlugin::TypeDecoder, 0);
     CLUMPlugin* displays = manager->GetPluginWithType(CLUMPlugin::TypeDisplay, 0);
@@ -616,6 +768,11 @@ int Snapshot(CLumrxHost& host, const Options& options)
     CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
     if (source == nullptr)
         return Failed(host);
+    const COutputPath out(options.arguments[2]);
+    if (!OutputIsSafe(out, options.arguments[0])) {
+        plugin->CloseMultiplex(source);
+        return ExitUsage;
+    }
     // a file plays at its own pace on a clock moved on here, as fast as the decoder keeps up
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     CManualClock simulated;
@@ -623,7 +780,7 @@ int Snapshot(CLumrxHost& host, const Options& options)
     CSnapshotLayer layer(std::int64_t(options.at * 90000));
     std::vector<std::uint8_t> rgb;
     int width = 0, height = 0;
-    std::string problem;
+    std::string problem;   // why there is no picture, when it is known before the end
     {
         CDVBTransportStreamReceiver receiver(source, nullptr, &clock);
         receiver.Initialise();
@@ -640,33 +797,43 @@ int Snapshot(CLumrxHost& host, const Options& options)
         programClock.SetTransportStreamReceiver(&receiver);
         const std::int64_t start = clock.GetMonotonicTime();
         while (!g_interrupted && !layer.GetFrame(rgb, width, height)) {
-            if (decoder == nullptr) {
-                CDVBComponentDefinition video;
-                if (CServicePlayer::FindVideo(receiver, service, video)) {
-                    if (display && display->AddDisplayLayer(&layer) && (decoder = decoderPlugin->OpenComponent(&video))) {
-                        if (finite) {   // a file starts again from its first packet, and its first picture
-                            receiver.Stop();
-                            receiver.WaitForStop(10000);
-                        }
-                        programClock.SetProgram(service);
-                        decoder->SetProgramClock(&programClock);
-                        display->SetProgramClock(&programClock);
-                        decoder->SetDisplay(display);
-                        decoder->SetCookie(&cookie);
-                        receiver.AddPIDReceiver(video.m_pid, decoder);
-                        if (finite) {
-                            receiver.Start();
-                            simulated.WaitForWaiters(1);
-                        }
-                    } else {
-                        problem = "no decoder or display for " + std::string(video.m_codecName.Str()) + " video";
-                        break;
-                    }
+            bool named = false, mapped = false;
+            if (decoder == nullptr && PatHasCome(receiver, service, named) && !named) {
+                problem = NoService(receiver, service, options.arguments[0]);
+                break;
+            }
+            if (decoder == nullptr && CServicePlayer::VideoPid(receiver, service, mapped) == 0xFFFF && mapped) {
+                problem = "service " + std::to_string(service) + " of " + options.arguments[0] + " has no video (a radio or data service)";
+                break;
+            }
+            CDVBComponentDefinition video;
+            if (decoder == nullptr && CServicePlayer::FindVideo(receiver, service, video)) {
+                if (!(display && display->AddDisplayLayer(&layer) && (decoder = decoderPlugin->OpenComponent(&video)))) {
+                    problem = "no decoder or display for " + std::string(video.m_codecName.Str()) + " video";
+                    break;
+                }
+                if (finite) {   // a file starts again from its first packet, and its first picture
+                    receiver.Stop();
+                    receiver.WaitForStop(10000);
+                }
+                programClock.SetProgram(service);
+                decoder->SetProgramClock(&programClock);
+                display->SetProgramClock(&programClock);
+                decoder->SetDisplay(display);
+                decoder->SetCookie(&cookie);
+                receiver.AddPIDReceiver(video.m_pid, decoder);
+                if (finite) {
+                    receiver.Start();
+                    simulated.WaitForWaiters(1);
                 }
             }
             const bool ended = finite && finite->HasEnded();
             if (ended || (!finite && double(clock.GetMonotonicTime() - start) / 1e9 > std::max(30.0, options.at + 30)))
                 break;
+            // simulated time moves on once the decoder has taken what came: a full ring would drop pictures
+            auto* pull = dynamic_cast<CDVBPullReceiver*>(decoder);
+            for (int waited = 0; finite && pull && !pull->IsCaughtUp() && waited < 10000; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (finite ? !simulated.Run(10, 1000000, 1) : !Pause(clock, nullptr))
                 break;
         }
@@ -684,19 +851,29 @@ int Snapshot(CLumrxHost& host, const Options& options)
             display->RemoveDisplayLayer(&layer);
             displayPlugin->CloseDisplay(display);
         }
+        bool named = false;
+        if (rgb.empty() && problem.empty() && (!PatHasCome(receiver, service, named) || !named))
+            problem = NoService(receiver, service, options.arguments[0]);
         receiver.DeInitialise();
     }
     plugin->CloseMultiplex(source);
     if (rgb.empty()) {
-        std::cerr << "lumrx: no picture of service " << service << " was decoded"
-                  << (problem.empty() ? "" : ": " + problem) << "\n";
+        const double seen = layer.GetSecondsSeen();
+        if (!problem.empty())
+            std::cerr << "lumrx: " << problem << "\n";
+        else if (seen >= 0)
+            std::cerr << "lumrx: --at " << options.at << " is past the end: " << options.arguments[0] << " has "
+                      << seen << " s of pictures of service " << service << "\n";
+        else
+            std::cerr << "lumrx: no picture of service " << service << " was decoded before "
+                      << (finite ? options.arguments[0] + " ended" : "the time ran out") << "\n";
         return ExitNothingFound;
     }
-    if (!WritePng(options.arguments[2], rgb, width, height)) {
-        std::cerr << "lumrx: " << options.arguments[2] << ": cannot be written\n";
+    if (!WritePng(out.GetPath(), rgb, width, height)) {
+        std::cerr << "lumrx: " << out.GetPath() << ": cannot be written\n";
         return ExitRecordFailed;
     }
-    std::cout << options.arguments[2] << ": " << width << "x" << height << "\n";
+    std::cout << out.GetPath() << ": " << width << "x" << height << "\n";
     return ExitOk;
 }
 
@@ -724,15 +901,22 @@ int main(int argc, char** argv)
             options.plugin = value("--plugin");
         else if (arg == "-o")
             options.output = value("-o");
-        else if (arg == "--timeout" || arg == "--seconds" || arg == "--service" || arg == "--at") {
-            double& target = arg == "--timeout"   ? options.timeout
-                             : arg == "--seconds" ? options.seconds
-                             : arg == "--at"      ? options.at
-                                                  : options.service;
-            if (!ParseNumber(value(arg.c_str()), target))
-                return Usage(arg + " needs a number of seconds");
+        else if (arg == "--service") {
+            const char* text = value("--service");
+            unsigned long number = 0;
+            if (!ParseIdentifier(text, 0xFFFF, number))
+                return Usage("--service " + std::string(text) + ": " + kServiceRule);
+            options.service = int(number);
+        } else if (arg == "--timeout" || arg == "--seconds" || arg == "--at") {
+            double& target = arg == "--timeout" ? options.timeout : arg == "--seconds" ? options.seconds : options.at;
+            const char* text = value(arg.c_str());
+            if (!ParseNumber(text, target))
+                return Usage(arg + " " + text + ": not a number of seconds");
         } else if (arg == "-h" || arg == "--help") {
             std::cout << kUsage;
+            return ExitOk;
+        } else if (arg == "--version") {
+            std::cout << "lumrx " << LUM_VERSION << "\n";
             return ExitOk;
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-")
             return Usage("unknown option " + arg);
@@ -742,7 +926,7 @@ int main(int argc, char** argv)
             options.arguments.push_back(arg);
     }
     if (options.command.empty())
-        return Usage("no command");
+        return Usage("no command", true);
 
     if (options.debug)
         SetDebugOutputSink([](const char* line) { std::fputs(line, stderr); });
@@ -752,7 +936,7 @@ int main(int argc, char** argv)
     const std::string& c = options.command;
     static const char* const kCommands[] = {"plugins", "list", "add", "remove", "scan", "services", "test", "record", "epg", "xmltv", "extract", "snapshot"};
     if (std::find(std::begin(kCommands), std::end(kCommands), c) == std::end(kCommands))
-        return Usage("unknown command " + c);
+        return Usage("unknown command " + c, true);
     if (options.arguments.empty() && c != "plugins" && c != "list")
         return Usage(c + " needs an argument");
     CLumrxHost host;

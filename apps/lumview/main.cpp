@@ -44,16 +44,35 @@ bool Resolve(const QString& name, CLUMInputPlugin*& plugin, CDVBMultiplexDefinit
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("LUMCore"));
-    QApplication::setApplicationName(QStringLiteral("lumview"));
+    // read before the application is made: --help and --version need no display
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Watch what a DVB multiplex carries."));
-    options.addHelpOption();
+    options.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")});
+    options.addOption({QStringLiteral("version"), QStringLiteral("Show the version and exit.")});
     options.addOption({QStringLiteral("screenshot"), QStringLiteral("Save the window to FILE and exit."), QStringLiteral("FILE")});
     options.addOption({QStringLiteral("after"), QStringLiteral("Seconds before the screenshot (5)."), QStringLiteral("SECONDS"), QStringLiteral("5")});
     options.addPositionalArgument(QStringLiteral("multiplex"), QStringLiteral("A definition's name, a file or a URL."));
-    options.process(application);
+    if (!options.parse(arguments)) {
+        std::fprintf(stderr, "lumview: %s\n(lumview --help says how it is used)\n", options.errorText().toUtf8().constData());
+        return 2;
+    }
+    if (options.isSet(QStringLiteral("help"))) {
+        // without an application Qt cannot name the program
+        std::fputs(options.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("lumview")).toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (options.isSet(QStringLiteral("version"))) {
+        std::printf("lumview %s\n", LUM_VERSION);
+        return 0;
+    }
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("LUMCore"));
+    QApplication::setApplicationName(QStringLiteral("lumview"));
+    QApplication::setApplicationVersion(QStringLiteral(LUM_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("lumview"));
 
     CWidgetDialogs::Install();
     CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
