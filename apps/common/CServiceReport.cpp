@@ -92,6 +92,14 @@ void CServiceReport::Take(CDVBTransportStreamReceiver& receiver)
     }
 }
 
+void CServiceReport::SetNetwork(std::optional<int> originalNetworkId, const std::string& name)
+{
+    for (Service& service : m_services) {
+        service.originalNetworkId = originalNetworkId;
+        service.network = name;
+    }
+}
+
 nlohmann::json CServiceReport::ToJson() const
 {
     nlohmann::json services = nlohmann::json::array();
@@ -105,6 +113,9 @@ nlohmann::json CServiceReport::ToJson() const
         services.push_back({{"id", s.id},
                             {"name", s.name},
                             {"provider", s.provider},
+                            {"transport_stream_id", s.transportStreamId == 0xFFFF ? nlohmann::json(nullptr) : nlohmann::json(s.transportStreamId)},
+                            {"original_network_id", s.originalNetworkId ? nlohmann::json(*s.originalNetworkId) : nlohmann::json(nullptr)},
+                            {"network", s.network.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.network)},
                             {"sdttype", CDVBProgram::GetServiceTypeText(s.sdtType).Str()},
                             {"pmttype", CDVBProgram::GetServiceTypeText(s.pmtType).Str()},
                             {"access", s.access},
@@ -127,6 +138,11 @@ void CServiceReport::PrintTable(std::ostream& out) const
             << CDVBProgram::GetServiceTypeText(s.pmtType).Str() << " (PMT); " << s.access << "\n";
         out << "  PMT PID " << (s.pmtPid ? Hex(*s.pmtPid, 4) : "-") << ", PCR PID "
             << (s.pcrPid ? Hex(*s.pcrPid, 4) : "-") << "\n";
+        out << "  transport stream " << (s.transportStreamId == 0xFFFF ? std::string("-") : std::to_string(s.transportStreamId))
+            << ", original network " << (s.originalNetworkId ? std::to_string(*s.originalNetworkId) : std::string("-"));
+        if (!s.network.empty())
+            out << " (" << s.network << ")";
+        out << "\n";
         for (const Element& e : s.elements)
             out << "  PID " << Hex(e.pid, 4) << "  type " << Hex(e.streamType, 2) << "  " << e.description << "\n";
         for (const auto& [label, event] : {std::make_pair("now: ", &s.now), std::make_pair("next:", &s.next)}) {

@@ -33,6 +33,8 @@ public:
     {
         int id;
         int transportStreamId;   // 0xFFFF until the PAT or SDT says
+        std::optional<int> originalNetworkId;   // of the actual SDT
+        std::string network;                    // the name the actual NIT gives; empty until it has come
         std::string name;
         std::string provider;
         int sdtType;   // service type codes
@@ -46,6 +48,8 @@ public:
     };
 
     void Take(CDVBTransportStreamReceiver& receiver);
+    // The network every service of the multiplex is in, once its tables have said.
+    void SetNetwork(std::optional<int> originalNetworkId, const std::string& name);
     const std::vector<Service>& Services() const { return m_services; }
 
     nlohmann::json ToJson() const;

@@ -8,9 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-bool LooksLikeAPath(const std::string& name)
+bool CLumrxHost::LooksLikeAPath(const std::string& name)
 {
     auto endsWith = [&name](const char* suffix) {
         const std::string s(suffix);
@@ -18,8 +16,6 @@ bool LooksLikeAPath(const std::string& name)
     };
     return name.find('/') != std::string::npos || endsWith(".ts") || endsWith(".m2ts") || endsWith(".TS");
 }
-
-}  // namespace
 
 CLumrxHost::CLumrxHost()
 {

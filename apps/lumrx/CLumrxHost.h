@@ -37,6 +37,8 @@ public:
     bool Fail(ExitCode code, const std::string& message);
 
     static std::string PluginTypeText(int type);
+    // Whether a name given for a multiplex is a file's path rather than a definition's name.
+    static bool LooksLikeAPath(const std::string& name);
 
 private:
     std::unique_ptr<CDVBMultiplexDefinition> m_locationDefinition;   // for a location; ours

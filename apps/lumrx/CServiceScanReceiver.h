@@ -18,6 +18,8 @@ public:
     CServiceScanReceiver(CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* updateHandler);
 
     bool IsComplete();
+    // The original_network_id of the actual SDT and the name of the actual NIT, as they came.
+    bool GetNetwork(WORD& originalNetworkId, CString& name);
     // Set whenever a table arrives: a waiting host looks again.
     CEvent& SectionEvent() { return m_sectionEvent; }
 
@@ -27,6 +29,8 @@ protected:
 private:
     std::mutex m_lock;
     bool m_sdtSeen = false;
+    WORD m_originalNetworkId = 0;
+    CString m_networkName;
     std::set<WORD> m_sdtServices;
     std::map<WORD, BYTE> m_lastPresentFollowing;          // service -> last_section_number
     std::set<std::pair<WORD, BYTE>> m_presentFollowing;   // service, section

@@ -158,6 +158,21 @@ int ListPlugins()
     return ExitOk;
 }
 
+// What stands in the way of opening a definition, for people; empty when nothing does.
+std::string DefinitionProblem(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition, int& failure)
+{
+    failure = CLUMInputPluginExtension::OpenFailureNone;
+    if (definition->m_firstFieldNotRead >= 0) {
+        failure = CLUMInputPluginExtension::OpenFailureInvalid;
+        return "its field " + definition->GetFieldName(definition->m_firstFieldNotRead).Str() + " does not read";
+    }
+    CString problem;
+    if (CLUMInputPluginExtension* extension = CLumrxHost::ExtensionOf(plugin))
+        failure = extension->CheckMultiplexDefinition(definition, problem);
+    return failure == CLUMInputPluginExtension::OpenFailureNone ? std::string()
+                                                                 : problem.IsEmpty() ? std::string("it cannot be opened") : problem.Str();
+}
+
 int ListDefinitions(CLumrxHost& host, const Options& options)
 {
     CLUMInputPlugin* plugin = host.FindInputPlugin(options.plugin);
@@ -168,7 +183,9 @@ int ListDefinitions(CLumrxHost& host, const Options& options)
     while (CDVBMultiplexDefinition* definition = plugin->GetNextMultiplexDefinition(position)) {
         CString line;
         definition->WriteToString(line);
-        std::cout << line.Str() << "\n";
+        int failure = 0;
+        const std::string problem = DefinitionProblem(plugin, definition, failure);
+        std::cout << line.Str() << (problem.empty() ? "" : "    # " + problem) << "\n";
     }
     return ExitOk;
 }
@@ -181,29 +198,77 @@ int Save(CLumrxHost& host, CLUMInputPlugin* plugin)
     return Failed(host);
 }
 
+// The definition of that name in any input plug-in, or null.
+CDVBMultiplexDefinition* DefinitionCalled(const std::string& name)
+{
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    for (int i = 0; CLUMPlugin* candidate = manager->GetPluginWithType(CLUMPlugin::TypeInput, i); ++i) {
+        auto* input = static_cast<CLUMInputPlugin*>(candidate);
+        for (int d = 0; d < input->GetMultiplexDefinitionCount(); ++d)
+            if (input->GetMultiplexDefinitionAtIndex(d)->GetName() == name.c_str())
+                return input->GetMultiplexDefinitionAtIndex(d);
+    }
+    return nullptr;
+}
+
 int AddDefinition(CLumrxHost& host, const Options& options)
 {
     CLUMInputPlugin* plugin = host.FindInputPlugin(options.plugin);
     if (plugin == nullptr)
         return Failed(host);
     std::string line;
-    for (const std::string& field : options.arguments) {
+    for (std::size_t i = 0; i < options.arguments.size(); ++i) {
+        std::string field = options.arguments[i];
         if (field.find(',') != std::string::npos)
             return Usage("a field cannot hold a comma: " + field);
+        // a file named from here, not from the definitions file's folder
+        char* absolute = i > 0 && CLumrxHost::LooksLikeAPath(field) && field[0] != '/' ? ::realpath(field.c_str(), nullptr) : nullptr;
+        if (absolute) {
+            field = absolute;
+            std::free(absolute);
+        }
         line += (line.empty() ? "" : ", ") + field;
     }
     if (line.size() > 510)   // the definitions file is read in lines of at most 510 characters
         return Usage("a definition's line cannot be longer than 510 characters");
-    CDVBMultiplexDefinition* definition = plugin->CreateMultiplexDefinition();
+    std::unique_ptr<CDVBMultiplexDefinition> definition(plugin->CreateMultiplexDefinition());
     if (!definition->ReadFromString(line.c_str())) {
         std::string fields;
         for (int i = 0; i < definition->GetRequiredFieldCount(); ++i)
             fields += " " + definition->GetFieldName(i).Str();
-        delete definition;
         return Usage("a definition needs at least these fields:" + fields);
     }
-    plugin->AddMultiplexDefinition(definition);
-    return Save(host, plugin);
+    const std::string name = definition->GetName().Str();
+    if (DefinitionCalled(name) != nullptr)
+        return Usage("a multiplex definition is already called \"" + name + "\" (lumrx remove " + name + " first)");
+    if (definition->m_firstFieldNotRead >= 0) {
+        const int index = definition->m_firstFieldNotRead;
+        return Usage(definition->GetFieldName(index).Str() + " cannot be \"" + options.arguments[std::size_t(index)] + "\"");
+    }
+    int failure = 0;
+    const std::string problem = DefinitionProblem(plugin, definition.get(), failure);
+    switch (failure) {
+    case CLUMInputPluginExtension::OpenFailureNone:
+        break;
+    case CLUMInputPluginExtension::OpenFailureUnreadable:
+        host.Fail(ExitFileUnreadable, problem);
+        return Failed(host);
+    case CLUMInputPluginExtension::OpenFailureNotTransportStream:
+        host.Fail(ExitNotTransportStream, problem);
+        return Failed(host);
+    case CLUMInputPluginExtension::OpenFailureInvalid:
+        return Usage(problem);
+    default:
+        host.Fail(ExitOpenFailed, problem);
+        return Failed(host);
+    }
+    CString written;
+    definition->WriteToString(written);
+    plugin->AddMultiplexDefinition(definition.release());
+    if (const int saved = Save(host, plugin); saved != ExitOk)
+        return saved;
+    std::cout << "added to " << plugin->GetMultiplexDefinitionsFilename().Str() << ": " << written.Str() << "\n";
+    return ExitOk;
 }
 
 // The plug-in's extension, or a failure saying the plug-in cannot do what was asked.
@@ -232,9 +297,17 @@ int RemoveDefinition(CLumrxHost& host, const Options& options)
         host.Fail(ExitUnknownDefinition, "no multiplex definition is called \"" + options.arguments[0] + "\"");
         return Failed(host);
     }
-    for (CDVBMultiplexDefinition* definition : named)
-        extension->RemoveMultiplexDefinition(definition);
-    return Save(host, plugin);
+    // an old file may name two alike: one goes at a time, so that the user sees which is left
+    CString line;
+    named.front()->WriteToString(line);
+    extension->RemoveMultiplexDefinition(named.front());
+    if (const int saved = Save(host, plugin); saved != ExitOk)
+        return saved;
+    std::cout << "removed from " << plugin->GetMultiplexDefinitionsFilename().Str() << ": " << line.Str() << "\n";
+    if (named.size() > 1)
+        std::cout << named.size() - 1 << " more called \"" << options.arguments[0] << "\" remain"
+                  << (named.size() > 2 ? "" : "s") << "; lumrx remove " << options.arguments[0] << " again removes the next\n";
+    return ExitOk;
 }
 
 // Says why a multiplex would not open, with the exit code that says it.
@@ -325,6 +398,10 @@ int Services(CLumrxHost& host, const Options& options)
         if (progress)
             std::fprintf(stderr, "\r\033[K");
         report.Take(receiver);
+        WORD originalNetworkId = 0;
+        CString network;
+        const bool known = receiver.GetNetwork(originalNetworkId, network);
+        report.SetNetwork(known ? std::optional<int>(originalNetworkId) : std::nullopt, CDVBText::ToUTF8(network));
         receiver.DeInitialise();
     }
     plugin->CloseMultiplex(source);
