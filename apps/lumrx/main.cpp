@@ -36,6 +36,7 @@
 #include "plugins/CTestMultiplexBehaviour.h"
 #include "si/CDVBText.h"
 
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -429,12 +430,56 @@ bool Pause(CClock& clock, CManualClock* simulated)
     return true;
 }
 
+// The terminal's size: its window, else COLUMNS and LINES, else 80 by 24.
+void TerminalSize(int& columns, int& rows)
+{
+    winsize size{};
+    const char* c = std::getenv("COLUMNS");
+    const char* r = std::getenv("LINES");
+    const bool window = ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
+    columns = window ? size.ws_col : c && std::atoi(c) > 0 ? std::atoi(c) : 80;
+    rows = window ? size.ws_row : r && std::atoi(r) > 0 ? std::atoi(r) : 24;
+}
+
+// At most `columns` characters of UTF-8 text, cut between characters.
+std::string Cut(const std::string& text, int columns)
+{
+    int seen = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == columns)
+            return text.substr(0, i);
+    return text;
+}
+
+// What a test shows on its first line: the status, with what the dialog cannot say there,
+// the rate at which data arrives, "no PCR" rather than a rate of 0, and simulated time named.
+std::string StatusLine(const CTestMultiplexBehaviour& test, double arrivingMbps, bool simulated)
+{
+    std::string status = CDVBText::ToUTF8(test.GetStatusText());
+    const std::string receiving = "Data is being received";
+    if (status.compare(0, receiving.size(), receiving) != 0)
+        return status;
+    const std::size_t bracket = std::min(status.find(" ["), status.size());
+    std::string rates = status.substr(0, bracket), where = status.substr(bracket);
+    if (test.GetReceiver()->GetBitrate() == 0)
+        rates = receiving + " (no PCR)";
+    if (arrivingMbps >= 0) {
+        char text[64];
+        std::snprintf(text, sizeof text, ", arriving at %.2f Mbit/s", arrivingMbps);
+        rates += text;
+    }
+    const std::string real = ", in real time";
+    if (simulated && where.find(real) != std::string::npos)
+        where.replace(where.find(real), real.size(), ", in simulated time");
+    return rates + where;
+}
+
 // The status of a test as lines: the status text, then one line per service.
-std::vector<std::string> StatusLines(const CTestMultiplexBehaviour& test)
+std::vector<std::string> StatusLines(const CTestMultiplexBehaviour& test, const std::string& status)
 {
     std::vector<std::string> lines;
     if (!test.GetStatusText().IsEmpty())   // empty while the multiplex opens
-        lines.push_back((test.IsStatusWarning() ? "! " : "  ") + CDVBText::ToUTF8(test.GetStatusText()));
+        lines.push_back((test.IsStatusWarning() ? "! " : "  ") + status);
     for (const auto& row : test.GetRows())
         lines.push_back("service " + std::to_string(row.first) + "  " + CDVBText::ToUTF8(row.second));
     return lines;
@@ -457,6 +502,9 @@ int Test(CLumrxHost& host, const Options& options)
     std::size_t rowsShown = 0;    // service lines printed, when piped
     bool dataSeen = false;
     const std::int64_t start = clock.GetMonotonicTime();
+    std::int64_t rateSince = start;   // the arrival rate over the last second or so
+    std::uint64_t packetsSince = 0;
+    double arriving = -1;
     for (;;) {
         const bool opening = !test.IsOpen();
         test.OnTimer();
@@ -468,25 +516,44 @@ int Test(CLumrxHost& host, const Options& options)
             std::cerr << "lumrx: the receiver did not start\n";
             return ExitOpenFailed;
         }
-        dataSeen = dataSeen || test.GetReceiver()->GetPacketsReceived() > 0;
-        const std::vector<std::string> lines = StatusLines(test);
+        const std::uint64_t packets = test.GetReceiver()->GetPacketsReceived();
+        dataSeen = dataSeen || packets > 0;
+        const std::int64_t now = clock.GetMonotonicTime();
+        if (now - rateSince >= 1000000000) {
+            arriving = double(packets - packetsSince) * 188 * 8 / (double(now - rateSince) / 1e9) / 1e6;
+            rateSince = now;
+            packetsSince = packets;
+        }
+        auto* finite = dynamic_cast<CDVBFiniteSource*>(test.GetSource());
+        const bool ended = finite && finite->HasEnded();   // a file that does not loop ends the run
+        std::vector<std::string> lines = StatusLines(test, StatusLine(test, arriving, options.simulate));
         if (terminal) {
-            // redraw the block in place: up to its first line, each line cleared to its end
+            // redraw the block in place: never wider than the window, never taller, so that it stays put
+            int columns = 80, rows = 24;
+            TerminalSize(columns, rows);
+            const std::size_t room = std::size_t(std::max(rows - 2, 2));   // the caption stays above it
+            if (lines.size() > room) {
+                const std::size_t more = lines.size() - room + 1;
+                lines.resize(room - 1);
+                lines.push_back("... " + std::to_string(more) + " more services");
+            }
             if (drawn > 0)
                 std::cout << "\033[" << drawn << "F";
             for (const std::string& line : lines)
-                std::cout << line << "\033[K\n";
-            drawn = lines.size();
+                std::cout << Cut(line, columns - 1) << "\033[K\n";
+            for (std::size_t i = lines.size(); i < drawn; ++i)
+                std::cout << "\033[K\n";
+            drawn = std::max(drawn, lines.size());
             std::cout << std::flush;
         } else {
             for (; rowsShown < test.GetRows().size(); ++rowsShown)
                 std::cout << "service " << test.GetRows()[rowsShown].first << "  "
                           << CDVBText::ToUTF8(test.GetRows()[rowsShown].second) << "\n";
-            if (!test.GetStatusText().IsEmpty())
+            if (!lines.empty() && !test.GetStatusText().IsEmpty())
                 std::cout << lines.front() << "\n" << std::flush;
         }
         const double elapsed = double(clock.GetMonotonicTime() - start) / 1e9;
-        if (g_interrupted || (options.seconds > 0 && elapsed >= options.seconds))
+        if (ended || g_interrupted || (options.seconds > 0 && elapsed >= options.seconds))
             break;
         if (!Pause(clock, options.simulate ? &simulated : nullptr)) {
             std::cerr << "lumrx: the receiver stopped keeping time\n";

@@ -16,6 +16,28 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 // A PCR that goes back, or jumps ahead by more than this, starts a new time line (a loop,
 // a splice): the pacing is anchored again instead of stalling or racing.
 constexpr std::uint64_t kLargestPcrStep = 90000 * 2;
+constexpr std::uint64_t kLargestTdtStep = 90000 * 60;   // a TDT comes at least every 30 s
+
+// The UTC time of a time and date (or time offset) table that begins in the packet, in
+// 90 kHz units from an arbitrary origin.
+bool TimeTableClock(const BYTE* packet, std::uint64_t& clock)
+{
+    if ((((packet[1] & 0x1F) << 8) | packet[2]) != 0x14 || !(packet[1] & 0x40) || !(packet[3] & 0x10))
+        return false;
+    std::size_t at = 4;
+    if (packet[3] & 0x20)
+        at += 1 + std::size_t(packet[4]);
+    if (at >= 188)
+        return false;
+    at += 1 + std::size_t(packet[at]);   // the pointer field
+    if (at + 8 > 188 || (packet[at] != 0x70 && packet[at] != 0x73))
+        return false;
+    const BYTE* time = packet + at + 3;
+    auto bcd = [](BYTE b) { return (b >> 4) * 10 + (b & 0x0F); };
+    const std::uint64_t mjd = (std::uint64_t(time[0]) << 8) | time[1];
+    clock = ((mjd * 24 + bcd(time[2])) * 3600 + std::uint64_t(bcd(time[3])) * 60 + bcd(time[4])) * 90000;
+    return true;
+}
 
 }  // namespace
 
@@ -70,6 +92,7 @@ bool CFileInputSource::Start()
     m_startNs = m_clock->GetMonotonicTime();
     m_delivered = 0;
     m_pcrPid = -1;
+    m_timeTablePaced = false;
     m_reader = std::thread([this] { ReaderThread(); });
     return true;
 }
@@ -159,15 +182,19 @@ std::size_t CFileInputSource::PacketsDue(std::size_t wanted, std::int64_t now)
         const std::uint64_t sent = m_delivered / kPacket;
         due = std::min<std::uint64_t>(due, allowed > sent ? allowed - sent : 0);
     } else if (m_pacing == Pacing::ProgramClock) {
-        // Up to the first packet whose PCR lies in the future.
+        // Up to the first packet whose PCR lies in the future; a stream without PCR keeps
+        // to the clock of its time and date tables.
         for (std::size_t i = 0; i < due; ++i) {
             BYTE* packet = QueuedPacket(i);
             std::uint64_t pcr = 0;
             const int pid = ((packet[1] & 0x1F) << 8) | packet[2];
-            if ((m_pcrPid >= 0 && pid != m_pcrPid) || !CDVBPCRReceiver::GetPCRFromPacket(packet, pcr))
+            const bool isPcr = (m_pcrPid < 0 || pid == m_pcrPid) && CDVBPCRReceiver::GetPCRFromPacket(packet, pcr);
+            if (!isPcr && (m_pcrPid >= 0 || !TimeTableClock(packet, pcr)))
                 continue;
-            if (m_pcrPid < 0 || pcr < m_lastPcr || pcr - m_lastPcr > kLargestPcrStep) {
-                m_pcrPid = pid;
+            if (isPcr ? m_pcrPid < 0 || pcr < m_lastPcr || pcr - m_lastPcr > kLargestPcrStep
+                      : !m_timeTablePaced || pcr < m_lastPcr || pcr - m_lastPcr > kLargestTdtStep) {
+                m_pcrPid = isPcr ? pid : -1;
+                m_timeTablePaced = !isPcr;
                 m_anchorPcr = pcr;
                 m_anchorNs = now;
             }
@@ -220,11 +247,20 @@ void CFileInputSource::GetStatus(CString& status)
         played = std::fmod(played, pass);   // where in the file this pass is
     played += double(m_firstOffset);
     const bool ended = HasEnded();
+    bool paced = true;
+    bool byTimeTable = false;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        paced = m_pcrPid >= 0 || m_timeTablePaced || m_delivered == 0;
+        byTimeTable = m_timeTablePaced;
+    }
     const double percent =
         ended || m_fileSize == 0 ? 100.0 : std::min(100.0, 100.0 * played / double(m_fileSize));
     status.Format("%s, %.0f%% played", static_cast<const char*>(name), percent);
-    if (m_pacing == Pacing::ProgramClock)
-        status += ", in real time";
+    if (m_pacing == Pacing::ProgramClock && !paced)
+        status += ", without PCR or TDT: as fast as it is read";
+    else if (m_pacing == Pacing::ProgramClock)
+        status += byTimeTable ? ", in real time by its TDT" : ", in real time";
     else if (m_pacing == Pacing::Fixed)
         status.AppendFormat(", at %.2f Mbit/s", m_bitsPerSecond / 1e6);
     else

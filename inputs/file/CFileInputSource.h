@@ -69,4 +69,5 @@ private:
     std::uint64_t m_anchorPcr = 0;
     std::int64_t m_anchorNs = 0;
     std::uint64_t m_lastPcr = 0;
+    bool m_timeTablePaced = false;   // no PCR: paced by the TDT/TOT, m_anchorPcr and m_lastPcr in its time
 };

@@ -291,13 +291,25 @@ TEST(LumrxTest, EachFailureHasItsCodeAndAMessage)
     std::ofstream(junk) << "this is not a transport stream, it is text and more text and more text\n";
     std::ofstream(empty).close();
     const std::tuple<std::string, int, const char*> cases[] = {
-        {"test --simulate --seconds 3 " + empty, 1, "No data is being received 3."}, {"services " + empty, 1, ""},
+        {"test --simulate --seconds 3 " + empty, 1, "no data was received"}, {"services " + empty, 1, ""},
         {"services /no/such/file.ts", 5, "no such file"}, {"services " + junk, 6, "not a transport stream"},
         {"services NoSuchDefinition", 4, "no multiplex definition"},
         {"list --plugin LUMNoSuchPlugin", 3, "unknown input plug-in"},
         {"frobnicate", 2, "unknown command"}, {"services", 2, "needs an argument"},
         {"record --simulate " LUM_PEER_THREE_PROGRAMS_TS " /dev/full", 9, "No space left on device"},   // a full disk
-        {"record " + empty + " /no/such/folder/x.ts", 9, "No such file or directory"}};
+        {"record " + empty + " /no/such/folder/x.ts", 9, "No such file or directory"},
+        {"extract " LUM_PEER_THREE_PROGRAMS_TS " 0x101 /dev/full", 9, "No space left on device"},
+        // numbers read strictly, and what the multiplex lacks named with what it has
+        {"record --service abc " LUM_PEER_THREE_PROGRAMS_TS " x.ts", 2, "--service abc: a service number is 0 to 65535"},
+        {"record --service 70000 " LUM_PEER_THREE_PROGRAMS_TS " x.ts", 2, "--service 70000"},
+        {"extract " LUM_PEER_THREE_PROGRAMS_TS " 9000 x.es", 2, "PID 9000: a PID is 0 to 8191"},
+        {"snapshot " LUM_PEER_THREE_PROGRAMS_TS " 1x2 x.png", 2, "service 1x2"},
+        {"record --simulate --service 999 " LUM_PEER_THREE_PROGRAMS_TS " " + ::testing::TempDir() + "x.ts", 1,
+         "no service 999 in " LUM_PEER_THREE_PROGRAMS_TS "; its services are 101, 102, 103"},
+        {"extract " LUM_PEER_THREE_PROGRAMS_TS " 0x999 x.es", 1, "no PID 0x999 (2457) in"},
+        {"snapshot " LUM_PEER_THREE_PROGRAMS_TS " 999 x.png", 1, "no service 999 in"},
+        {"snapshot " LUM_SAMPLE_TS " 1004 x.png", 1, "service 1004 of " LUM_SAMPLE_TS " has no video"},
+        {"snapshot " LUM_PEER_THREE_PROGRAMS_TS " 102 x.png --at 500", 1, "--at 500 is past the end"}};
     for (const auto& [arguments, status, message] : cases) {
         const LumrxRun run = Lumrx(arguments, true);
         EXPECT_EQ(run.status, status) << arguments << "\n" << run.out;

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -163,6 +165,37 @@ TEST_F(CFileInputSourceTest, HandsOutAFixedRateOrPacketsAfterAPcrOnlyWhenItsTime
     EXPECT_TRUE(ReadUntil(0)) << Status();
     EXPECT_EQ(CNumberedPackets::Range(30), m_numbers);
     EXPECT_EQ("clip.ts, 100% played, in real time, at its end", Status());
+}
+
+// Without PCR a file keeps to the clock of its time and date tables, here a second apart;
+// without either it plays as fast as it is read, and says so.
+TEST_F(CFileInputSourceTest, WithoutPcrTheTimeTablesPaceIt)
+{
+    std::vector<BYTE> bytes;
+    for (int number = 0; number < 30; ++number) {
+        std::vector<BYTE> packet = CNumberedPackets::Packet(number);
+        if (number % 10 == 0) {   // a TDT on PID 0x14: MJD 0xE89A, 12:00:0N
+            const BYTE tdt[] = {0x47, 0x40, 0x14, 0x10, 0x00, 0x70, 0x70, 0x05, 0xE8, 0x9A, 0x12, 0x00, BYTE(number / 10)};
+            std::copy(std::begin(tdt), std::end(tdt), packet.begin());
+        }
+        bytes.insert(bytes.end(), packet.begin(), packet.end());
+    }
+    ASSERT_NE(nullptr, Open(bytes, "pcr"));
+    ASSERT_TRUE(m_source->Start());
+    ASSERT_TRUE(ReadUntil(10)) << Status();
+    for (int second = 1; second <= 2; ++second) {
+        m_clock.Advance(1000 * kMs - 1);
+        EXPECT_EQ(0u, Read()) << "the TDT of second " << second << " came early";
+        m_clock.Advance(1);
+        ASSERT_TRUE(ReadUntil(std::size_t(second + 1) * 10)) << Status();
+    }
+    EXPECT_NE(Status().find("in real time by its TDT"), std::string::npos) << Status();
+
+    ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 30), "pcr"));
+    ASSERT_TRUE(m_source->Start());
+    EXPECT_TRUE(ReadUntil(0)) << Status();
+    EXPECT_EQ(CNumberedPackets::Range(30), m_numbers);
+    EXPECT_NE(Status().find("without PCR or TDT: as fast as it is read"), std::string::npos) << Status();
 }
 
 }  // namespace
