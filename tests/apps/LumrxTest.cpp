@@ -247,11 +247,19 @@ TEST(LumrxTest, RecordsOneServiceAsASingleProgramStream)
     EXPECT_EQ(ours[0]["name"], "T\xC3\xA9l\xC3\xA9 Deux");
 }
 
-// The whole guide as XMLTV: valid against Debian's DTD, and every event libdvbpsi reads,
-// with its title and its start in UTC.
+// The whole guide as XMLTV: valid against Debian's DTD and taken by xmltv-util's validator
+// (which refuses a channel without programmes), and every event libdvbpsi reads, with its
+// title and its start in UTC. A stream without a guide says so.
 TEST(LumrxTest, WritesEveryEventAsValidXMLTV)
 {
     const std::string guide = ::testing::TempDir() + "lumrx_guide.xml";
+    for (const char* stream : {LUM_PEER_STREAM("si_rich.ts"), LUM_PEER_LATIN_TABLES_TS, LUM_SAMPLE_TS}) {
+        ASSERT_EQ(Lumrx(std::string("xmltv ") + stream + " -o " + guide).status, 0) << stream;
+        EXPECT_EQ(std::system(("XMLTV_SUPPLEMENT=/usr/share/xmltv tv_validate_file " + guide + " >/dev/null 2>&1").c_str()), 0) << stream;
+    }
+    const LumrxRun none = Lumrx("xmltv " LUM_PEER_STREAM("modern.ts"), true);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.out.find("no event of a guide"), std::string::npos) << none.out;
     ASSERT_EQ(Lumrx("xmltv " LUM_PEER_THREE_PROGRAMS_TS " -o " + guide, false, "TZ=UTC ").status, 0);
     EXPECT_EQ(std::system(("xmllint --noout --dtdvalid /usr/share/xmltv/xmltv.dtd " + guide + " 2>/dev/null").c_str()), 0);
     std::ifstream file(guide);

@@ -35,7 +35,8 @@ TEST(CDVBGuideStoreTest, KeepsEveryEventWithItsDescriptorsAndFollowsSectionVersi
     // 15 July 2004 (MJD 53201) 20:30 UTC for 1:30; a film for 16-year-olds in two parts
     const Bytes film = B::EITEvent(1, 53201, 0x203000, 0x013000, B::Cat({
         B::ShortEventDescriptor("deu", "Film", "Teil eins"),
-        Extended(0, 1, B::Cat({B::Counted("Regie"), B::Counted("X")}), "Lang "), Extended(1, 1, {}, "und gut."),
+        Extended(0, 1, B::Cat({B::Counted("Regie"), B::Counted("X"), B::Counted("Folge"), B::Counted("Der Anfang")}), "Lang "),
+        Extended(1, 1, {}, "und gut."),
         B::Descriptor(0x54, {0x11, 0x00, 0xF0, 0x00}), B::Descriptor(0x55, {'D', 'E', 'U', 0x0D})}));
     const Bytes news = B::EITEvent(2, 53201, 0x220000, 0x003000, B::ShortEventDescriptor("eng", "News", ""));
     Feed(store, 0x4E, 0, 0, film);
@@ -52,7 +53,8 @@ TEST(CDVBGuideStoreTest, KeepsEveryEventWithItsDescriptorsAndFollowsSectionVersi
     EXPECT_EQ(e.duration, 5400u);
     EXPECT_EQ(e.title, "Film");
     EXPECT_EQ(e.shortText, "Teil eins");
-    EXPECT_EQ(e.extendedText, "Regie: X\nLang und gut.");
+    EXPECT_EQ(e.extendedText, "Regie: X\nFolge: Der Anfang\nLang und gut.");
+    EXPECT_EQ(e.episodeTitle, "Der Anfang") << "an item the broadcast names as the episode";
     EXPECT_EQ(e.genres, (std::vector<BYTE>{0x11, 0xF0}));
     ASSERT_EQ(e.ratings.size(), 1u);
     EXPECT_EQ(e.ratings[0].second, 0x0D);
