@@ -311,11 +311,17 @@ int RemoveDefinition(CLumrxHost& host, const Options& options)
     return ExitOk;
 }
 
-// Says why a multiplex would not open, with the exit code that says it.
-void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& name)
+// Says why a multiplex would not open, with the exit code that says it; where the plug-in
+// gave no reason, its check of the definition names what is wrong (a missing file).
+void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& name,
+                CDVBMultiplexDefinition* definition = nullptr)
 {
     CLUMInputPluginExtension* extension = CLumrxHost::ExtensionOf(plugin);
-    const std::string why = extension ? extension->GetLastOpenFailureText().Str() : std::string();
+    std::string why = extension ? extension->GetLastOpenFailureText().Str() : std::string();
+    CString problem;
+    if (why.empty() && extension && definition &&
+        extension->CheckMultiplexDefinition(definition, problem) != CLUMInputPluginExtension::OpenFailureNone)
+        why = problem.Str();
     switch (extension ? extension->GetLastOpenFailure() : CLUMInputPluginExtension::OpenFailureNone) {
     case CLUMInputPluginExtension::OpenFailureNotTransportStream:
         host.Fail(ExitNotTransportStream, name + ": not a transport stream" + (why.empty() ? " (no packets of 188 or 192 bytes)" : ": " + why));
@@ -337,7 +343,7 @@ CDVBTransportStreamSource* Open(CLumrxHost& host, CLUMInputPlugin* plugin, CDVBM
 {
     CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
     if (source == nullptr)
-        OpenFailed(host, plugin, name);
+        OpenFailed(host, plugin, name, definition);
     return source;
 }
 
@@ -509,7 +515,7 @@ int Test(CLumrxHost& host, const Options& options)
         const bool opening = !test.IsOpen();
         test.OnTimer();
         if (!test.IsOpen()) {
-            OpenFailed(host, plugin, options.arguments[0]);
+            OpenFailed(host, plugin, options.arguments[0], definition);
             return Failed(host);
         }
         if (opening && options.simulate && !simulated.WaitForWaiters(1)) {
