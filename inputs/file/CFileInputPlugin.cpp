@@ -10,6 +10,8 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -55,6 +57,43 @@ CDVBTransportStreamSource* CFileInputPlugin::OpenMultiplex(CDVBMultiplexDefiniti
     }
     m_lastOpenFailure = OpenFailureNone;
     return source;
+}
+
+int CFileInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem)
+{
+    auto* file = dynamic_cast<CFileMultiplexDefinition*>(definition);
+    if (file == nullptr) {
+        problem = "not a definition of a file";
+        return OpenFailureInvalid;
+    }
+    if (file->m_path.IsEmpty()) {
+        problem = "no file is named";
+        return OpenFailureUnreadable;
+    }
+    const CString path = ResolvePath(file->m_path);
+    const CString quoted = "\"" + path + "\"";
+    struct stat info{};
+    if (::stat(path, &info) != 0) {
+        problem = "the file " + quoted + (errno == ENOENT ? " does not exist" : " cannot be read: " + CString(std::strerror(errno)));
+        return OpenFailureUnreadable;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        problem = quoted + " is not a file";
+        return OpenFailureUnreadable;
+    }
+    std::FILE* stream = std::fopen(path, "rb");
+    if (stream == nullptr) {
+        problem = "the file " + quoted + " cannot be read: " + std::strerror(errno);
+        return OpenFailureUnreadable;
+    }
+    std::size_t offset = 0;
+    const std::size_t packetSize = CFileInputSource::ReadPacketSize(stream, offset);
+    std::fclose(stream);
+    if (packetSize == 0) {
+        problem = "the file " + quoted + " is not a transport stream";
+        return OpenFailureNotTransportStream;
+    }
+    return OpenFailureNone;
 }
 
 CDVBMultiplexDefinition* CFileInputPlugin::CreateDefinitionForLocation(const CString& location, bool realTime)

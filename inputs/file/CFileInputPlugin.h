@@ -22,6 +22,8 @@ public:
     // A definition of a readable file, played in real time by its PCR or as fast as read.
     CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString& location, bool realTime) override;
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
+    // The file exists, can be read and holds transport packets.
+    int CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem) override;
     bool ScanFolder(const CString& folder) override;
     bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
     // A definition's path made absolute: relative paths start at the definitions file's

@@ -1,6 +1,7 @@
 #include "inputs/net/CNetInputPlugin.h"
 
 #include "inputs/file/OpenedOrFailed.h"
+#include "inputs/net/CNetAddress.h"
 #include "inputs/net/CNetInputSource.h"
 #include "inputs/net/CNetMultiplexDefinition.h"
 
@@ -21,6 +22,20 @@ CDVBTransportStreamSource* CNetInputPlugin::OpenMultiplex(CDVBMultiplexDefinitio
         return nullptr;
     return OpenedOrFailed(new CNetInputSource(net->m_url.Str(), net->m_interface.Str(), &m_http), m_lastOpenFailure,
                           m_lastOpenFailureText);
+}
+
+int CNetInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem)
+{
+    auto* net = dynamic_cast<CNetMultiplexDefinition*>(definition);
+    if (net == nullptr) {
+        problem = "not a definition of a network stream";
+        return OpenFailureInvalid;
+    }
+    if (!CNetAddress().Parse(net->m_url.Str())) {
+        problem = "the URL \"" + net->m_url + "\" does not parse: udp://[source@]address:port, rtp://..., http://... or https://...";
+        return OpenFailureInvalid;
+    }
+    return OpenFailureNone;
 }
 
 bool CNetInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)

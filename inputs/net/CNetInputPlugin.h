@@ -24,6 +24,8 @@ public:
     CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString& location, bool realTime) override;
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
     CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
+    // Whether the URL parses; what is at the other end is known only once opened.
+    int CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem) override;
     bool ScanFolder(const CString&) override { return false; }
     bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
 
