@@ -6,6 +6,7 @@
 #include "inputs/dvb/CLinuxDVBScanReceiver.h"
 #include "inputs/dvb/CLinuxDVBScanTable.h"
 #include "inputs/file/OpenedOrFailed.h"
+#include "plugins/CDefinitionEditorBehaviour.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +93,27 @@ bool CLinuxDVBInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
 CDVBMultiplexDefinition* CLinuxDVBInputPlugin::CreateMultiplexDefinition()
 {
     return new CLinuxDVBMultiplexDefinition;
+}
+
+bool CLinuxDVBInputPlugin::ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition)
+{
+    using Kind = CDefinitionEditorBehaviour::Kind;
+    CDefinitionEditorBehaviour editor(this, definition);
+    std::vector<CString> systems, lnbs;
+    for (const std::string& system : CLinuxDVBTuning::DeliverySystems())
+        systems.emplace_back(system.c_str());
+    for (const std::string& lnb : CLibDVBv5Device::LnbNames())
+        lnbs.emplace_back(lnb.c_str());
+    editor.AddField(0, Kind::Text);
+    editor.AddChoice(1, systems, false);
+    editor.AddField(2, Kind::Number, "in Hz; for satellite the transponder's frequency in kHz");
+    editor.AddField(3, Kind::Number, "bandwidth in Hz (terrestrial), symbol rate in symbols/s (cable, satellite)");
+    editor.AddField(4, Kind::Number, "/dev/dvb/adapterN");
+    editor.AddField(5, Kind::Number, "the adapter's frontendN");
+    editor.AddField(6, Kind::Number, "the physical layer pipe of a DVB-T2 multiplex; -1 for none");
+    editor.AddChoice(7, {"", "H", "V", "L", "R"}, false, "satellite: H, V, L or R");
+    editor.AddChoice(8, lnbs, false, "satellite: the LNB, by libdvbv5's name");
+    return editor.Run();
 }
 
 bool CLinuxDVBInputPlugin::ScanForMultiplexDefinitions()

@@ -22,6 +22,8 @@ public:
     CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition) override;
     bool CloseMultiplex(CDVBTransportStreamSource* source) override;
     CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
+    // The delivery system and its tuning values, checked as lumrx add checks them.
+    bool ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
     // Scans the region of LUM_DVB_REGION ("uk/CrystalPalace", "Astra-19.2E"); false without one.
     bool ScanForMultiplexDefinitions() override;
 

@@ -1,6 +1,7 @@
 #include "inputs/file/CFileInputPlugin.h"
 
 #include "inputs/file/CFileInputSource.h"
+#include "plugins/CDefinitionEditorBehaviour.h"
 #include "plugins/CLUMPluginManager.h"
 
 #include <dirent.h>
@@ -115,6 +116,18 @@ bool CFileInputPlugin::ScanFolder(const CString& folder)
     return ScanForMultiplexDefinitions();
 }
 
+
+bool CFileInputPlugin::ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition)
+{
+    using Kind = CDefinitionEditorBehaviour::Kind;
+    CDefinitionEditorBehaviour editor(this, definition);
+    editor.AddField(0, Kind::Text);
+    editor.AddField(1, Kind::FilePath, "a .ts or .m2ts file; a relative path starts at the definitions file's folder")
+        .m_fileTypes = "Transport streams (*.ts *.m2ts)";
+    editor.AddChoice(2, {"pcr", "fast"}, true, "pcr: in real time; fast: as fast as it is read; or a rate in Mbit/s such as 8.5");
+    editor.AddChoice(3, {"off", "on"}, false, "on: played again from the start at its end");
+    return editor.Run();
+}
 
 CDVBMultiplexDefinition* CFileInputPlugin::CreateMultiplexDefinition()
 {

@@ -15,6 +15,8 @@ public:
     CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
     // Adds a definition for every .ts or .m2ts file of the scan folder that none names yet.
     bool ScanForMultiplexDefinitions() override;
+    // Name, file (with a chooser), pacing and looping, checked as lumrx add checks them.
+    bool ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
 
     // The folder a scan looks in; the current directory until set.
     void SetScanFolder(const CString& folder) { m_scanFolder = folder; }

@@ -4,6 +4,7 @@
 #include "inputs/net/CNetAddress.h"
 #include "inputs/net/CNetInputSource.h"
 #include "inputs/net/CNetMultiplexDefinition.h"
+#include "plugins/CDefinitionEditorBehaviour.h"
 
 namespace {
 
@@ -48,6 +49,16 @@ bool CNetInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
 CDVBMultiplexDefinition* CNetInputPlugin::CreateMultiplexDefinition()
 {
     return new CNetMultiplexDefinition;
+}
+
+bool CNetInputPlugin::ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition)
+{
+    using Kind = CDefinitionEditorBehaviour::Kind;
+    CDefinitionEditorBehaviour editor(this, definition);
+    editor.AddField(0, Kind::Text);
+    editor.AddField(1, Kind::Text, "udp://[source@]address:port, rtp://..., http://... or https://...");
+    editor.AddField(2, Kind::Text, "optional: the network interface a multicast group is joined on");
+    return editor.Run();
 }
 
 CDVBMultiplexDefinition* CNetInputPlugin::CreateDefinitionForLocation(const CString& location, bool)

@@ -19,6 +19,8 @@ public:
     CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition) override;
     bool CloseMultiplex(CDVBTransportStreamSource* source) override;
     CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
+    // Name, URL and interface, checked as lumrx add checks them.
+    bool ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
 
     // udp://, rtp://, http:// and https:// URLs.
     CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString& location, bool realTime) override;
