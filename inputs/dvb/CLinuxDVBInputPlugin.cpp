@@ -108,8 +108,8 @@ bool CLinuxDVBInputPlugin::ConfigureMultiplexDefinition(CDVBMultiplexDefinition*
     editor.AddChoice(1, systems, false);
     editor.AddField(2, Kind::Number, "in Hz; for satellite the transponder's frequency in kHz");
     editor.AddField(3, Kind::Number, "bandwidth in Hz (terrestrial), symbol rate in symbols/s (cable, satellite)");
-    editor.AddField(4, Kind::Number, "/dev/dvb/adapterN");
-    editor.AddField(5, Kind::Number, "the adapter's frontendN");
+    editor.AddField(4, Kind::Number, "the N of /dev/dvb/adapterN");
+    editor.AddField(5, Kind::Number, "the N of the adapter's frontendN");
     editor.AddField(6, Kind::Number, "the physical layer pipe of a DVB-T2 multiplex; -1 for none");
     editor.AddChoice(7, {"", "H", "V", "L", "R"}, false, "satellite: H, V, L or R");
     editor.AddChoice(8, lnbs, false, "satellite: the LNB, by libdvbv5's name");

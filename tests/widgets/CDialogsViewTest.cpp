@@ -1,5 +1,6 @@
 // The two Qt dialogs driven as a person would (offscreen), over the real file input
 // plug-in playing the bundled sample; a screenshot of each is saved in the build folder.
+// The application is CQtEnvironment's.
 #include "plugins/CLUMDialogs.h"
 #include "tests/plugins/CFileInputFixture.h"
 #include "tests/plugins/CHangingSource.h"
@@ -18,26 +19,6 @@
 #include <memory>
 
 namespace {
-
-// One application for the process, made before the first test and destroyed after the
-// last, before the exit handlers run (Qt's input devices must not outlive it).
-class CQtEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "widgets_tests";
-        static char* argv[] = {name, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        m_application = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_application.reset(); }
-
-private:
-    std::unique_ptr<QApplication> m_application;
-};
-const auto* const g_qt = ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
 
 class DialogsViewTest : public CFileInputFixture
 {
