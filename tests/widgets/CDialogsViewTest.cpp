@@ -98,7 +98,10 @@ TEST_F(DialogsViewTest, TestShowsTheSampleServicesAndTheRateFromItsTimer)
     look.start(50);
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
     loop.exec();
-    EXPECT_TRUE(dialog.GetStatusText()->text().startsWith("Data is being received at ")) << dialog.GetStatusText()->text().toStdString();
+    QLabel* status = dialog.GetStatusText();
+    EXPECT_TRUE(status->toolTip().startsWith("Data is being received at ")) << status->toolTip().toStdString();
+    EXPECT_TRUE(status->toolTip().endsWith("]")) << "the file's own status, whole: " << status->toolTip().toStdString();
+    EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->width()) << "not cut at the edge";
     ASSERT_GT(dialog.GetServices()->topLevelItemCount(), 0);
     EXPECT_FALSE(dialog.GetServices()->topLevelItem(0)->text(0).isEmpty());
     dialog.grab().save(QStringLiteral(LUM_SCREENSHOT_FOLDER "/test_multiplex.png"));
@@ -112,24 +115,29 @@ TEST_F(DialogsViewTest, TestSaysWhenItsReceiverWillNotStop)
     struct CHangingPlugin : CLUMInputPlugin
     {
         CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition*) override { return &m_source; }
-        bool CloseMultiplex(CDVBTransportStreamSource*) override { return true; }
+        bool CloseMultiplex(CDVBTransportStreamSource*) override { return m_closed = true; }
         CHangingSource m_source;
+        bool m_closed = false;
     } plugin;
     CTestMultiplexDialog dialog(&plugin, m_plugin->GetMultiplexDefinitionAtIndex(0));
     dialog.show();
     dialog.Tick();
     ASSERT_EQ(plugin.m_source.m_inRead.Wait(20000), WAIT_OBJECT_0);
     QString said;
+    bool closedFirst = false;
     QTimer answer;   // the message box is modal: answered from the event loop it runs
     QObject::connect(&answer, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             said = box->text();
+            closedFirst = plugin.m_closed;
             box->accept();
         }
     });
     answer.start(20);
     dialog.close();
     EXPECT_EQ(said, QStringLiteral("Failed to stop transport stream receiver."));
+    EXPECT_FALSE(closedFirst) << "said before the multiplex is closed";
+    EXPECT_TRUE(plugin.m_closed);
     EXPECT_FALSE(dialog.isVisible());
 }
 
