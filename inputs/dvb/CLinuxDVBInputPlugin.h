@@ -29,10 +29,10 @@ public:
 
     CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString&, bool) override { return nullptr; }
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
+    CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
     // The delivery system known, frequency, bandwidth or symbol rate within what the
     // delivery system uses, and for satellite a polarisation and an LNB libdvbv5 knows.
     int CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem) override;
-    CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
     // `folder` is a region of dtv-scan-tables ("COUNTRY/REGION" or a satellite's name) or
     // an initial-tuning file.
     bool ScanFolder(const CString& folder) override;
