@@ -13,8 +13,6 @@
 
 namespace {
 
-using Kind = CDefinitionEditorBehaviour::Kind;
-
 // Types the texts it is given into the editor and presses OK once.
 class CScriptedEditor : public CLUMDialogs
 {
@@ -61,25 +59,20 @@ protected:
     CScriptedEditor m_editor;
 };
 
-TEST_F(DefinitionEditorBehaviourTest, TheFileInputDescribesItsFieldsWithTheirTexts)
+// A value read from the file that no list offers is offered too, and kept by OK.
+TEST_F(DefinitionEditorBehaviourTest, AnEditorShowsTheDefinitionAsItIsAndNeedsTheWidgetsLibrary)
 {
     CDVBMultiplexDefinition* definition = Define("News, news.ts, 8.5, on");
-    m_editor.m_texts = {};
     EXPECT_TRUE(m_plugin->ConfigureMultiplexDefinition(definition));
-    const auto& fields = m_editor.m_fields;
-    ASSERT_EQ(fields.size(), 4u);
-    EXPECT_EQ(fields[0].m_label.Str(), "Name");
-    EXPECT_EQ(fields[1].m_kind, Kind::FilePath);
-    EXPECT_EQ(fields[1].m_text.Str(), "news.ts");
-    EXPECT_EQ(fields[2].m_kind, Kind::Choice);
-    EXPECT_TRUE(fields[2].m_otherValues);
-    ASSERT_EQ(fields[2].m_choices.size(), 3u) << "the rate the definition has is offered too";
-    EXPECT_EQ(fields[2].m_choices[2].Str(), "8.5");
-    EXPECT_FALSE(fields[3].m_otherValues);
-    EXPECT_EQ(LineOf(definition), "News, news.ts, 8.5, on") << "accepted as it was";
+    ASSERT_EQ(m_editor.m_fields.size(), 4u);
+    const auto& pacing = m_editor.m_fields[2];
+    EXPECT_EQ(pacing.m_text.Str(), "8.5");
+    ASSERT_EQ(pacing.m_choices.size(), 3u);
+    EXPECT_EQ(pacing.m_choices[2].Str(), "8.5");
+    EXPECT_EQ(LineOf(definition), "News, news.ts, 8.5, on");
 
     CLUMDialogs::Install(nullptr);
-    EXPECT_FALSE(m_plugin->ConfigureMultiplexDefinition(definition)) << "no editor without the widgets library";
+    EXPECT_FALSE(m_plugin->ConfigureMultiplexDefinition(definition));
 }
 
 // Each wrong value is refused with a message naming it, and the definition is left as it was.
