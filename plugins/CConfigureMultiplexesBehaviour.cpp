@@ -1,5 +1,6 @@
 #include "plugins/CConfigureMultiplexesBehaviour.h"
 
+#include "plugins/CDefinitionEditorBehaviour.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
 
@@ -78,10 +79,23 @@ void CConfigureMultiplexesBehaviour::SetSelection(std::vector<int> rows)
     m_selection = std::move(rows);
 }
 
+bool CConfigureMultiplexesBehaviour::Configure(CDVBMultiplexDefinition* definition, int row)
+{
+    // the rows are the list the person sees: a name is taken when another row has it
+    std::vector<CString> names;
+    for (std::size_t i = 0; i < m_rows.size(); ++i)
+        if (int(i) != row && !m_rows[i].empty())
+            names.push_back(m_rows[i][0]);
+    CDefinitionEditorBehaviour::SetNamesInUse(&names);
+    const bool configured = m_plugin->ConfigureMultiplexDefinition(definition);
+    CDefinitionEditorBehaviour::SetNamesInUse(nullptr);
+    return configured;
+}
+
 void CConfigureMultiplexesBehaviour::Add()
 {
     std::unique_ptr<CDVBMultiplexDefinition> definition{m_plugin->CreateMultiplexDefinition()};
-    if (definition && m_plugin->ConfigureMultiplexDefinition(definition.get()))
+    if (definition && Configure(definition.get(), -1))
         m_rows.push_back(WriteRow(definition.get()));
 }
 
@@ -91,7 +105,7 @@ void CConfigureMultiplexesBehaviour::Edit()
         return;
     Row& row = m_rows[std::size_t(m_selection[0])];
     std::unique_ptr<CDVBMultiplexDefinition> definition{ReadRow(row)};
-    if (definition && m_plugin->ConfigureMultiplexDefinition(definition.get()))
+    if (definition && Configure(definition.get(), m_selection[0]))
         row = WriteRow(definition.get());
 }
 

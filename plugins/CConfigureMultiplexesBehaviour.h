@@ -45,6 +45,8 @@ public:
 
 private:
     void FillRows();
+    // The plug-in's editor on `definition`, the names of the rows but `row` taken.
+    bool Configure(CDVBMultiplexDefinition* definition, int row);
     static Row WriteRow(CDVBMultiplexDefinition* definition);
     CDVBMultiplexDefinition* ReadRow(const Row& row);   // owned by the caller; null when none can be made
 

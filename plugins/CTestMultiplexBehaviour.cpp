@@ -7,6 +7,10 @@
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
 
+#include <iomanip>
+#include <locale>
+#include <sstream>
+
 CTestMultiplexBehaviour::CTestMultiplexBehaviour(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition,
                                                  CClock* clock)
     : m_plugin(plugin), m_definition(definition), m_clock(clock)
@@ -56,7 +60,11 @@ void CTestMultiplexBehaviour::OnTimer()
     } else {
         CString sourceStatus;
         m_source->GetStatus(sourceStatus);
-        text.Format("Data is being received at %.2lf megabits per second", m_receiver->GetBitrate() * 0.000001);
+        // the C locale's decimal point, whatever locale the host set
+        std::ostringstream rate;
+        rate.imbue(std::locale::classic());
+        rate << std::fixed << std::setprecision(2) << m_receiver->GetBitrate() * 0.000001;
+        text = ("Data is being received at " + rate.str() + " megabits per second").c_str();
         if (sourceStatus.IsEmpty())
             text += ".";
         else
@@ -89,12 +97,20 @@ void CTestMultiplexBehaviour::UpdateRow(WORD programNumber, const CString& servi
     m_rows.emplace_back(programNumber, serviceName);
 }
 
+bool CTestMultiplexBehaviour::Stop()
+{
+    if (m_receiver && !m_stopRequested) {
+        m_stopRequested = true;
+        m_receiver->Stop();
+        m_stopped = m_receiver->WaitForStop(1000);
+    }
+    return m_stopped;
+}
+
 bool CTestMultiplexBehaviour::Close()
 {
-    bool stopped = true;
+    const bool stopped = Stop();
     if (m_receiver) {
-        m_receiver->Stop();
-        stopped = m_receiver->WaitForStop(1000);
         m_receiver->DeInitialise();
         delete m_receiver;
         m_receiver = nullptr;

@@ -35,8 +35,11 @@ public:
     // One row per program: its number and service name (as broadcast), in order of
     // appearance; rows are never removed.
     const std::vector<std::pair<WORD, CString>>& GetRows() const { return m_rows; }
-    // Stops the receiver and closes the multiplex; false when the receiver did not stop
-    // within a second ("Failed to stop transport stream receiver.").
+    // Stops the receiver; false when it did not stop within a second ("Failed to stop
+    // transport stream receiver."), which a view says before Close tears it down.
+    bool Stop();
+    // Stops the receiver if Stop has not, deletes it and closes the multiplex; false when
+    // the receiver did not stop within a second.
     bool Close();
 
     bool IsOpen() const { return m_source != nullptr; }
@@ -54,6 +57,8 @@ private:
     CDVBTransportStreamReceiver* m_receiver = nullptr;
     CDVBStandardTSUpdateHandler* m_handler = nullptr;
     bool m_started = false;
+    bool m_stopRequested = false;
+    bool m_stopped = true;
     CString m_status = "Tuning...";
     bool m_warning = false;
     std::vector<std::pair<WORD, CString>> m_rows;

@@ -23,9 +23,10 @@ CTestMultiplexDialog::CTestMultiplexDialog(CLUMInputPlugin* plugin, CDVBMultiple
     m_statusIcon->setObjectName(QStringLiteral("8007"));
     m_statusIcon->setGeometry(units.X(13), units.Y(16), 16, 16);
     m_statusIcon->setPixmap(CStatusIcons::Information());
-    m_statusText = new QLabel(ToQString(m_behaviour.GetStatusText()), this);
+    m_statusText = new QLabel(this);
     m_statusText->setObjectName(QStringLiteral("8008"));
     m_statusText->setGeometry(units.Rect(29, 16, 195, 8));
+    ShowStatus();
     (new QGroupBox(QStringLiteral("Services"), this))->setGeometry(units.Rect(38, 33, 163, 110));
     m_services = new QTreeWidget(this);
     m_services->setObjectName(QStringLiteral("8009"));
@@ -53,7 +54,7 @@ void CTestMultiplexDialog::timerEvent(QTimerEvent* event)
 void CTestMultiplexDialog::Tick()
 {
     m_behaviour.OnTimer();
-    m_statusText->setText(ToQString(m_behaviour.GetStatusText()));
+    ShowStatus();
     m_statusIcon->setPixmap(m_behaviour.IsStatusWarning() ? CStatusIcons::Warning() : CStatusIcons::Information());
     const auto& rows = m_behaviour.GetRows();
     for (int i = 0; i < int(rows.size()); ++i) {   // rows are only ever appended or renamed
@@ -63,13 +64,22 @@ void CTestMultiplexDialog::Tick()
     }
 }
 
+void CTestMultiplexDialog::ShowStatus()
+{
+    // a source's long status would be cut at the label's edge: it ends in "…", whole in the tooltip
+    const QString status = ToQString(m_behaviour.GetStatusText());
+    m_statusText->setText(m_statusText->fontMetrics().elidedText(status, Qt::ElideRight, m_statusText->width()));
+    m_statusText->setToolTip(status);
+}
+
 void CTestMultiplexDialog::done(int result)
 {
     if (!m_closed) {
         m_closed = true;
-        if (!m_behaviour.Close())
-            QMessageBox::warning(this, windowTitle(), QStringLiteral("Failed to stop transport stream receiver."), QMessageBox::Ok);
         m_timer.stop();
+        if (!m_behaviour.Stop())   // said while the receiver and the multiplex are still there
+            QMessageBox::warning(this, windowTitle(), QStringLiteral("Failed to stop transport stream receiver."), QMessageBox::Ok);
+        m_behaviour.Close();
     }
     QDialog::done(result);
 }

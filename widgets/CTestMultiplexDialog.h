@@ -26,6 +26,8 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    void ShowStatus();
+
     CTestMultiplexBehaviour m_behaviour;
     QBasicTimer m_timer;
     QLabel* m_statusIcon;

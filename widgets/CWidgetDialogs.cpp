@@ -1,16 +1,25 @@
 #include "widgets/CWidgetDialogs.h"
 
 #include "widgets/CConfigureMultiplexesDialog.h"
+#include "widgets/CDefinitionEditorDialog.h"
 #include "widgets/CTestMultiplexDialog.h"
 
 #include <QApplication>
 
 namespace {
 
-// The application's active window owns the dialogs: a host needs to say nothing.
+// Widgets need a QApplication; a QCoreApplication would abort at the first one.
+bool HasWidgets()
+{
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+// The dialog in front (an editor over Configure Multiplexes), else the application's
+// active window, owns the dialogs: a host needs to say nothing.
 QWidget* Owner()
 {
-    return QApplication::activeWindow();
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal ? modal : QApplication::activeWindow();
 }
 
 CWidgetDialogs g_dialogs;
@@ -27,17 +36,25 @@ CInstaller g_installer;
 
 bool CWidgetDialogs::ConfigureMultiplexes(CLUMInputPlugin* plugin)
 {
-    if (QApplication::instance() == nullptr)
-        return false;   // a program without a user interface
+    if (!HasWidgets())
+        return false;
     CConfigureMultiplexesDialog dialog(plugin, Owner());
     return dialog.exec() == QDialog::Accepted;
 }
 
 bool CWidgetDialogs::TestMultiplex(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition)
 {
-    if (QApplication::instance() == nullptr)
+    if (!HasWidgets())
         return false;
     CTestMultiplexDialog dialog(plugin, definition, Owner());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool CWidgetDialogs::EditMultiplexDefinition(CDefinitionEditorBehaviour& editor)
+{
+    if (!HasWidgets())
+        return false;
+    CDefinitionEditorDialog dialog(editor, Owner());
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -10,6 +10,11 @@ inline QString ToQString(const CString& text)
     return QString::fromStdString(text.Str());
 }
 
+inline CString FromQString(const QString& text)
+{
+    return CString(text.toUtf8().constData());
+}
+
 // Text as broadcast (a service's name), decoded from its character table.
 inline QString BroadcastToQString(const CString& text)
 {

@@ -4,6 +4,7 @@
 #include "apps/common/CGuideReceiver.h"
 #include "apps/common/CServiceReport.h"
 #include "si/CDVBText.h"
+#include "core/CDVBFiniteSource.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
@@ -66,6 +67,7 @@ CLumviewWindow::CLumviewWindow()
     static_cast<QLabel*>(bar->itemAt(2)->widget())->setBuddy(m_multiplexes);
     layout->addLayout(bar);
     m_message = new QLabel(central);
+    m_message->setObjectName(QStringLiteral("message"));
     m_message->setWordWrap(true);
     m_message->hide();
     layout->addWidget(m_message);
@@ -236,7 +238,10 @@ void CLumviewWindow::Refresh()
     m_source->GetStatus(sourceStatus);
     const bool receiving = m_receiver->IsDataBeingReceived();
     m_quietRefreshes = receiving ? 0 : m_quietRefreshes + 1;
-    if (m_quietRefreshes >= kQuietRefreshes)
+    auto* finite = dynamic_cast<CDVBFiniteSource*>(m_source);
+    if (finite && finite->HasEnded())   // a file played once is silent because it is over
+        ShowMessage(QStringLiteral("%1 has been played to its end.").arg(m_name));
+    else if (m_quietRefreshes >= kQuietRefreshes)
         ShowMessage(QStringLiteral("Nothing is being received from %1.").arg(m_name));
     else if (receiving)
         ShowMessage(QString());

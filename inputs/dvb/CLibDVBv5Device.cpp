@@ -44,6 +44,19 @@ int CLibDVBv5Device::DeliverySystemNumber(const std::string& name)
     return -1;
 }
 
+std::vector<std::string> CLibDVBv5Device::LnbNames()
+{
+    std::vector<std::string> names;
+    for (int i = 0; const dvb_sat_lnb* lnb = dvb_sat_get_lnb(i); ++i)
+        names.emplace_back(lnb->alias);
+    return names;
+}
+
+bool CLibDVBv5Device::IsKnownLnb(const std::string& name)
+{
+    return dvb_sat_search_lnb(name.c_str()) >= 0;
+}
+
 bool CLibDVBv5Device::Tune(const CLinuxDVBTuning& tuning, std::string& error)
 {
     Close();

@@ -3,6 +3,9 @@
 // the demux set to pass the whole stream (PID 0x2000) to the DVR device, read by poll.
 #include "inputs/dvb/CLinuxDVBDevice.h"
 
+#include <string>
+#include <vector>
+
 struct dvb_v5_fe_parms;
 
 class CLibDVBv5Device : public CLinuxDVBDevice
@@ -18,6 +21,9 @@ public:
 
     // libdvbv5's number of a delivery system's name, -1 when it has none.
     static int DeliverySystemNumber(const std::string& name);
+    // The LNBs libdvbv5 knows, by the names a definition gives them.
+    static std::vector<std::string> LnbNames();
+    static bool IsKnownLnb(const std::string& name);
 
 private:
     dvb_v5_fe_parms* m_frontend = nullptr;

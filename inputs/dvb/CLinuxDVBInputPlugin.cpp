@@ -6,9 +6,35 @@
 #include "inputs/dvb/CLinuxDVBScanReceiver.h"
 #include "inputs/dvb/CLinuxDVBScanTable.h"
 #include "inputs/file/OpenedOrFailed.h"
+#include "plugins/CDefinitionEditorBehaviour.h"
 
 #include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+// A value in the wrong unit (MHz for Hz, Hz for kHz) falls outside these.
+struct CRange
+{
+    std::uint32_t m_low;
+    std::uint32_t m_high;
+    const char* m_unit;
+};
+constexpr CRange kTerrestrialFrequency{30000000, 1100000000, "Hz"};
+constexpr CRange kSatelliteFrequency{950000, 13000000, "kHz"};
+constexpr CRange kBandwidth{1700000, 10000000, "Hz"};
+constexpr CRange kSymbolRate{100000, 70000000, "symbols/s"};
+
+bool InRange(std::uint32_t value, const CRange& range, const char* what, const std::string& system, CString& problem)
+{
+    if (value >= range.m_low && value <= range.m_high)
+        return true;
+    problem.Format("the %s %u is out of range for %s: %u to %u %s", what, value, system.c_str(), range.m_low,
+                   range.m_high, range.m_unit);
+    return false;
+}
+
+}  // namespace
 
 CLinuxDVBInputPlugin::CLinuxDVBInputPlugin()
     : m_deviceFactory([] { return std::make_unique<CLibDVBv5Device>(); }), m_scanTableRoot(CLinuxDVBScanTable::DefaultRoot)
@@ -25,6 +51,38 @@ CDVBTransportStreamSource* CLinuxDVBInputPlugin::OpenMultiplex(CDVBMultiplexDefi
                           m_lastOpenFailureText);
 }
 
+int CLinuxDVBInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem)
+{
+    auto* dvb = dynamic_cast<CLinuxDVBMultiplexDefinition*>(definition);
+    if (dvb == nullptr) {
+        problem = "not a definition of a tuner";
+        return OpenFailureInvalid;
+    }
+    const CLinuxDVBTuning& tuning = dvb->m_tuning;
+    const std::string& system = tuning.m_deliverySystem;
+    if (!CLinuxDVBTuning::IsDeliverySystem(system)) {
+        std::string known;
+        for (const std::string& name : CLinuxDVBTuning::DeliverySystems())
+            known += (known.empty() ? "" : ", ") + name;
+        problem = ("the delivery system \"" + system + "\" is not one of " + known).c_str();
+        return OpenFailureInvalid;
+    }
+    const bool satellite = tuning.IsSatellite();
+    if (!InRange(tuning.m_frequency, satellite ? kSatelliteFrequency : kTerrestrialFrequency, "frequency", system, problem) ||
+        !InRange(tuning.m_bandwidthOrSymbolRate, tuning.HasSymbolRate() ? kSymbolRate : kBandwidth,
+                 tuning.HasSymbolRate() ? "symbol rate" : "bandwidth", system, problem))
+        return OpenFailureInvalid;
+    if (satellite && CLinuxDVBTuning::PolarisationNumber(tuning.m_polarisation) == 0) {
+        problem = ("the polarisation \"" + tuning.m_polarisation + "\" is not H, V, L or R, which satellite needs").c_str();
+        return OpenFailureInvalid;
+    }
+    if (satellite && !CLibDVBv5Device::IsKnownLnb(tuning.m_lnb)) {
+        problem = ("the LNB \"" + tuning.m_lnb + "\" is not one libdvbv5 knows").c_str();
+        return OpenFailureInvalid;
+    }
+    return OpenFailureNone;
+}
+
 bool CLinuxDVBInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
 {
     auto* dvb = dynamic_cast<CLinuxDVBInputSource*>(source);
@@ -35,6 +93,27 @@ bool CLinuxDVBInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
 CDVBMultiplexDefinition* CLinuxDVBInputPlugin::CreateMultiplexDefinition()
 {
     return new CLinuxDVBMultiplexDefinition;
+}
+
+bool CLinuxDVBInputPlugin::ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition)
+{
+    using Kind = CDefinitionEditorBehaviour::Kind;
+    CDefinitionEditorBehaviour editor(this, definition);
+    std::vector<CString> systems, lnbs;
+    for (const std::string& system : CLinuxDVBTuning::DeliverySystems())
+        systems.emplace_back(system.c_str());
+    for (const std::string& lnb : CLibDVBv5Device::LnbNames())
+        lnbs.emplace_back(lnb.c_str());
+    editor.AddField(0, Kind::Text);
+    editor.AddChoice(1, systems, false);
+    editor.AddField(2, Kind::Number, "in Hz; for satellite the transponder's frequency in kHz");
+    editor.AddField(3, Kind::Number, "bandwidth in Hz (terrestrial), symbol rate in symbols/s (cable, satellite)");
+    editor.AddField(4, Kind::Number, "the N of /dev/dvb/adapterN");
+    editor.AddField(5, Kind::Number, "the N of the adapter's frontendN");
+    editor.AddField(6, Kind::Number, "the physical layer pipe of a DVB-T2 multiplex; -1 for none");
+    editor.AddChoice(7, {"", "H", "V", "L", "R"}, false, "satellite: H, V, L or R");
+    editor.AddChoice(8, lnbs, false, "satellite: the LNB, by libdvbv5's name");
+    return editor.Run();
 }
 
 bool CLinuxDVBInputPlugin::ScanForMultiplexDefinitions()

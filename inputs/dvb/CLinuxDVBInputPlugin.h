@@ -22,12 +22,17 @@ public:
     CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition) override;
     bool CloseMultiplex(CDVBTransportStreamSource* source) override;
     CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
+    // The delivery system and its tuning values, checked as lumrx add checks them.
+    bool ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
     // Scans the region of LUM_DVB_REGION ("uk/CrystalPalace", "Astra-19.2E"); false without one.
     bool ScanForMultiplexDefinitions() override;
 
     CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString&, bool) override { return nullptr; }
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
     CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
+    // The delivery system known, frequency, bandwidth or symbol rate within what the
+    // delivery system uses, and for satellite a polarisation and an LNB libdvbv5 knows.
+    int CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem) override;
     // `folder` is a region of dtv-scan-tables ("COUNTRY/REGION" or a satellite's name) or
     // an initial-tuning file.
     bool ScanFolder(const CString& folder) override;

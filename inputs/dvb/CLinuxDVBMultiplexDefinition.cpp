@@ -27,11 +27,9 @@ bool CLinuxDVBMultiplexDefinition::ReadFieldFromString(int index, const CString&
     case 0:
         m_name = text;
         return true;
-    case 1:
-        if (text.IsEmpty())
-            return false;
+    case 1:   // kept even when unknown, so that saving the list does not lose it
         m_tuning.m_deliverySystem = text.Str();
-        return true;
+        return CLinuxDVBTuning::IsDeliverySystem(m_tuning.m_deliverySystem);
     case 2:
     case 3:
         if (!ParseNumber(text, 0, 0xFFFFFFFFLL, value))
@@ -49,8 +47,8 @@ bool CLinuxDVBMultiplexDefinition::ReadFieldFromString(int index, const CString&
             return false;
         m_tuning.m_plp = int(value);
         return true;
-    case 7:
-        if (CLinuxDVBTuning::PolarisationNumber(text.Str()) == 0)
+    case 7:   // none, for all but satellite
+        if (!text.IsEmpty() && CLinuxDVBTuning::PolarisationNumber(text.Str()) == 0)
             return false;
         m_tuning.m_polarisation = text.Str();
         return true;

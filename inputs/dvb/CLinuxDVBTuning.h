@@ -6,6 +6,7 @@
 // polarisation ("H", "V", "L", "R") and the LNB (libdvbv5's name, "UNIVERSAL" by default).
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct CLinuxDVBTuning
 {
@@ -22,6 +23,20 @@ struct CLinuxDVBTuning
     bool IsSatellite() const { return m_deliverySystem.rfind("DVBS", 0) == 0; }
     bool HasSymbolRate() const { return IsCable() || IsSatellite(); }
     double FrequencyMHz() const { return IsSatellite() ? m_frequency / 1e3 : m_frequency / 1e6; }
+
+    // The delivery systems the plug-in tunes, by libdvbv5's names.
+    static const std::vector<std::string>& DeliverySystems()
+    {
+        static const std::vector<std::string> names = {"DVBT", "DVBT2", "DVBC/ANNEX_A", "DVBS", "DVBS2"};
+        return names;
+    }
+    static bool IsDeliverySystem(const std::string& name)
+    {
+        for (const std::string& known : DeliverySystems())
+            if (name == known)
+                return true;
+        return false;
+    }
 
     // libdvbv5's numbers of the polarisations: 1 to 4 for "H", "V", "L", "R"; 0 for none.
     static unsigned PolarisationNumber(const std::string& letter)

@@ -1,6 +1,7 @@
 #include "inputs/file/CFileInputPlugin.h"
 
 #include "inputs/file/CFileInputSource.h"
+#include "plugins/CDefinitionEditorBehaviour.h"
 #include "plugins/CLUMPluginManager.h"
 
 #include <dirent.h>
@@ -10,6 +11,8 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -57,6 +60,43 @@ CDVBTransportStreamSource* CFileInputPlugin::OpenMultiplex(CDVBMultiplexDefiniti
     return source;
 }
 
+int CFileInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem)
+{
+    auto* file = dynamic_cast<CFileMultiplexDefinition*>(definition);
+    if (file == nullptr) {
+        problem = "not a definition of a file";
+        return OpenFailureInvalid;
+    }
+    if (file->m_path.IsEmpty()) {
+        problem = "no file is named";
+        return OpenFailureUnreadable;
+    }
+    const CString path = ResolvePath(file->m_path);
+    const CString quoted = "\"" + path + "\"";
+    struct stat info{};
+    if (::stat(path, &info) != 0) {
+        problem = "the file " + quoted + (errno == ENOENT ? " does not exist" : " cannot be read: " + CString(std::strerror(errno)));
+        return OpenFailureUnreadable;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        problem = quoted + " is not a file";
+        return OpenFailureUnreadable;
+    }
+    std::FILE* stream = std::fopen(path, "rb");
+    if (stream == nullptr) {
+        problem = "the file " + quoted + " cannot be read: " + std::strerror(errno);
+        return OpenFailureUnreadable;
+    }
+    std::size_t offset = 0;
+    const std::size_t packetSize = CFileInputSource::ReadPacketSize(stream, offset);
+    std::fclose(stream);
+    if (packetSize == 0) {
+        problem = "the file " + quoted + " is not a transport stream";
+        return OpenFailureNotTransportStream;
+    }
+    return OpenFailureNone;
+}
+
 CDVBMultiplexDefinition* CFileInputPlugin::CreateDefinitionForLocation(const CString& location, bool realTime)
 {
     char absolute[PATH_MAX];
@@ -76,6 +116,18 @@ bool CFileInputPlugin::ScanFolder(const CString& folder)
     return ScanForMultiplexDefinitions();
 }
 
+
+bool CFileInputPlugin::ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition)
+{
+    using Kind = CDefinitionEditorBehaviour::Kind;
+    CDefinitionEditorBehaviour editor(this, definition);
+    editor.AddField(0, Kind::Text);
+    editor.AddField(1, Kind::FilePath, "a .ts or .m2ts file; a relative path starts at the definitions file's folder")
+        .m_fileTypes = "Transport streams (*.ts *.m2ts)";
+    editor.AddChoice(2, {"pcr", "fast"}, true, "pcr: in real time; fast: as fast as it is read; or a rate in Mbit/s such as 8.5");
+    editor.AddChoice(3, {"off", "on"}, false, "on: played again from the start at its end");
+    return editor.Run();
+}
 
 CDVBMultiplexDefinition* CFileInputPlugin::CreateMultiplexDefinition()
 {

@@ -15,6 +15,8 @@ public:
     CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
     // Adds a definition for every .ts or .m2ts file of the scan folder that none names yet.
     bool ScanForMultiplexDefinitions() override;
+    // Name, file (with a chooser), pacing and looping, checked as lumrx add checks them.
+    bool ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
 
     // The folder a scan looks in; the current directory until set.
     void SetScanFolder(const CString& folder) { m_scanFolder = folder; }
@@ -22,6 +24,8 @@ public:
     // A definition of a readable file, played in real time by its PCR or as fast as read.
     CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString& location, bool realTime) override;
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
+    // The file exists, can be read and holds transport packets.
+    int CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem) override;
     bool ScanFolder(const CString& folder) override;
     bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
     // A definition's path made absolute: relative paths start at the definitions file's

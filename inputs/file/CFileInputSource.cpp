@@ -62,10 +62,7 @@ bool CFileInputSource::Open()
     m_file = std::fopen(m_path, "rb");
     if (m_file == nullptr)
         return false;
-    std::vector<BYTE> head(192 * 6);
-    const std::size_t n = std::fread(head.data(), 1, head.size(), m_file);
-    // an empty file is a stream that delivers nothing, not a file of something else
-    m_packetSize = n == 0 ? 188 : CTransportPacketFramer::DetectPacketSize(head.data(), n, m_firstOffset);
+    m_packetSize = ReadPacketSize(m_file, m_firstOffset);
     if (m_packetSize == 0) {
         std::fclose(m_file);
         m_file = nullptr;
@@ -75,6 +72,15 @@ bool CFileInputSource::Open()
     m_fileSize = std::uint64_t(std::ftell(m_file));
     std::fseek(m_file, long(m_firstOffset), SEEK_SET);
     return true;
+}
+
+std::size_t CFileInputSource::ReadPacketSize(std::FILE* file, std::size_t& firstOffset)
+{
+    std::vector<BYTE> head(192 * 6);
+    const std::size_t n = std::fread(head.data(), 1, head.size(), file);
+    // an empty file is a stream that delivers nothing, not a file of something else
+    firstOffset = 0;
+    return n == 0 ? 188 : CTransportPacketFramer::DetectPacketSize(head.data(), n, firstOffset);
 }
 
 bool CFileInputSource::Start()

@@ -26,6 +26,9 @@ public:
 
     // False when the file cannot be read or does not hold transport packets.
     bool Open();
+    // 188 or 192 when the first bytes of `file` hold packets of that size, from
+    // `firstOffset` on; 188 for an empty file, a stream that delivers nothing; else 0.
+    static std::size_t ReadPacketSize(std::FILE* file, std::size_t& firstOffset);
 
     bool Start() override;
     bool Stop() override;

@@ -1,8 +1,10 @@
 #include "inputs/net/CNetInputPlugin.h"
 
 #include "inputs/file/OpenedOrFailed.h"
+#include "inputs/net/CNetAddress.h"
 #include "inputs/net/CNetInputSource.h"
 #include "inputs/net/CNetMultiplexDefinition.h"
+#include "plugins/CDefinitionEditorBehaviour.h"
 
 namespace {
 
@@ -23,6 +25,20 @@ CDVBTransportStreamSource* CNetInputPlugin::OpenMultiplex(CDVBMultiplexDefinitio
                           m_lastOpenFailureText);
 }
 
+int CNetInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem)
+{
+    auto* net = dynamic_cast<CNetMultiplexDefinition*>(definition);
+    if (net == nullptr) {
+        problem = "not a definition of a network stream";
+        return OpenFailureInvalid;
+    }
+    if (!CNetAddress().Parse(net->m_url.Str())) {
+        problem = "the URL \"" + net->m_url + "\" does not parse: udp://[source@]address:port, rtp://..., http://... or https://...";
+        return OpenFailureInvalid;
+    }
+    return OpenFailureNone;
+}
+
 bool CNetInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
 {
     auto* net = dynamic_cast<CNetInputSource*>(source);
@@ -33,6 +49,16 @@ bool CNetInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
 CDVBMultiplexDefinition* CNetInputPlugin::CreateMultiplexDefinition()
 {
     return new CNetMultiplexDefinition;
+}
+
+bool CNetInputPlugin::ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition)
+{
+    using Kind = CDefinitionEditorBehaviour::Kind;
+    CDefinitionEditorBehaviour editor(this, definition);
+    editor.AddField(0, Kind::Text);
+    editor.AddField(1, Kind::Text, "udp://[source@]address:port, rtp://..., http://... or https://...");
+    editor.AddField(2, Kind::Text, "optional: the network interface a multicast group is joined on");
+    return editor.Run();
 }
 
 CDVBMultiplexDefinition* CNetInputPlugin::CreateDefinitionForLocation(const CString& location, bool)

@@ -19,11 +19,15 @@ public:
     CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition) override;
     bool CloseMultiplex(CDVBTransportStreamSource* source) override;
     CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
+    // Name, URL and interface, checked as lumrx add checks them.
+    bool ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition) override;
 
     // udp://, rtp://, http:// and https:// URLs.
     CDVBMultiplexDefinition* CreateDefinitionForLocation(const CString& location, bool realTime) override;
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
     CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
+    // Whether the URL parses; what is at the other end is known only once opened.
+    int CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem) override;
     bool ScanFolder(const CString&) override { return false; }
     bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
 

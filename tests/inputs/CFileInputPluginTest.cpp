@@ -69,13 +69,21 @@ TEST_F(CFileInputPluginTest, OpensTransportStreamFilesSaysWhyOthersFailAndDefine
         {"Partial, partial.ts", E::OpenFailureNotTransportStream},
     };
     for (const auto& [line, failure] : cases) {
-        CDVBTransportStreamSource* source = m_plugin->OpenMultiplex(Define(line.c_str()));
+        CDVBMultiplexDefinition* definition = Define(line.c_str());
+        CString problem;   // the check, which does not open, foresees what opening meets
+        EXPECT_EQ(failure, extension->CheckMultiplexDefinition(definition, problem)) << line;
+        EXPECT_EQ(failure == E::OpenFailureNone, problem.IsEmpty()) << line << ": " << problem.Str();
+        CDVBTransportStreamSource* source = m_plugin->OpenMultiplex(definition);
         EXPECT_EQ(failure == E::OpenFailureNone, source != nullptr) << line;
         EXPECT_EQ(failure, extension->GetLastOpenFailure()) << line;
         EXPECT_TRUE(!source || m_plugin->CloseMultiplex(source)) << line;
     }
+    CString problem;
+    EXPECT_EQ(E::OpenFailureUnreadable, extension->CheckMultiplexDefinition(Define("Missing, missing.ts"), problem));
+    EXPECT_EQ("the file \"" + m_folder.PathOf("missing.ts") + "\" does not exist", problem.Str());
     CDVBMultiplexDefinition foreign;   // another plug-in's kind
     EXPECT_EQ(nullptr, m_plugin->OpenMultiplex(&foreign));
+    EXPECT_EQ(E::OpenFailureInvalid, extension->CheckMultiplexDefinition(&foreign, problem));
 
     std::unique_ptr<CDVBMultiplexDefinition> named(
         extension->CreateDefinitionForLocation(m_folder.PathOf("clip, cut.ts").c_str(), true));
@@ -104,6 +112,9 @@ TEST_F(CFileInputPluginTest, DefinitionsReadWhatTheyCanAndKeepTheValueOtherwise)
     EXPECT_EQ("News, news.ts, pcr, off", lineOf(copy));
     copy->CopyFrom(Define("Film, film.ts, 8.5, on"));
     EXPECT_EQ("Film, film.ts, 8.5, on", lineOf(copy)) << "copied whole";
+    EXPECT_EQ(-1, copy->m_firstFieldNotRead);
+    EXPECT_TRUE(copy->ReadFromString("Odd, odd.ts, sometimes, maybe")) << "no line is rejected";
+    EXPECT_EQ(2, copy->m_firstFieldNotRead);
 
     struct Case { int index; const char* text; bool accepted; const char* written; };
     for (const Case& c : {Case{2, "pcr", true, "pcr"}, Case{2, "PCR", true, "pcr"}, Case{2, "", true, "pcr"},

@@ -124,7 +124,8 @@ TEST_F(LinuxDVBInputTest, DefinitionFieldsRoundTripAndRejectJunk)
     EXPECT_EQ(written, (std::vector<std::string>{"Mux 1", "DVBT2", "545833000", "8000000", "1", "2", "0", "", "UNIVERSAL"}));
     CString line;
     CLinuxDVBMultiplexDefinition reread;
-    ASSERT_TRUE(definition.WriteToString(line) && reread.ReadFromString(line));   // the empty polarisation too
+    ASSERT_TRUE(definition.WriteToString(line) && reread.ReadFromString(line));
+    EXPECT_EQ(reread.m_firstFieldNotRead, -1) << "the empty polarisation too";
     EXPECT_EQ(reread.m_tuning.m_frequency, 545833000u);
     EXPECT_EQ(reread.m_tuning.m_plp, 0);
     for (const char* bad : {"", "12x", "-5", "99999999999", " 7"})
@@ -138,6 +139,34 @@ TEST_F(LinuxDVBInputTest, DefinitionFieldsRoundTripAndRejectJunk)
     EXPECT_EQ(satellite.m_tuning.m_lnb, "UNIVERSAL");
     EXPECT_EQ(CLinuxDVBTuning::PolarisationNumber(satellite.m_tuning.m_polarisation), 1u);
     EXPECT_DOUBLE_EQ(satellite.m_tuning.FrequencyMHz(), 11362.0);
+}
+
+// What the check refuses names the value; a unit mistaken (MHz for Hz) is out of range.
+TEST_F(LinuxDVBInputTest, TheCheckRefusesTuningValuesNoTunerTakes)
+{
+    CLinuxDVBMultiplexDefinition junk;
+    EXPECT_TRUE(junk.ReadFromString("Junk, ATSC, 490000000, 8000000")) << "no line is rejected";
+    EXPECT_EQ(junk.m_firstFieldNotRead, 1);
+    EXPECT_EQ(junk.m_tuning.m_deliverySystem, "ATSC") << "kept, so that saving does not lose it";
+    struct Case { const char* line; const char* problem; };
+    for (const Case& c : {Case{"BBC A, DVBT, 490000000, 8000000", ""},
+                          Case{"Astra, DVBS2, 11362000, 22000000, 0, 0, -1, H, UNIVERSAL", ""},
+                          Case{"Cable, DVBC/ANNEX_A, 346000000, 6900000", ""},
+                          Case{"Junk, ATSC, 490000000, 8000000", "the delivery system \"ATSC\" is not one of DVBT, DVBT2, DVBC/ANNEX_A, DVBS, DVBS2"},
+                          Case{"MHz, DVBT, 490, 8000000", "the frequency 490 is out of range for DVBT: 30000000 to 1100000000 Hz"},
+                          Case{"Hz, DVBS, 3000000000, 22000000, 0, 0, -1, H", "the frequency 3000000000 is out of range for DVBS: 950000 to 13000000 kHz"},
+                          Case{"Wide, DVBT2, 490000000, 8", "the bandwidth 8 is out of range for DVBT2: 1700000 to 10000000 Hz"},
+                          Case{"Slow, DVBC/ANNEX_A, 346000000, 0", "the symbol rate 0 is out of range for DVBC/ANNEX_A: 100000 to 70000000 symbols/s"},
+                          Case{"Flat, DVBS, 11362000, 22000000", "the polarisation \"\" is not H, V, L or R, which satellite needs"},
+                          Case{"Dish, DVBS, 11362000, 22000000, 0, 0, -1, V, SAUCEPAN", "the LNB \"SAUCEPAN\" is not one libdvbv5 knows"}}) {
+        CLinuxDVBMultiplexDefinition definition;
+        definition.ReadFromString(c.line);
+        CString problem;
+        EXPECT_EQ(m_plugin.CheckMultiplexDefinition(&definition, problem),
+                  *c.problem ? CLUMInputPluginExtension::OpenFailureInvalid : CLUMInputPluginExtension::OpenFailureNone) << c.line;
+        EXPECT_EQ(problem.Str(), c.problem) << c.line;
+    }
+    EXPECT_TRUE(m_tuners.tuned.empty()) << "checked without tuning";
 }
 
 TEST_F(LinuxDVBInputTest, OpensALockedMultiplexAndDeliversItsPacketsWithTheSignalInTheStatus)

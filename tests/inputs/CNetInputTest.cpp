@@ -5,6 +5,7 @@
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "platform/CEvent.h"
 #include "plugins/CLUMInputPlugin.h"
+#include "plugins/CLUMInputPluginExtension.h"
 #include "tests/plugins/CTestPluginFolder.h"
 #include "tests/support/CommandOutput.h"
 
@@ -19,6 +20,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -245,6 +247,36 @@ TEST(CNetInputTest, RTPLossesAreCountedAndReorderingIsNotALoss)
     EXPECT_EQ(std::stoull(text.substr(text.rfind(", ", skipped) + 2)) % 5, 0u) << text;   // the stray bytes, no packet
     EXPECT_TRUE(input->CloseMultiplex(source));
     input->DeInitialise();
+}
+
+// A URL that does not parse is kept, so that saving loses nothing, and named by the check.
+TEST(CNetInputTest, AURLThatDoesNotParseIsKeptAndNamedByTheCheck)
+{
+    if (!CTestPluginFolder::IsManagerFresh())
+        GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
+    CTestPluginFolder folder;
+    folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    manager->SetPluginFolderPath(folder.Path().c_str());
+    ASSERT_EQ(manager->LoadPlugins(), 1);
+    auto* input = dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
+    auto* extension = dynamic_cast<CLUMInputPluginExtension*>(input);
+    ASSERT_NE(extension, nullptr);
+    const std::pair<const char*, bool> urls[] = {
+        {"udp://239.1.1.1:1234", true}, {"rtp://10.0.0.5@232.1.1.1:5000", true}, {"udp://[ff15::1]:5000", true},
+        {"https://tv/a.ts", true}, {"udp://239.1.1.1", false}, {"udp://239.1.1.1:99999", false},
+        {"239.1.1.1:1234", false}, {"ftp://host/a.ts", false}};
+    for (const auto& [url, good] : urls) {
+        std::unique_ptr<CDVBMultiplexDefinition> definition{input->CreateMultiplexDefinition()};
+        EXPECT_TRUE(definition->ReadFromString(CString("News, ") + url + ", eth0")) << url;
+        EXPECT_EQ(definition->m_firstFieldNotRead, good ? -1 : 1) << url;
+        CString line, problem;
+        definition->WriteToString(line);
+        EXPECT_EQ(line.Str(), std::string("News, ") + url + ", eth0") << url;
+        EXPECT_EQ(extension->CheckMultiplexDefinition(definition.get(), problem),
+                  good ? CLUMInputPluginExtension::OpenFailureNone : CLUMInputPluginExtension::OpenFailureInvalid) << url;
+        EXPECT_EQ(problem.Find(url) >= 0, !good) << problem.Str();
+    }
 }
 
 TEST(CNetInputTest, BadInputIsSaidWithItsOwnExitCode)

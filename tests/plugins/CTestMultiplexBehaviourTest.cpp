@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
 #include <string>
 
 namespace {
@@ -98,6 +102,27 @@ TEST_F(CTestMultiplexBehaviourTest, StatusTextsAndRowsFollowTheReception)
 
     EXPECT_TRUE(m_behaviour.Close());
     EXPECT_EQ(m_plugin.m_closed, 1);
+}
+
+// A host that takes its locale from the environment, as a desktop program does, still
+// reads the rate with a point.
+TEST_F(CTestMultiplexBehaviourTest, TheRateHasAPointUnderALocaleOfCommas)
+{
+    const std::string folder = ::testing::TempDir() + "lumcore-locales";
+    std::filesystem::create_directories(folder);
+    const int made = std::system(("localedef -i de_DE -f UTF-8 " + folder + "/de_DE.UTF-8 >/dev/null 2>&1").c_str());
+    ::setenv("LOCPATH", folder.c_str(), 1);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
+        GTEST_SKIP() << "no German locale can be made here (localedef: " << made << ")";
+    m_plugin.m_source = &m_source;
+    m_behaviour.OnTimer();
+    ASSERT_TRUE(m_clock.WaitForWaiters(1));
+    Deliver(Services(0, "Two"));
+    m_behaviour.OnTimer();
+    std::setlocale(LC_ALL, "C");
+    EXPECT_TRUE(std::regex_match(Status(), std::regex("Data is being received at [0-9]+\\.[0-9]{2} megabits per second\\.")))
+        << Status();
+    EXPECT_TRUE(m_behaviour.Close());
 }
 
 TEST_F(CTestMultiplexBehaviourTest, AMultiplexThatDoesNotOpenSaysSoUntilClosed)

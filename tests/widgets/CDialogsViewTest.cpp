@@ -1,5 +1,6 @@
 // The two Qt dialogs driven as a person would (offscreen), over the real file input
 // plug-in playing the bundled sample; a screenshot of each is saved in the build folder.
+// The application is CQtEnvironment's.
 #include "plugins/CLUMDialogs.h"
 #include "tests/plugins/CFileInputFixture.h"
 #include "tests/plugins/CHangingSource.h"
@@ -18,26 +19,6 @@
 #include <memory>
 
 namespace {
-
-// One application for the process, made before the first test and destroyed after the
-// last, before the exit handlers run (Qt's input devices must not outlive it).
-class CQtEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "widgets_tests";
-        static char* argv[] = {name, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        m_application = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_application.reset(); }
-
-private:
-    std::unique_ptr<QApplication> m_application;
-};
-const auto* const g_qt = ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
 
 class DialogsViewTest : public CFileInputFixture
 {
@@ -117,7 +98,10 @@ TEST_F(DialogsViewTest, TestShowsTheSampleServicesAndTheRateFromItsTimer)
     look.start(50);
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
     loop.exec();
-    EXPECT_TRUE(dialog.GetStatusText()->text().startsWith("Data is being received at ")) << dialog.GetStatusText()->text().toStdString();
+    QLabel* status = dialog.GetStatusText();
+    EXPECT_TRUE(status->toolTip().startsWith("Data is being received at ")) << status->toolTip().toStdString();
+    EXPECT_TRUE(status->toolTip().endsWith("]")) << "the file's own status, whole: " << status->toolTip().toStdString();
+    EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->width()) << "not cut at the edge";
     ASSERT_GT(dialog.GetServices()->topLevelItemCount(), 0);
     EXPECT_FALSE(dialog.GetServices()->topLevelItem(0)->text(0).isEmpty());
     dialog.grab().save(QStringLiteral(LUM_SCREENSHOT_FOLDER "/test_multiplex.png"));
@@ -131,24 +115,29 @@ TEST_F(DialogsViewTest, TestSaysWhenItsReceiverWillNotStop)
     struct CHangingPlugin : CLUMInputPlugin
     {
         CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition*) override { return &m_source; }
-        bool CloseMultiplex(CDVBTransportStreamSource*) override { return true; }
+        bool CloseMultiplex(CDVBTransportStreamSource*) override { return m_closed = true; }
         CHangingSource m_source;
+        bool m_closed = false;
     } plugin;
     CTestMultiplexDialog dialog(&plugin, m_plugin->GetMultiplexDefinitionAtIndex(0));
     dialog.show();
     dialog.Tick();
     ASSERT_EQ(plugin.m_source.m_inRead.Wait(20000), WAIT_OBJECT_0);
     QString said;
+    bool closedFirst = false;
     QTimer answer;   // the message box is modal: answered from the event loop it runs
     QObject::connect(&answer, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             said = box->text();
+            closedFirst = plugin.m_closed;
             box->accept();
         }
     });
     answer.start(20);
     dialog.close();
     EXPECT_EQ(said, QStringLiteral("Failed to stop transport stream receiver."));
+    EXPECT_FALSE(closedFirst) << "said before the multiplex is closed";
+    EXPECT_TRUE(plugin.m_closed);
     EXPECT_FALSE(dialog.isVisible());
 }
 

@@ -1,0 +1,135 @@
+// The definition editor's behaviour over the real file input plug-in, with a scripted editor
+// installed as the dialogs: what the plug-in describes, what OK refuses and says, and the
+// names the Configure Multiplexes dialog's rows take.
+#include "plugins/CConfigureMultiplexesBehaviour.h"
+#include "plugins/CDefinitionEditorBehaviour.h"
+#include "plugins/CLUMDialogs.h"
+#include "tests/plugins/CFileInputFixture.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Types the texts it is given into the editor and presses OK once.
+class CScriptedEditor : public CLUMDialogs
+{
+public:
+    bool ConfigureMultiplexes(CLUMInputPlugin*) override { return false; }
+    bool TestMultiplex(CLUMInputPlugin*, CDVBMultiplexDefinition*) override { return false; }
+    bool EditMultiplexDefinition(CDefinitionEditorBehaviour& editor) override
+    {
+        m_fields = editor.GetFields();
+        for (std::size_t i = 0; i < m_texts.size(); ++i)
+            editor.SetText(i, m_texts[i].c_str());
+        const bool accepted = editor.Accept();
+        m_message = editor.GetMessage().Str();
+        return accepted;
+    }
+
+    std::vector<std::string> m_texts;
+    std::vector<CDefinitionEditorBehaviour::Field> m_fields;
+    std::string m_message;
+};
+
+class DefinitionEditorBehaviourTest : public CFileInputFixture
+{
+protected:
+    void SetUp() override
+    {
+        CFileInputFixture::SetUp();
+        m_folder.Write("news.ts", std::vector<BYTE>(188 * 6, 0x47));   // sync bytes all through: packets
+        m_folder.WriteText("notes.ts", "Good evening. This is text, not a transport stream.\n");
+        CLUMDialogs::Install(&m_editor);
+    }
+    void TearDown() override
+    {
+        CLUMDialogs::Install(nullptr);
+        CFileInputFixture::TearDown();
+    }
+    std::string LineOf(CDVBMultiplexDefinition* definition)
+    {
+        CString line;
+        definition->WriteToString(line);
+        return line.Str();
+    }
+
+    CScriptedEditor m_editor;
+};
+
+// A value read from the file that no list offers is offered too, and kept by OK.
+TEST_F(DefinitionEditorBehaviourTest, AnEditorShowsTheDefinitionAsItIsAndNeedsTheWidgetsLibrary)
+{
+    CDVBMultiplexDefinition* definition = Define("News, news.ts, 8.5, on");
+    EXPECT_TRUE(m_plugin->ConfigureMultiplexDefinition(definition));
+    ASSERT_EQ(m_editor.m_fields.size(), 4u);
+    const auto& pacing = m_editor.m_fields[2];
+    EXPECT_EQ(pacing.m_text.Str(), "8.5");
+    ASSERT_EQ(pacing.m_choices.size(), 3u);
+    EXPECT_EQ(pacing.m_choices[2].Str(), "8.5");
+    EXPECT_EQ(LineOf(definition), "News, news.ts, 8.5, on");
+
+    CLUMDialogs::Install(nullptr);
+    EXPECT_FALSE(m_plugin->ConfigureMultiplexDefinition(definition));
+}
+
+// Each wrong value is refused with a message naming it, and the definition is left as it was.
+TEST_F(DefinitionEditorBehaviourTest, OKRefusesWhatLumrxAddRefusesAndSaysWhy)
+{
+    Define("Taken, news.ts");
+    const std::string missing = m_folder.PathOf("missing.ts"), notes = m_folder.PathOf("notes.ts");
+    struct Case { std::vector<std::string> texts; std::string message; };
+    const Case cases[] = {
+        {{"", "news.ts", "pcr", "off"}, "A name is needed."},
+        {{"Taken", "news.ts", "pcr", "off"}, "The name \"Taken\" is already used by another multiplex."},
+        {{"News, late", "news.ts", "pcr", "off"}, "Name: \"News, late\" holds a comma, which would split the definition in the definitions file."},
+        {{"News", "news.ts", "sometimes", "off"},
+         "Pacing: \"sometimes\" cannot be used (pcr: in real time; fast: as fast as it is read; or a rate in Mbit/s such as 8.5)."},
+        {{"News", "news.ts", "0", "off"},
+         "Pacing: \"0\" cannot be used (pcr: in real time; fast: as fast as it is read; or a rate in Mbit/s such as 8.5)."},
+        {{"News", "missing.ts", "pcr", "off"}, "The file \"" + missing + "\" does not exist."},
+        {{"News", notes, "pcr", "off"}, "The file \"" + notes + "\" is not a transport stream."},
+        {{"News", "", "pcr", "off"}, "No file is named."},
+    };
+    std::unique_ptr<CDVBMultiplexDefinition> definition{m_plugin->CreateMultiplexDefinition()};
+    for (const Case& c : cases) {
+        m_editor.m_texts = c.texts;
+        EXPECT_FALSE(m_plugin->ConfigureMultiplexDefinition(definition.get())) << c.message;
+        EXPECT_EQ(m_editor.m_message, c.message);
+        EXPECT_EQ(LineOf(definition.get()), ", , pcr, off") << c.message;
+    }
+    m_editor.m_texts = {" News ", "news.ts", "12", "on"};
+    EXPECT_TRUE(m_plugin->ConfigureMultiplexDefinition(definition.get())) << m_editor.m_message;
+    EXPECT_EQ(LineOf(definition.get()), "News, news.ts, 12, on");
+}
+
+// The dialog's rows are the list a person sees: a name another row has is taken, even
+// before OK; a row keeps its own name when edited.
+TEST_F(DefinitionEditorBehaviourTest, AddAndEditInTheConfigureDialogTakeTheNamesOfTheOtherRows)
+{
+    Define("Old, news.ts");
+    CConfigureMultiplexesBehaviour configure(m_plugin);
+    configure.Open([](const CString&) { return 10; }, 400);
+    m_editor.m_texts = {"New", "news.ts", "fast", "off"};
+    configure.Add();
+    ASSERT_EQ(configure.GetRows().size(), 2u);
+    configure.Add();
+    EXPECT_EQ(configure.GetRows().size(), 2u);
+    EXPECT_EQ(m_editor.m_message, "The name \"New\" is already used by another multiplex.");
+    configure.SetSelection({1});
+    m_editor.m_texts = {"New", "news.ts", "pcr", "on"};
+    configure.Edit();
+    EXPECT_EQ(configure.GetRows()[1][3].Str(), "on") << m_editor.m_message;
+    m_editor.m_texts = {"Old"};
+    configure.Edit();
+    EXPECT_EQ(configure.GetRows()[1][0].Str(), "New") << "Old is the other row's";
+    configure.SetSelection({0});
+    configure.Remove();
+    configure.SetSelection({0});
+    configure.Edit();
+    EXPECT_EQ(configure.GetRows()[0][0].Str(), "Old") << "a removed row's name is free: " << m_editor.m_message;
+}
+
+}  // namespace
