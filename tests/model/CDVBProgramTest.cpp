@@ -74,9 +74,6 @@ TEST(CDVBProgramTest, ServiceTypeAndNamesFromTheSDT)
 {
     CDVBProgram program(7);
     EXPECT_EQ(program.GetAccessTypeText(), "unknown");
-    ApplySdt(program, B::SDTService(7, 2, false, {}));
-    EXPECT_EQ(program.m_serviceName, "Service 0007");
-    EXPECT_FALSE(program.m_hasServiceDescriptor);
     ApplySdt(program, B::SDTService(7, 4, true, B::ServiceDescriptor(0x03, "P", "Teletext")));
     EXPECT_EQ(program.GetServiceTypeFromSDT(), CDVBProgram::ServiceUnknown);
     EXPECT_EQ(program.GetAccessTypeText(), "encrypted");

@@ -19,8 +19,6 @@ TEST(DVBTimeTest, BCDDigitsModifiedJulianDatesAndImpossibleTimes)
         EXPECT_EQ(std::vector<int>({year, month, day}), date) << mjd;
     }
     CString text;
-    MJDToDateText(53201, text);
-    EXPECT_EQ(text, "15/07/2004");
     SYSTEMTIME time;
     time.wMonth = 13;
     std::uint64_t seconds = 1;

@@ -1,5 +1,5 @@
-// Every section class on what the peer streams cannot show: lying lengths, truncation, stray
-// bytes and reserved bits. Well-formed tables are compared with libdvbpsi in SITablesPeerTest.
+// Every section class on what the peer streams cannot show: lying lengths, truncation and stray
+// bytes. Well-formed tables are compared with libdvbpsi in SITablesPeerTest.
 #include "si/CDVBEITSection.h"
 #include "si/CDVBNITSection.h"
 #include "si/CDVBPATSection.h"
@@ -106,17 +106,4 @@ TEST(CDVBSectionTest, LyingLengthsAndTruncationNeverReadPastTheSection)
             EXPECT_EQ(lines.Lines(), *c.line ? Lines{c.line} : Lines{}) << c.name;
         }
     }
-}
-
-TEST(CDVBSectionTest, ReservedBitsAreKept)
-{
-    EXPECT_EQ(ParseSection<CDVBPATSection>(Pat(B::PATBody({{1, 0x100}})))->m_entries.front()->m_reserved, 7);
-    auto pmt = ParseSection<CDVBPMTSection>(Pmt(kPmtBody));
-    EXPECT_EQ(pmt->m_reserved1, 7);
-    EXPECT_EQ(pmt->m_entries.back()->m_reserved2, 0xF);
-    auto sdt = ParseSection<CDVBSDTSection>(Sdt(kTwoEmptyServices));
-    EXPECT_EQ(sdt->m_reserved, 0xFF);
-    EXPECT_EQ(sdt->m_entries.front()->m_reserved, 0x3F);
-    EXPECT_EQ(ParseSection<CDVBNITSection>(Nit(NitBody({}, TransportStream({}))))->m_entries.front()->m_reserved, 0xF);
-    EXPECT_EQ(ParseSection<CDVBTOTSection>(Tot({}, 4))->m_reserved, 0xF);
 }
