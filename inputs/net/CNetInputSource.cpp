@@ -35,7 +35,7 @@ bool IsMulticast(const sockaddr* address)
 
 CNetInputSource::CNetInputSource(const std::string& url, const std::string& interfaceName, CPluginBackend* http)
     : m_interface(interfaceName), m_framer(std::make_unique<CTransportPacketFramer>(kPacket)), m_http(http),
-      m_rtp([this](const BYTE* payload, std::size_t length) { Feed(payload, length); }), m_ring(RingPackets)
+      m_rtp([this](const BYTE* payload, std::size_t length) { Feed(payload, length, true); }), m_ring(RingPackets)
 {
     m_address.m_url = url;
 }
@@ -132,12 +132,15 @@ void CNetInputSource::OnDatagram(const BYTE* data, std::size_t length)
     if (m_address.m_scheme == CNetAddress::Scheme::Rtp)
         m_rtp.Push(data, length);
     else
-        Feed(data, length);
+        Feed(data, length, true);
 }
 
-void CNetInputSource::Feed(const BYTE* data, std::size_t length)
+void CNetInputSource::Feed(const BYTE* data, std::size_t length, bool datagram)
 {
-    m_framer->Feed(data, length);
+    if (datagram)
+        m_framer->FeedDatagram(data, length);
+    else
+        m_framer->Feed(data, length);
     m_framer->TakePackets(m_packets);
     m_skippedBytes = m_framer->GetSkippedBytes();
     m_ring.Push(m_packets.data(), m_packets.size());
@@ -159,7 +162,7 @@ bool CNetInputSource::OnHttpData(void* object, const char* contentType, const un
         }
     }
     self->m_answered.Set();
-    self->Feed(data, length);
+    self->Feed(data, length, false);
     return true;
 }
 

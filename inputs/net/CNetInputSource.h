@@ -48,7 +48,8 @@ private:
     void SocketThread();
     void HttpThread();
     void OnDatagram(const BYTE* data, std::size_t length);
-    void Feed(const BYTE* data, std::size_t length);
+    // `datagram`: the bytes are one UDP or RTP payload, which ends with a packet.
+    void Feed(const BYTE* data, std::size_t length, bool datagram);
     static bool OnHttpData(void* source, const char* contentType, const unsigned char* data, std::size_t length);
     bool Fail(int failure, const std::string& text);
 
