@@ -19,7 +19,7 @@ CDVBPullReceiver::CDVBPullReceiver(int bufferCount, int bufferSize)
 
 CDVBPullReceiver::~CDVBPullReceiver()
 {
-    CDVBPullReceiver::Stop();
+    StopAndWait();
 }
 
 void CDVBPullReceiver::Start()
@@ -27,8 +27,9 @@ void CDVBPullReceiver::Start()
     m_started = false;
     if (!m_constructing)
         m_inUseEvent.Set();
-    if (m_decodeThread)
-        return;
+    if (m_decodeThread && !m_decodeThread->HasEnded())
+        return;   // one given up at a stop is still the decode thread
+    delete m_decodeThread;
     m_finishedEvent.Reset();
     m_decodeThread = new CThread;
     m_decodeThread->Start(&CDVBPullReceiver::GlobalDecodeThreadProc, this);
@@ -44,13 +45,26 @@ void CDVBPullReceiver::Stop()
 {
     if (m_decodeThread) {
         m_stopEvent.Set();
-        if (m_finishedEvent.Wait(StopTimeoutMs) != WAIT_OBJECT_0)
-            m_decodeThread->Terminate(0);   // says so; the destructor still waits for it
+        if (m_finishedEvent.Wait(StopTimeoutMs) != WAIT_OBJECT_0) {
+            m_decodeThread->Terminate(0);   // says so; kept until it ends, as is the read buffer
+            SubmitWriteBuffer();
+            return;
+        }
         delete m_decodeThread;
         m_decodeThread = nullptr;
     }
     ReleaseReadBuffer();
     SubmitWriteBuffer();
+}
+
+void CDVBPullReceiver::StopAndWait()
+{
+    CDVBPullReceiver::Stop();
+    if (m_decodeThread == nullptr)
+        return;
+    delete m_decodeThread;   // joins: the thread still uses this object
+    m_decodeThread = nullptr;
+    ReleaseReadBuffer();
 }
 
 DWORD CDVBPullReceiver::GlobalDecodeThreadProc(void* receiver)
