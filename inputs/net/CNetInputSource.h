@@ -19,6 +19,7 @@
 #include <vector>
 
 class CPluginBackend;
+struct addrinfo;
 class CTransportPacketFramer;
 
 class CNetInputSource : public CDVBTransportStreamSource
@@ -45,6 +46,9 @@ public:
 
 private:
     bool OpenSocket();
+    // Joins the multicast group on the interface named, else, source-specific, on the one
+    // the route to the source leads through (the kernel's choice for any source).
+    bool Join(const addrinfo* group);
     void SocketThread();
     void HttpThread();
     void OnDatagram(const BYTE* data, std::size_t length);
