@@ -59,12 +59,11 @@ void CDVBPullReceiver::Stop()
 
 void CDVBPullReceiver::StopAndWait()
 {
-    CDVBPullReceiver::Stop();
-    if (m_decodeThread == nullptr)
-        return;
-    delete m_decodeThread;   // joins: the thread still uses this object
+    m_stopEvent.Set();
+    delete m_decodeThread;   // joins: the thread uses this object until it ends
     m_decodeThread = nullptr;
     ReleaseReadBuffer();
+    SubmitWriteBuffer();
 }
 
 DWORD CDVBPullReceiver::GlobalDecodeThreadProc(void* receiver)

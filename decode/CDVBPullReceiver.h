@@ -33,7 +33,7 @@ public:
 
     void Start() override;
     void Stop() override;
-    // Stop, then waits for a decode thread that Stop gave up on, however long it takes.
+    // Stop without a time-out: waits for the decode thread, however long DecodeStream takes.
     void StopAndWait();
     void SetPID(WORD pid) override;
     void OnReceivePacket(std::uint64_t packetNumber, BYTE* packet) override;
