@@ -14,8 +14,8 @@
 #include <atomic>
 #include <cstdint>
 
-class CDVBBufferList;
 class CDVBBuffer;
+class CDVBBufferList;
 class CDVBRecordingFilter;
 class CThread;
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 class CPluginBackend;
-struct addrinfo;
 class CTransportPacketFramer;
+struct addrinfo;
 
 class CNetInputSource : public CDVBTransportStreamSource
 {
