@@ -104,7 +104,7 @@ BENCHMARK(BM_DecodeAgainstFFmpeg)->Unit(benchmark::kMillisecond)->Iterations(5);
 struct CSinkReceiver : CDVBPullReceiver
 {
     CSinkReceiver() : CDVBPullReceiver(64, 65536) {}
-    ~CSinkReceiver() override { Stop(); }
+    ~CSinkReceiver() override { StopAndWait(); }
     using CDVBPullReceiver::WriteCompressedData;
     void DecodeStream() override
     {

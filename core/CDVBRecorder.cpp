@@ -14,14 +14,19 @@
 #include <cerrno>
 #include <cstring>
 
-bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize, CDVBRecordingFilter* filter, int descriptor)
+bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize, CDVBRecordingFilter* filter,
+                         bool waitForFreeBuffers, int descriptor)
 {
     Stop();
     m_recordFileName = fileName;
     m_error = 0;
     m_bytesWritten = 0;
     m_readsDropped = 0;
+    m_readsWaited = 0;
+    m_writeErrors = 0;
+    m_firstWriteError = 0;
     m_buffersOut = 0;
+    m_bufferFreed.Reset();
     // created here rather than on the record thread, so that a path that cannot be
     // written is reported to the caller instead of every write failing unseen
     // a descriptor is duplicated, keeping its own flags (O_APPEND), so that it is closed like a file
@@ -34,6 +39,7 @@ bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize, CDVBRecordin
     {
         CSingleLock guard(m_recordLock);
         m_filter = filter;
+        m_waitForFreeBuffers = waitForFreeBuffers;
         if (m_filter)
             m_filter->Reset();
         m_freeRecordBuffers = new CDVBBufferList;
@@ -51,6 +57,7 @@ bool CDVBRecorder::Start(const CString& fileName, DWORD bufferSize, CDVBRecordin
 bool CDVBRecorder::Stop()
 {
     m_recording = false;
+    m_bufferFreed.Set();   // a read waiting for a buffer is left out now
     if (m_recordThread) {
         m_recordStopEvent->Set();
         if (!m_recordThread->WaitForEnd(StopTimeoutMs))
@@ -75,13 +82,29 @@ bool CDVBRecorder::Stop()
 
 void CDVBRecorder::Record(const BYTE* data, DWORD length)
 {
-    CSingleLock guard(m_recordLock);
-    CDVBBuffer* buffer = m_freeRecordBuffers ? m_freeRecordBuffers->RemoveBuffer() : nullptr;
-    if (buffer == nullptr) {
-        if (m_freeRecordBuffers)
-            ++m_readsDropped;
-        return;
+    for (bool waited = false;; waited = true) {
+        {
+            CSingleLock guard(m_recordLock);
+            if (m_freeRecordBuffers == nullptr)
+                return;
+            if (CDVBBuffer* buffer = m_freeRecordBuffers->RemoveBuffer()) {
+                Fill(buffer, data, length);
+                return;
+            }
+            if (!m_waitForFreeBuffers || !m_recording || m_error != 0) {
+                ++m_readsDropped;
+                return;
+            }
+        }
+        if (!waited)
+            ++m_readsWaited;
+        // outside the lock, which the record thread needs to give a buffer back
+        m_bufferFreed.Wait(INFINITE);
     }
+}
+
+void CDVBRecorder::Fill(CDVBBuffer* buffer, const BYTE* data, DWORD length)
+{
     if (m_filter) {
         buffer->m_used = m_filter->Filter(data, length, buffer->m_data, buffer->m_capacity);
     } else {
@@ -111,19 +134,33 @@ bool CDVBRecorder::WriteOneBuffer()
     if (buffer == nullptr)
         return false;
     // outside the lock: the receive thread never waits for the disk
+    int failures = 0;   // in a row, on these bytes
     for (DWORD done = 0; done < buffer->m_used && m_error == 0;) {
-        const ssize_t n = ::write(m_file, buffer->m_data + done, buffer->m_used - done);
+        const long n = WriteFile(buffer->m_data + done, buffer->m_used - done);
         if (n > 0) {
             done += DWORD(n);
             m_bytesWritten += std::uint64_t(n);
+            failures = 0;
         } else if (n < 0 && errno != EINTR) {
-            m_error = errno;   // the rest of the recording is lost; the host says why
+            const int error = errno;
+            if (m_writeErrors++ == 0)
+                m_firstWriteError = error;
+            if (++failures == WriteAttempts)
+                m_error = error;   // it lasts: the rest of the recording is lost; the host says why
         }
     }
-    CSingleLock guard(m_recordLock);
-    m_freeRecordBuffers->AddBuffer(buffer);
-    --m_buffersOut;
+    {
+        CSingleLock guard(m_recordLock);
+        m_freeRecordBuffers->AddBuffer(buffer);
+        --m_buffersOut;
+    }
+    m_bufferFreed.Set();
     return true;
+}
+
+long CDVBRecorder::WriteFile(const BYTE* data, DWORD length)
+{
+    return long(::write(m_file, data, length));
 }
 
 DWORD CDVBRecorder::RecordThreadProc()

@@ -79,7 +79,8 @@ CDVBTransportStreamReceiver::~CDVBTransportStreamReceiver()
 bool CDVBTransportStreamReceiver::StartRecording(CDVBRecordingParameters* parameters)
 {
     const DWORD size = m_source ? m_source->GetSuggestedBufferSize() : 192512;
-    return m_recorder.Start(parameters->m_fileName, size, parameters->m_filter, parameters->m_fileDescriptor);
+    return m_recorder.Start(parameters->m_fileName, size, parameters->m_filter, parameters->m_waitForFreeBuffers,
+                            parameters->m_fileDescriptor);
 }
 
 bool CDVBTransportStreamReceiver::StopRecording()
@@ -481,6 +482,11 @@ void CDVBTransportStreamReceiver::OnEverySecond()
 void CDVBTransportStreamReceiver::ReceiveTick(BYTE* buffer, DWORD size, int reads)
 {
     OnEveryMillisecond();
+    ReadAvailable(buffer, size, reads);
+}
+
+void CDVBTransportStreamReceiver::ReadAvailable(BYTE* buffer, DWORD size, int reads)
+{
     for (int read = 0; read < reads; ++read) {
         DWORD length = m_source->ReadBuffer(buffer, size);
         if (length == 0)
@@ -536,8 +542,11 @@ DWORD CDVBTransportStreamReceiver::ReceiveThreadProc()
                 exit = true;
                 break;
             }
-            if (event == WAIT_OBJECT_0 + 1)
+            if (event == WAIT_OBJECT_0 + 1) {
+                // what the source holds came before the stop: dispatched and recorded too
+                ReadAvailable(buffer, size, kReadsPerWake);
                 break;
+            }
             if (event != WAIT_TIMEOUT)
                 continue;
             ReceiveTick(buffer, size, everyMillisecond ? 1 : kReadsPerWake);

@@ -150,6 +150,8 @@ protected:
     // One tick of a reception period: notifications, then up to `reads` reads while the
     // source fills the buffer, each dispatched.
     void ReceiveTick(BYTE* buffer, DWORD size, int reads);
+    // Up to `reads` reads, each dispatched and recorded, until one comes back short.
+    void ReadAvailable(BYTE* buffer, DWORD size, int reads);
     DWORD ReceiveThreadProc();
     static DWORD GlobalReceiveThreadProc(void* receiver);
 

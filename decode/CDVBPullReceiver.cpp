@@ -19,7 +19,7 @@ CDVBPullReceiver::CDVBPullReceiver(int bufferCount, int bufferSize)
 
 CDVBPullReceiver::~CDVBPullReceiver()
 {
-    CDVBPullReceiver::Stop();
+    StopAndWait();
 }
 
 void CDVBPullReceiver::Start()
@@ -27,8 +27,9 @@ void CDVBPullReceiver::Start()
     m_started = false;
     if (!m_constructing)
         m_inUseEvent.Set();
-    if (m_decodeThread)
-        return;
+    if (m_decodeThread && !m_decodeThread->HasEnded())
+        return;   // one given up at a stop is still the decode thread
+    delete m_decodeThread;
     m_finishedEvent.Reset();
     m_decodeThread = new CThread;
     m_decodeThread->Start(&CDVBPullReceiver::GlobalDecodeThreadProc, this);
@@ -44,11 +45,23 @@ void CDVBPullReceiver::Stop()
 {
     if (m_decodeThread) {
         m_stopEvent.Set();
-        if (m_finishedEvent.Wait(StopTimeoutMs) != WAIT_OBJECT_0)
-            m_decodeThread->Terminate(0);   // says so; the destructor still waits for it
+        if (m_finishedEvent.Wait(StopTimeoutMs) != WAIT_OBJECT_0) {
+            m_decodeThread->Terminate(0);   // says so; kept until it ends, as is the read buffer
+            SubmitWriteBuffer();
+            return;
+        }
         delete m_decodeThread;
         m_decodeThread = nullptr;
     }
+    ReleaseReadBuffer();
+    SubmitWriteBuffer();
+}
+
+void CDVBPullReceiver::StopAndWait()
+{
+    m_stopEvent.Set();
+    delete m_decodeThread;   // joins: the thread uses this object until it ends
+    m_decodeThread = nullptr;
     ReleaseReadBuffer();
     SubmitWriteBuffer();
 }

@@ -7,8 +7,10 @@
 // the bytes back out with ReadCompressedData.
 //
 // The decode thread calls DecodeStream only once the object is in use (registered with a
-// receiver, given a packet, or started again), so it runs the most derived one. A
-// subclass calls Stop() in its destructor, before its own members go.
+// receiver, given a packet, or started again), so it runs the most derived one. Stop
+// waits a second for DecodeStream to return, then gives the thread up: it goes on until
+// DecodeStream returns, and the object, which it still uses, waits for it when destroyed.
+// A subclass calls StopAndWait() in its destructor, before its own members go.
 #include "core/CDVBBufferList.h"
 #include "core/CDVBPIDReceiver.h"
 #include "platform/CEvent.h"
@@ -31,6 +33,8 @@ public:
 
     void Start() override;
     void Stop() override;
+    // Stop without a time-out: waits for the decode thread, however long DecodeStream takes.
+    void StopAndWait();
     void SetPID(WORD pid) override;
     void OnReceivePacket(std::uint64_t packetNumber, BYTE* packet) override;
     // Whether the decode thread has taken what was filled: a host that moves a simulated

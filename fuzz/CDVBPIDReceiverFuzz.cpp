@@ -43,7 +43,7 @@ class CDrainingPullReceiver : public CDVBPullReceiver
 {
 public:
     CDrainingPullReceiver() : CDVBPullReceiver(4, 1000) {}
-    ~CDrainingPullReceiver() override { Stop(); }
+    ~CDrainingPullReceiver() override { StopAndWait(); }
 
 protected:
     void DecodeStream() override

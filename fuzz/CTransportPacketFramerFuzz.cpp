@@ -1,4 +1,4 @@
-// Arbitrary file bytes, fed in arbitrary pieces, into the file input's packet framer:
+// Arbitrary bytes, fed in arbitrary pieces and datagrams, into the input's packet framer:
 // whatever comes in, only whole packets that start with the sync byte come out.
 #include "inputs/file/CTransportPacketFramer.h"
 
@@ -17,7 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (at < size) {
         const std::size_t piece = std::min<std::size_t>(size - at, 1 + data[at] % 200);
         std::vector<BYTE> exact(data + at, data + at + piece);
-        framer.Feed(exact.data(), exact.size());
+        if (data[at] & 0x80)   // as a datagram: its end may confirm a packet
+            framer.FeedDatagram(exact.data(), exact.size());
+        else
+            framer.Feed(exact.data(), exact.size());
         at += piece;
     }
     framer.TakePackets(packets);

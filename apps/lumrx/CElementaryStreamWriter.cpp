@@ -15,7 +15,7 @@ CElementaryStreamWriter::CElementaryStreamWriter(std::FILE* file) : CDVBPullRece
 
 CElementaryStreamWriter::~CElementaryStreamWriter()
 {
-    Stop();   // before m_file's owner may close it
+    StopAndWait();   // before m_file's owner may close it, and before this object goes
 }
 
 void CElementaryStreamWriter::Finish()

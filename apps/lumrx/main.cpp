@@ -659,6 +659,7 @@ int Record(CLumrxHost& host, const Options& options)
         parameters.m_fileName = out.GetPath().c_str();
         if (out.IsStandardOutput())
             parameters.m_fileDescriptor = STDOUT_FILENO;
+        parameters.m_waitForFreeBuffers = options.simulate;   // simulated time waits for the disk: no read is left out
         if (options.service >= 0)
             parameters.m_filter = &oneService;
         if (!receiver.StartRecording(&parameters)) {
@@ -677,9 +678,6 @@ int Record(CLumrxHost& host, const Options& options)
                     missing = true;
                     break;
                 }
-                // simulated time moves on once the disk has kept up, as it does in real time
-                for (int waited = 0; options.simulate && !receiver.GetRecorder().IsCaughtUp() && waited < 10000; ++waited)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 if (!Pause(clock, options.simulate ? &simulated : nullptr))
                     break;
             }

@@ -57,7 +57,7 @@ CAVDecoder::CAVDecoder(const CString& codecName)
 
 CAVDecoder::~CAVDecoder()
 {
-    Stop();   // the decode thread uses what follows
+    StopAndWait();   // the decode thread uses what follows
     av_parser_close(m_parser);
     avcodec_free_context(&m_context);
     sws_freeContext(m_scaler);

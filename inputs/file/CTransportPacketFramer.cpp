@@ -56,6 +56,12 @@ void CTransportPacketFramer::Feed(const BYTE* data, std::size_t length)
     Cut(false);
 }
 
+void CTransportPacketFramer::FeedDatagram(const BYTE* data, std::size_t length)
+{
+    m_pending.insert(m_pending.end(), data, data + length);
+    Cut(false, true);
+}
+
 void CTransportPacketFramer::Flush()
 {
     Cut(true);
@@ -67,7 +73,7 @@ bool CTransportPacketFramer::SyncAt(std::size_t at) const
     return m_pending[at + SyncOffset(m_packetSize)] == kSync;
 }
 
-void CTransportPacketFramer::Cut(bool atEnd)
+void CTransportPacketFramer::Cut(bool atEnd, bool atDatagramEnd)
 {
     const std::size_t size = m_packetSize;
     const std::size_t nextSync = size + SyncOffset(size);   // from a packet's start
@@ -76,7 +82,7 @@ void CTransportPacketFramer::Cut(bool atEnd)
     while (end - at >= size) {
         bool take = SyncAt(at);
         if (take && end - at <= nextSync) {
-            if (!atEnd)
+            if (!atEnd && !(atDatagramEnd && m_locked && end - at == size))
                 break;   // the next packet's sync byte is not here yet to confirm this one
         } else if (take && !SyncAt(at + size)) {
             // Damage after this packet. Found in step, it may be whole with the damage after

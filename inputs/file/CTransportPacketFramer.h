@@ -21,6 +21,9 @@ public:
 
     // Appends the next bytes of the file; whole packets come out of TakePackets.
     void Feed(const BYTE* data, std::size_t length);
+    // The same for one datagram: its end confirms a packet in step that ends with it, since
+    // the last packet a sender sends has no next one.
+    void FeedDatagram(const BYTE* data, std::size_t length);
     // The file has ended: its last packet has no next one to confirm it.
     void Flush();
     // Moves out the whole packets found so far, 188 bytes each.
@@ -31,9 +34,8 @@ public:
 
 private:
     // Cuts what can be cut; at the end of the file nothing more will confirm a packet.
-    void Cut(bool atEnd);
+    void Cut(bool atEnd, bool atDatagramEnd = false);
     bool SyncAt(std::size_t at) const;
-
 
     std::size_t m_packetSize;
     std::vector<BYTE> m_pending;   // bytes not yet cut into packets

@@ -6,6 +6,7 @@
 #include "plugins/CPluginBackend.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -31,11 +32,44 @@ bool IsMulticast(const sockaddr* address)
            IN6_IS_ADDR_MULTICAST(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
 }
 
+bool SameHost(const sockaddr* a, const sockaddr* b)
+{
+    if (a->sa_family != b->sa_family)
+        return false;
+    if (a->sa_family == AF_INET)
+        return reinterpret_cast<const sockaddr_in*>(a)->sin_addr.s_addr ==
+               reinterpret_cast<const sockaddr_in*>(b)->sin_addr.s_addr;
+    return a->sa_family == AF_INET6 && IN6_ARE_ADDR_EQUAL(&reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr,
+                                                           &reinterpret_cast<const sockaddr_in6*>(b)->sin6_addr);
+}
+
+// The interface the route to `to` leads through, where a source's datagrams come in; 0,
+// the kernel's choice, when there is no route.
+unsigned RouteInterface(const sockaddr* to, socklen_t length)
+{
+    const int probe = ::socket(to->sa_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage local{};
+    socklen_t size = sizeof local;
+    const bool routed = probe >= 0 && ::connect(probe, to, length) == 0 &&   // sends nothing
+                        ::getsockname(probe, reinterpret_cast<sockaddr*>(&local), &size) == 0;
+    if (probe >= 0)
+        ::close(probe);
+    ifaddrs* interfaces = nullptr;
+    if (!routed || ::getifaddrs(&interfaces) != 0)
+        return 0;
+    unsigned index = 0;
+    for (const ifaddrs* i = interfaces; i != nullptr && index == 0; i = i->ifa_next)
+        if (i->ifa_addr && SameHost(i->ifa_addr, reinterpret_cast<const sockaddr*>(&local)))
+            index = ::if_nametoindex(i->ifa_name);
+    ::freeifaddrs(interfaces);
+    return index;
+}
+
 }  // namespace
 
 CNetInputSource::CNetInputSource(const std::string& url, const std::string& interfaceName, CPluginBackend* http)
     : m_interface(interfaceName), m_framer(std::make_unique<CTransportPacketFramer>(kPacket)), m_http(http),
-      m_rtp([this](const BYTE* payload, std::size_t length) { Feed(payload, length); }), m_ring(RingPackets)
+      m_rtp([this](const BYTE* payload, std::size_t length) { Feed(payload, length, true); }), m_ring(RingPackets)
 {
     m_address.m_url = url;
 }
@@ -88,29 +122,46 @@ bool CNetInputSource::OpenSocket()
     const int on = 1, size = 8 << 20;
     ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);   // bursts of a multiplex
-    bool ok = m_socket >= 0 && ::bind(m_socket, a->ai_addr, a->ai_addrlen) == 0;
-    const unsigned index = m_interface.empty() ? 0 : ::if_nametoindex(m_interface.c_str());
-    if (ok && IsMulticast(a->ai_addr)) {
-        if (a->ai_family == AF_INET && !m_address.m_source.empty()) {
-            ip_mreq_source join{};
-            join.imr_multiaddr = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
-            ok = ::inet_pton(AF_INET, m_address.m_source.c_str(), &join.imr_sourceaddr) == 1 &&
-                 ::setsockopt(m_socket, IPPROTO_IP, IP_ADD_SOURCE_MEMBERSHIP, &join, sizeof join) == 0;
-        } else if (a->ai_family == AF_INET) {
-            ip_mreqn join{};
-            join.imr_multiaddr = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr;
-            join.imr_ifindex = int(index);
-            ok = ::setsockopt(m_socket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) == 0;
-        } else {
-            ipv6_mreq join{};
-            join.ipv6mr_multiaddr = reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr;
-            join.ipv6mr_interface = index;
-            ok = ::setsockopt(m_socket, IPPROTO_IPV6, IPV6_JOIN_GROUP, &join, sizeof join) == 0;
-        }
-    }
+    const bool bound = m_socket >= 0 && ::bind(m_socket, a->ai_addr, a->ai_addrlen) == 0;
+    const int error = errno;
+    const bool ok = bound && (!IsMulticast(a->ai_addr) || Join(a));
     ::freeaddrinfo(found);
+    if (!bound)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, std::string("cannot listen there: ") + std::strerror(error));
+    return ok;
+}
+
+bool CNetInputSource::Join(const addrinfo* group)
+{
+    unsigned index = 0;
+    if (!m_interface.empty() && (index = ::if_nametoindex(m_interface.c_str())) == 0)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, "there is no network interface " + m_interface);
+    const int level = group->ai_family == AF_INET6 ? IPPROTO_IPV6 : IPPROTO_IP;
+    bool ok = false;
+    if (m_address.m_source.empty()) {
+        group_req join{};
+        join.gr_interface = index;
+        std::memcpy(&join.gr_group, group->ai_addr, group->ai_addrlen);
+        ok = ::setsockopt(m_socket, level, MCAST_JOIN_GROUP, &join, sizeof join) == 0;
+    } else {
+        std::string host = m_address.m_source;
+        if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+            host = host.substr(1, host.size() - 2);
+        addrinfo hints{}, *source = nullptr;
+        hints.ai_family = group->ai_family;
+        hints.ai_socktype = SOCK_DGRAM;
+        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+        if (::getaddrinfo(host.c_str(), std::to_string(m_address.m_port).c_str(), &hints, &source) != 0)
+            return Fail(CLUMInputPluginExtension::OpenFailureUnreadable, "the source address does not parse");
+        group_source_req join{};
+        join.gsr_interface = index ? index : RouteInterface(source->ai_addr, source->ai_addrlen);
+        std::memcpy(&join.gsr_group, group->ai_addr, group->ai_addrlen);
+        std::memcpy(&join.gsr_source, source->ai_addr, source->ai_addrlen);
+        ::freeaddrinfo(source);
+        ok = ::setsockopt(m_socket, level, MCAST_JOIN_SOURCE_GROUP, &join, sizeof join) == 0;
+    }
     if (!ok)
-        return Fail(CLUMInputPluginExtension::OpenFailureDevice, std::string("cannot listen there: ") + std::strerror(errno));
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, std::string("cannot join the group: ") + std::strerror(errno));
     return true;
 }
 
@@ -132,12 +183,15 @@ void CNetInputSource::OnDatagram(const BYTE* data, std::size_t length)
     if (m_address.m_scheme == CNetAddress::Scheme::Rtp)
         m_rtp.Push(data, length);
     else
-        Feed(data, length);
+        Feed(data, length, true);
 }
 
-void CNetInputSource::Feed(const BYTE* data, std::size_t length)
+void CNetInputSource::Feed(const BYTE* data, std::size_t length, bool datagram)
 {
-    m_framer->Feed(data, length);
+    if (datagram)
+        m_framer->FeedDatagram(data, length);
+    else
+        m_framer->Feed(data, length);
     m_framer->TakePackets(m_packets);
     m_skippedBytes = m_framer->GetSkippedBytes();
     m_ring.Push(m_packets.data(), m_packets.size());
@@ -159,7 +213,7 @@ bool CNetInputSource::OnHttpData(void* object, const char* contentType, const un
         }
     }
     self->m_answered.Set();
-    self->Feed(data, length);
+    self->Feed(data, length, false);
     return true;
 }
 

@@ -20,6 +20,7 @@
 
 class CPluginBackend;
 class CTransportPacketFramer;
+struct addrinfo;
 
 class CNetInputSource : public CDVBTransportStreamSource
 {
@@ -45,10 +46,14 @@ public:
 
 private:
     bool OpenSocket();
+    // Joins the multicast group on the interface named, else, source-specific, on the one
+    // the route to the source leads through (the kernel's choice for any source).
+    bool Join(const addrinfo* group);
     void SocketThread();
     void HttpThread();
     void OnDatagram(const BYTE* data, std::size_t length);
-    void Feed(const BYTE* data, std::size_t length);
+    // `datagram`: the bytes are one UDP or RTP payload, which ends with a packet.
+    void Feed(const BYTE* data, std::size_t length, bool datagram);
     static bool OnHttpData(void* source, const char* contentType, const unsigned char* data, std::size_t length);
     bool Fail(int failure, const std::string& text);
 

@@ -1,7 +1,9 @@
 // Recording through the real receive thread on a manual clock: the file holds every read
 // as delivered, whole reads go missing when the disk falls behind, and failures are said.
+#include "core/CDVBRecorder.h"
 #include "core/CDVBRecordingParameters.h"
 #include "core/CDVBTransportStreamReceiver.h"
+#include "platform/CEvent.h"
 #include "platform/CManualClock.h"
 #include "tests/support/CScriptedSource.h"
 
@@ -122,6 +124,19 @@ TEST_F(CDVBRecorderTest, ARecordThreadHeldBackLosesWholeReadsAndCorruptsNone)
     EXPECT_TRUE(got == Joined(reads)) << got.size() << " bytes";
 }
 
+// lumrx stops on --seconds or Ctrl-C between two wakes of the receive thread: what the
+// source holds then was received before the stop.
+TEST_F(CDVBRecorderTest, WhatTheSourceHoldsAtTheStopIsDispatchedAndRecorded)
+{
+    ASSERT_TRUE(Record(m_dir + "last.ts"));
+    m_source.AddStep(Read(7, 5));   // after the last wake
+    m_receiver.Stop();
+    ASSERT_TRUE(m_receiver.WaitForStop(10000));
+    EXPECT_EQ(m_receiver.GetPacketsReceived(), 7u);
+    m_receiver.StopRecording();
+    EXPECT_EQ(FileBytes("last.ts"), Read(7, 5));
+}
+
 TEST_F(CDVBRecorderTest, AFileThatCannotBeWrittenIsSaid)
 {
     EXPECT_FALSE(Record(m_dir + "no/such/folder/x.ts"));
@@ -131,4 +146,76 @@ TEST_F(CDVBRecorderTest, AFileThatCannotBeWrittenIsSaid)
     Deliver({Read(10, 1)});
     m_receiver.StopRecording();
     EXPECT_EQ(m_receiver.GetRecorder().GetError(), ENOSPC);
+    EXPECT_EQ(m_receiver.GetRecorder().GetWriteErrors(), std::uint64_t(CDVBRecorder::WriteAttempts)) << "then given up";
+}
+
+namespace {
+
+// A disk whose n-th write fails once, and whose writes can be held back until released.
+// The test's thread plays the receive thread.
+class CTestDisk : public CDVBRecorder
+{
+public:
+    ~CTestDisk() override
+    {
+        m_release.Set();
+        Stop();   // before this class goes: the record thread calls WriteFile
+    }
+    long WriteFile(const BYTE* data, DWORD length) override
+    {
+        m_release.Wait(INFINITE);
+        if (++m_calls == m_failingCall) {
+            errno = EIO;
+            return -1;
+        }
+        return CDVBRecorder::WriteFile(data, length);
+    }
+    int m_failingCall = 0;
+    CEvent m_release{true, true};
+
+private:
+    int m_calls = 0;   // record thread only
+};
+
+}  // namespace
+
+TEST_F(CDVBRecorderTest, AOneOffWriteErrorIsCountedAndLosesNothing)
+{
+    CTestDisk disk;
+    disk.m_failingCall = 2;
+    ASSERT_TRUE(disk.Start((m_dir + "flaky.ts").c_str(), 188 * 100));
+    const std::vector<Bytes> reads = {Read(3, 1), Read(4, 2), Read(5, 3)};
+    for (const Bytes& read : reads)
+        disk.Record(read.data(), DWORD(read.size()));
+    disk.Stop();
+    EXPECT_EQ(FileBytes("flaky.ts"), Joined(reads));
+    EXPECT_EQ(disk.GetError(), 0) << "the recording went on";
+    EXPECT_EQ(disk.GetWriteErrors(), 1u);
+    EXPECT_EQ(disk.GetFirstWriteError(), EIO);
+}
+
+// On simulated time the receive thread waits for the disk: the eleventh read, which finds
+// all ten buffers out, waits until the held write goes through, and no read is lost.
+TEST_F(CDVBRecorderTest, WaitingForFreeBuffersLosesNoReadWhenTheDiskFallsBehind)
+{
+    CTestDisk disk;
+    disk.m_release.Reset();
+    ASSERT_TRUE(disk.Start((m_dir + "slow.ts").c_str(), 188 * 100, nullptr, true));
+    std::vector<Bytes> reads;
+    for (int i = 0; i < CDVBRecorder::BufferCount + 2; ++i)
+        reads.push_back(Read(2, BYTE(i)));
+    for (int i = 0; i < CDVBRecorder::BufferCount; ++i)
+        disk.Record(reads[i].data(), DWORD(reads[i].size()));
+    std::thread receive([&] {
+        for (std::size_t i = CDVBRecorder::BufferCount; i < reads.size(); ++i)
+            disk.Record(reads[i].data(), DWORD(reads[i].size()));
+    });
+    for (int polls = 0; disk.GetReadsWaited() == 0 && polls < 100000; ++polls)
+        std::this_thread::yield();
+    EXPECT_EQ(disk.GetReadsWaited(), 1u);
+    disk.m_release.Set();
+    receive.join();
+    disk.Stop();
+    EXPECT_EQ(disk.GetReadsDropped(), 0u);
+    EXPECT_TRUE(FileBytes("slow.ts") == Joined(reads));
 }

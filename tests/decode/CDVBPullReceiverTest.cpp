@@ -8,12 +8,14 @@
 #include "decode/CDVBPESPacketCollector.h"
 #include "decode/CDVBProgramClock.h"
 #include "platform/CEvent.h"
+#include "tests/support/CDebugLineCatcher.h"
 #include "tests/support/CTestPacket.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <vector>
 
 namespace {
@@ -37,7 +39,7 @@ class CTestPullReceiver : public CDVBPullReceiver
 {
 public:
     CTestPullReceiver(int count, int size) : CDVBPullReceiver(count, size) {}
-    ~CTestPullReceiver() override { Stop(); }
+    ~CTestPullReceiver() override { StopAndWait(); }
     using CDVBPullReceiver::OnTimestamps;
     using CDVBPullReceiver::ReadCompressedData;
     using CDVBPullReceiver::WriteCompressedData;
@@ -111,6 +113,41 @@ TEST(CDVBPullReceiverTest, DecodeStreamRunsOnceTheObjectIsInUseAndNeverAfterASto
     EXPECT_EQ(receiver.m_decodeCalls, 1);
 }
 
+// A DecodeStream that hangs (in a display, say): Stop gives it up after its second and says
+// so, a Start meanwhile starts no second thread, and the object waits for it when it goes.
+TEST(CDVBPullReceiverTest, AStuckDecodeStreamIsGivenUpAfterASecondAndWaitedForAtTheEnd)
+{
+    struct CStuckReceiver : CDVBPullReceiver
+    {
+        CStuckReceiver() : CDVBPullReceiver(2, 10) {}
+        ~CStuckReceiver() override { StopAndWait(); }
+        void DecodeStream() override
+        {
+            ++m_calls;
+            m_entered.Set();
+            m_release.Wait(INFINITE);
+            m_returned = true;
+        }
+        CEvent m_entered{true, false}, m_release{true, false};
+        std::atomic<int> m_calls{0};
+        std::atomic<bool> m_returned{false};
+    };
+    CDebugLineCatcher lines;
+    CStuckReceiver receiver;
+    receiver.SetPID(0x100);
+    ASSERT_EQ(receiver.m_entered.Wait(10000), WAIT_OBJECT_0);
+    const auto start = std::chrono::steady_clock::now();
+    receiver.Stop();
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(CDVBPullReceiver::StopTimeoutMs));
+    EXPECT_FALSE(receiver.m_returned);
+    EXPECT_EQ(lines.Lines().size(), 1u);
+    receiver.Start();
+    receiver.m_release.Set();
+    receiver.StopAndWait();
+    EXPECT_TRUE(receiver.m_returned);
+    EXPECT_EQ(receiver.m_calls, 1);
+}
+
 TEST(CDVBPESPacketCollectorTest, CollectsOnePESPacketAndFindsItsData)
 {
     CDVBPESPacketCollector collector;
@@ -154,7 +191,7 @@ struct CPESSource : CDVBTransportStreamSource
 struct CDrainingReceiver : CDVBPullReceiver
 {
     CDrainingReceiver() : CDVBPullReceiver(4, 1000) {}
-    ~CDrainingReceiver() override { Stop(); }
+    ~CDrainingReceiver() override { StopAndWait(); }
     void DecodeStream() override
     {
         BYTE chunk[500];

@@ -23,6 +23,7 @@
 #include <memory>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -277,6 +278,69 @@ TEST(CNetInputTest, AURLThatDoesNotParseIsKeptAndNamedByTheCheck)
                   good ? CLUMInputPluginExtension::OpenFailureNone : CLUMInputPluginExtension::OpenFailureInvalid) << url;
         EXPECT_EQ(problem.Find(url) >= 0, !good) << problem.Str();
     }
+}
+
+// Source-specific multicast on loopback: a group joined on the interface named, and with
+// none named on the one the route to the source leads through. Every packet of the
+// datagrams sent arrives, the last one too.
+TEST(CNetInputTest, ASourceSpecificGroupIsJoinedOnItsInterfaceAndDeliversEveryPacket)
+{
+    if (!CTestPluginFolder::IsManagerFresh())
+        GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
+    CTestPluginFolder folder;
+    folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    manager->SetPluginFolderPath(folder.Path().c_str());
+    ASSERT_EQ(manager->LoadPlugins(), 1);
+    auto* input = dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
+    ASSERT_NE(input, nullptr);
+    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    in_addr loopback{};
+    loopback.s_addr = htonl(INADDR_LOOPBACK);
+    const int hops = 0;
+    ASSERT_EQ(::setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback), 0) << std::strerror(errno);
+    ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops);
+    const Bytes stream = Stream();
+    constexpr std::size_t kDatagrams = 20, kDatagram = 7 * 188;
+    ASSERT_GE(stream.size(), kDatagrams * kDatagram);
+    struct Case { const char* line; const char* group; std::uint16_t port; };
+    for (const Case& c : {Case{"Named, udp://127.0.0.1@232.1.2.3:47006, lo", "232.1.2.3", 47006},
+                          Case{"Routed, udp://127.0.0.1@232.1.2.4:47007", "232.1.2.4", 47007}}) {
+        const char* line = c.line;
+        CDVBMultiplexDefinition* definition = input->CreateMultiplexDefinition();
+        definition->ReadFromString(line);
+        input->AddMultiplexDefinition(definition);
+        CDVBTransportStreamSource* source = input->OpenMultiplex(definition);
+        ASSERT_NE(source, nullptr) << line;
+        source->Start();
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(c.port);
+        ::inet_pton(AF_INET, c.group, &to.sin_addr);
+        for (std::size_t i = 0; i < kDatagrams; ++i)
+            if (::sendto(s, stream.data() + i * kDatagram, kDatagram, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0)
+                GTEST_SKIP() << "the kernel refuses multicast on lo: " << std::strerror(errno);
+        Bytes got, buffer(188 * 1024);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (got.size() < kDatagrams * kDatagram && std::chrono::steady_clock::now() < deadline) {
+            const DWORD n = source->ReadBuffer(buffer.data(), DWORD(buffer.size()));
+            got.insert(got.end(), buffer.begin(), buffer.begin() + n);
+            if (n == 0)
+                std::this_thread::yield();
+        }
+        EXPECT_TRUE(got == Bytes(stream.begin(), stream.begin() + long(kDatagrams * kDatagram)))
+            << line << ": " << got.size() / 188 << " packets";
+        EXPECT_TRUE(input->CloseMultiplex(source));
+    }
+    ::close(s);
+    CDVBMultiplexDefinition* nowhere = input->CreateMultiplexDefinition();
+    nowhere->ReadFromString("Nowhere, udp://127.0.0.1@232.1.2.5:47008, nosuch0");
+    input->AddMultiplexDefinition(nowhere);
+    EXPECT_EQ(input->OpenMultiplex(nowhere), nullptr);
+    auto* extension = dynamic_cast<CLUMInputPluginExtension*>(input);
+    ASSERT_NE(extension, nullptr);
+    EXPECT_STREQ(extension->GetLastOpenFailureText(), "there is no network interface nosuch0");
+    input->DeInitialise();
 }
 
 TEST(CNetInputTest, BadInputIsSaidWithItsOwnExitCode)

@@ -114,3 +114,22 @@ TEST(CTransportPacketFramerTest, KeepsAPacketUntilTheNextOneConfirmsItAndDropsAP
     EXPECT_EQ(std::vector<int>{2}, CNumberedPackets::Numbers(packets));
     EXPECT_EQ(0u, framer.GetSkippedBytes());
 }
+
+// Over UDP nothing follows the last datagram: its end confirms the packet that ends with it.
+TEST(CTransportPacketFramerTest, ADatagramsEndConfirmsAPacketInStepThatEndsWithIt)
+{
+    const Bytes stream = Stream(10);
+    CTransportPacketFramer framer(188);
+    Bytes packets;
+    framer.FeedDatagram(stream.data(), 188);
+    framer.TakePackets(packets);
+    EXPECT_TRUE(packets.empty()) << "a first packet alone is not known to be in step";
+    framer.FeedDatagram(stream.data() + 188, 4 * 188);
+    framer.TakePackets(packets);
+    EXPECT_EQ(Range(5), CNumberedPackets::Numbers(packets));
+    framer.FeedDatagram(stream.data() + 5 * 188, 300);   // a sender that cuts packet 6
+    framer.FeedDatagram(stream.data() + 5 * 188 + 300, 5 * 188 - 300);
+    framer.TakePackets(packets);
+    EXPECT_EQ(Range(10), CNumberedPackets::Numbers(packets));
+    EXPECT_EQ(0u, framer.GetSkippedBytes());
+}

@@ -100,7 +100,7 @@ namespace {
 struct CStampNoter : CDVBPullReceiver
 {
     CStampNoter() : CDVBPullReceiver(64, 65536) {}
-    ~CStampNoter() override { Stop(); }
+    ~CStampNoter() override { StopAndWait(); }
     void OnTimestamps(DWORD flags, std::int64_t pts, std::int64_t dts) override
     {
         m_pts.push_back(pts);
