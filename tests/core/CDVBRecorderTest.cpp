@@ -1,5 +1,6 @@
-// Recording through the real receive thread on a manual clock: the file holds every read
-// as delivered, whole reads go missing when the disk falls behind, and failures are said.
+// Recording through the real receive thread on a manual clock, and through a recorder on
+// a disk of the test's own: the file holds every read as delivered, whole reads go
+// missing when the disk falls behind (none when asked to wait), and failures are said.
 #include "core/CDVBRecorder.h"
 #include "core/CDVBRecordingParameters.h"
 #include "core/CDVBTransportStreamReceiver.h"
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -210,7 +212,8 @@ TEST_F(CDVBRecorderTest, WaitingForFreeBuffersLosesNoReadWhenTheDiskFallsBehind)
         for (std::size_t i = CDVBRecorder::BufferCount; i < reads.size(); ++i)
             disk.Record(reads[i].data(), DWORD(reads[i].size()));
     });
-    for (int polls = 0; disk.GetReadsWaited() == 0 && polls < 100000; ++polls)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (disk.GetReadsWaited() == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
     EXPECT_EQ(disk.GetReadsWaited(), 1u);
     disk.m_release.Set();

@@ -172,6 +172,25 @@ std::vector<std::pair<int, std::string>> Services(const std::string& json)
     return services;
 }
 
+// The network input plug-in, loaded from `folder` as a host loads it.
+CLUMInputPlugin* LoadNetInput(const CTestPluginFolder& folder)
+{
+    folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    manager->SetPluginFolderPath(folder.Path().c_str());
+    return manager->LoadPlugins() == 1
+               ? dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0))
+               : nullptr;
+}
+
+CDVBMultiplexDefinition* Define(CLUMInputPlugin* input, const char* line)
+{
+    CDVBMultiplexDefinition* definition = input->CreateMultiplexDefinition();
+    definition->ReadFromString(line);
+    input->AddMultiplexDefinition(definition);
+    return definition;
+}
+
 }  // namespace
 
 // Over UDP, RTP and HTTP (whose server closes the first connection halfway), the
@@ -205,16 +224,9 @@ TEST(CNetInputTest, RTPLossesAreCountedAndReorderingIsNotALoss)
     if (!CTestPluginFolder::IsManagerFresh())
         GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
     CTestPluginFolder folder;
-    folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
-    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
-    manager->SetPluginFolderPath(folder.Path().c_str());
-    ASSERT_EQ(manager->LoadPlugins(), 1);
-    auto* input = dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
+    CLUMInputPlugin* input = LoadNetInput(folder);
     ASSERT_NE(input, nullptr);
-    CDVBMultiplexDefinition* definition = input->CreateMultiplexDefinition();
-    definition->ReadFromString("Lossy, rtp://127.0.0.1:47003");
-    input->AddMultiplexDefinition(definition);
-    CDVBTransportStreamSource* source = input->OpenMultiplex(definition);
+    CDVBTransportStreamSource* source = input->OpenMultiplex(Define(input, "Lossy, rtp://127.0.0.1:47003"));
     ASSERT_NE(source, nullptr);
     source->Start();
     // every hundredth datagram left out: 1%; the count must come within 1% of it;
@@ -288,11 +300,7 @@ TEST(CNetInputTest, ASourceSpecificGroupIsJoinedOnItsInterfaceAndDeliversEveryPa
     if (!CTestPluginFolder::IsManagerFresh())
         GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
     CTestPluginFolder folder;
-    folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
-    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
-    manager->SetPluginFolderPath(folder.Path().c_str());
-    ASSERT_EQ(manager->LoadPlugins(), 1);
-    auto* input = dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
+    CLUMInputPlugin* input = LoadNetInput(folder);
     ASSERT_NE(input, nullptr);
     const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
     in_addr loopback{};
@@ -306,12 +314,8 @@ TEST(CNetInputTest, ASourceSpecificGroupIsJoinedOnItsInterfaceAndDeliversEveryPa
     struct Case { const char* line; const char* group; std::uint16_t port; };
     for (const Case& c : {Case{"Named, udp://127.0.0.1@232.1.2.3:47006, lo", "232.1.2.3", 47006},
                           Case{"Routed, udp://127.0.0.1@232.1.2.4:47007", "232.1.2.4", 47007}}) {
-        const char* line = c.line;
-        CDVBMultiplexDefinition* definition = input->CreateMultiplexDefinition();
-        definition->ReadFromString(line);
-        input->AddMultiplexDefinition(definition);
-        CDVBTransportStreamSource* source = input->OpenMultiplex(definition);
-        ASSERT_NE(source, nullptr) << line;
+        CDVBTransportStreamSource* source = input->OpenMultiplex(Define(input, c.line));
+        ASSERT_NE(source, nullptr) << c.line;
         source->Start();
         sockaddr_in to{};
         to.sin_family = AF_INET;
@@ -329,14 +333,11 @@ TEST(CNetInputTest, ASourceSpecificGroupIsJoinedOnItsInterfaceAndDeliversEveryPa
                 std::this_thread::yield();
         }
         EXPECT_TRUE(got == Bytes(stream.begin(), stream.begin() + long(kDatagrams * kDatagram)))
-            << line << ": " << got.size() / 188 << " packets";
+            << c.line << ": " << got.size() / 188 << " packets";
         EXPECT_TRUE(input->CloseMultiplex(source));
     }
     ::close(s);
-    CDVBMultiplexDefinition* nowhere = input->CreateMultiplexDefinition();
-    nowhere->ReadFromString("Nowhere, udp://127.0.0.1@232.1.2.5:47008, nosuch0");
-    input->AddMultiplexDefinition(nowhere);
-    EXPECT_EQ(input->OpenMultiplex(nowhere), nullptr);
+    EXPECT_EQ(input->OpenMultiplex(Define(input, "Nowhere, udp://127.0.0.1@232.1.2.5:47008, nosuch0")), nullptr);
     auto* extension = dynamic_cast<CLUMInputPluginExtension*>(input);
     ASSERT_NE(extension, nullptr);
     EXPECT_STREQ(extension->GetLastOpenFailureText(), "there is no network interface nosuch0");
