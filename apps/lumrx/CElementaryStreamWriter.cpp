@@ -21,7 +21,7 @@ CElementaryStreamWriter::~CElementaryStreamWriter()
 void CElementaryStreamWriter::Finish()
 {
     SubmitWriteBuffer();
-    Stop();
+    StopAndWait();   // however long the disk takes: every byte is written before the file closes
 }
 
 void CElementaryStreamWriter::OnReceivePacket(std::uint64_t packetNumber, BYTE* packet)

@@ -697,6 +697,9 @@ int Record(CLumrxHost& host, const Options& options)
                              << recorder.GetBytesWritten() / 188 << " packets) recorded";
                 if (recorder.GetReadsDropped() > 0)
                     out.Report() << ", " << recorder.GetReadsDropped() << " reads lost: the disk fell behind";
+                if (recorder.GetWriteErrors() > 0)   // tried again and written: said, not fatal
+                    out.Report() << ", " << recorder.GetWriteErrors() << " writes failed once and were tried again ("
+                                 << std::strerror(recorder.GetFirstWriteError()) << ")";
                 out.Report() << "\n";
             }
         }
