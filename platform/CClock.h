@@ -25,6 +25,9 @@ public:
     // Waits for the first of `events` to be set, or until the monotonic time reaches
     // `deadline`: WAIT_OBJECT_0 + the event's index, WAIT_TIMEOUT or WAIT_FAILED.
     virtual DWORD WaitUntil(CEvent* const* events, DWORD count, std::int64_t deadline);
+    // Whether time moves only when a test or a host moves it: what waits on a thread of its
+    // own (a disk) is then waited for, since no time passes meanwhile.
+    virtual bool IsSimulated() { return false; }
 
     // The system's clocks, for everything that is not given another.
     static CClock& System();

@@ -17,6 +17,7 @@ public:
     std::int64_t GetMonotonicTime() override;
     std::int64_t GetWallTime() override;
     DWORD WaitUntil(CEvent* const* events, DWORD count, std::int64_t deadline) override;
+    bool IsSimulated() override { return true; }
 
     // Moves both clocks on by `nanoseconds`; waiters whose deadline has come wake.
     void Advance(std::int64_t nanoseconds);

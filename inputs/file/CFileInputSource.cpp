@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -112,6 +113,7 @@ bool CFileInputSource::Stop()
         m_stopReader = true;
     }
     m_space.notify_all();
+    m_filled.notify_all();
     m_reader.join();
     return true;
 }
@@ -142,6 +144,7 @@ void CFileInputSource::ReaderThread()
             } else if (packets.empty()) {
                 std::lock_guard<std::mutex> guard(m_lock);
                 m_endOfFile = true;
+                m_filled.notify_all();
                 return;
             }
         } else {
@@ -168,6 +171,7 @@ void CFileInputSource::ReaderThread()
                 m_count += run;
             }
             at += take;
+            m_filled.notify_all();
         }
     }
 }
@@ -218,7 +222,13 @@ DWORD CFileInputSource::ReadBuffer(BYTE* buffer, DWORD size)
     std::size_t n = 0;
     bool refill = false;
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::unique_lock<std::mutex> guard(m_lock);
+        // no time passes on a simulated clock while the disk is read: the read waits for it,
+        // and finds what a real-time one would
+        const std::size_t wanted = std::min<std::size_t>(size / kPacket * kPacket, m_ring.size());
+        if (m_clock->IsSimulated() && m_reader.joinable())
+            m_filled.wait_for(guard, std::chrono::seconds(10),
+                              [&] { return m_count >= wanted || m_endOfFile || m_stopReader; });
         const std::size_t packets = PacketsDue(size / kPacket, m_clock->GetMonotonicTime());
         n = packets * kPacket;
         for (std::size_t copied = 0; copied < n;) {

@@ -56,6 +56,7 @@ private:
 
     std::mutex m_lock;
     std::condition_variable m_space;   // the reader waits here while the queue is full
+    std::condition_variable m_filled;  // a read on simulated time waits here for the reader
     std::vector<BYTE> m_ring;          // whole 188-byte packets, m_count bytes from m_head
     std::size_t m_head = 0;
     std::size_t m_count = 0;
