@@ -29,9 +29,7 @@ using Texts = std::vector<std::pair<std::size_t, QString>>;   // field, text
 
 struct Case
 {
-    const char* name;   // of the screenshot too
-    const char* library;   // "" where not built
-    const char* plugin;
+    const char *name, *library, *plugin;   // name: the screenshot's too; library: "" where not built
     Texts add;   // the last text is refused with `message` until `fix` is typed
     QString message;
     std::pair<std::size_t, QString> fix;
@@ -85,10 +83,7 @@ void Type(CDefinitionEditorDialog& editor, const std::pair<std::size_t, QString>
         })) << "no file chooser";
         EXPECT_EQ(static_cast<QLineEdit*>(editor.GetEditor(field))->text(), value);
     } else if (auto* box = qobject_cast<QComboBox*>(editor.GetEditor(field))) {
-        if (box->isEditable())
-            box->setCurrentText(value);
-        else
-            box->setCurrentIndex(box->findText(value));
+        box->isEditable() ? box->setCurrentText(value) : box->setCurrentIndex(box->findText(value));
         EXPECT_EQ(box->currentText(), value) << "offered";
     } else {
         static_cast<QLineEdit*>(editor.GetEditor(field))->setText(value);
@@ -100,14 +95,6 @@ QString PressOK(CDefinitionEditorDialog& editor)
 {
     editor.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     return editor.isVisible() ? editor.GetMessage()->text() : QString();
-}
-
-QStringList Row(CConfigureMultiplexesDialog& dialog)
-{
-    QStringList texts;
-    for (int i = 0; i < dialog.GetList()->columnCount(); ++i)
-        texts << dialog.GetList()->topLevelItem(0)->text(i);
-    return texts;
 }
 
 class DefinitionEditorViewTest : public ::testing::TestWithParam<Case>
@@ -140,31 +127,37 @@ TEST_P(DefinitionEditorViewTest, AddAndEditInConfigureMultiplexes)
 
     CConfigureMultiplexesDialog dialog(m_plugin);
     dialog.show();
-    auto press = [&](const char* button) { return [&dialog, button] { dialog.findChild<QPushButton*>(button)->click(); }; };
-    EXPECT_TRUE(WhenShown<CDefinitionEditorDialog>(press("2001"), [&](CDefinitionEditorDialog& editor) {
-        EXPECT_EQ(editor.windowTitle(), QStringLiteral("Add Multiplex"));
-        for (const auto& text : c.add)
-            Type(editor, text);
-        EXPECT_EQ(PressOK(editor), c.message);
-        editor.grab().save(QStringLiteral(LUM_SCREENSHOT_FOLDER "/definition_editor_%1.png").arg(c.name));
-        Type(editor, c.fix);
-        EXPECT_EQ(PressOK(editor), QString());
-    })) << "no editor";
+    // `button` opens the editor titled `title`; `texts` are refused with `message` unless it is empty
+    auto run = [&](const char* button, const QString& title, const Texts& texts, const QString& message) {
+        EXPECT_TRUE(WhenShown<CDefinitionEditorDialog>([&] { dialog.findChild<QPushButton*>(button)->click(); },
+                                                       [&](CDefinitionEditorDialog& editor) {
+            EXPECT_EQ(editor.windowTitle(), title);
+            for (const auto& text : texts)
+                Type(editor, text);
+            if (!message.isEmpty()) {
+                EXPECT_EQ(PressOK(editor), message);
+                editor.grab().save(QStringLiteral(LUM_SCREENSHOT_FOLDER "/definition_editor_%1.png").arg(c.name));
+                Type(editor, c.fix);
+            }
+            EXPECT_EQ(PressOK(editor), QString());
+        })) << "no editor: " << title.toStdString();
+    };
+    auto row = [&] {
+        QStringList texts;
+        for (int i = 0; i < dialog.GetList()->columnCount(); ++i)
+            texts << dialog.GetList()->topLevelItem(0)->text(i);
+        return texts;
+    };
+    run("2001", "Add Multiplex", c.add, c.message);
     ASSERT_EQ(dialog.GetList()->topLevelItemCount(), 1);
-    EXPECT_EQ(Row(dialog), c.added);
-
+    EXPECT_EQ(row(), c.added);
     dialog.GetList()->topLevelItem(0)->setSelected(true);
+    run("2002", "Edit Multiplex [" + c.added[0] + "]", c.edit, QString());
     QStringList edited = c.added;
-    EXPECT_TRUE(WhenShown<CDefinitionEditorDialog>(press("2002"), [&](CDefinitionEditorDialog& editor) {
-        EXPECT_EQ(editor.windowTitle(), QStringLiteral("Edit Multiplex [%1]").arg(c.added[0]));
-        for (const auto& text : c.edit) {
-            Type(editor, text);
-            edited[int(text.first)] = text.second;
-        }
-        EXPECT_EQ(PressOK(editor), QString());
-    })) << "no editor";
-    EXPECT_EQ(Row(dialog), edited);
-    press("1")();   // OK: the rows become the plug-in's definitions
+    for (const auto& [field, text] : c.edit)
+        edited[int(field)] = text;
+    EXPECT_EQ(row(), edited);
+    dialog.findChild<QPushButton*>(QStringLiteral("1"))->click();   // OK: the rows become the plug-in's
     EXPECT_EQ(m_plugin->GetMultiplexDefinitionCount(), 1);
 }
 
