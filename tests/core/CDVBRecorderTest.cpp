@@ -172,6 +172,11 @@ public:
         }
         return CDVBRecorder::WriteFile(data, length);
     }
+    void RecordReads(const std::vector<Bytes>& reads, std::size_t from, std::size_t to)
+    {
+        for (std::size_t i = from; i < to; ++i)
+            Record(reads[i].data(), DWORD(reads[i].size()));
+    }
     int m_failingCall = 0;
     CEvent m_release{true, true};
 
@@ -187,8 +192,7 @@ TEST_F(CDVBRecorderTest, AOneOffWriteErrorIsCountedAndLosesNothing)
     disk.m_failingCall = 2;
     ASSERT_TRUE(disk.Start((m_dir + "flaky.ts").c_str(), 188 * 100));
     const std::vector<Bytes> reads = {Read(3, 1), Read(4, 2), Read(5, 3)};
-    for (const Bytes& read : reads)
-        disk.Record(read.data(), DWORD(read.size()));
+    disk.RecordReads(reads, 0, reads.size());
     disk.Stop();
     EXPECT_EQ(FileBytes("flaky.ts"), Joined(reads));
     EXPECT_EQ(disk.GetError(), 0) << "the recording went on";
@@ -206,12 +210,8 @@ TEST_F(CDVBRecorderTest, WaitingForFreeBuffersLosesNoReadWhenTheDiskFallsBehind)
     std::vector<Bytes> reads;
     for (int i = 0; i < CDVBRecorder::BufferCount + 2; ++i)
         reads.push_back(Read(2, BYTE(i)));
-    for (int i = 0; i < CDVBRecorder::BufferCount; ++i)
-        disk.Record(reads[i].data(), DWORD(reads[i].size()));
-    std::thread receive([&] {
-        for (std::size_t i = CDVBRecorder::BufferCount; i < reads.size(); ++i)
-            disk.Record(reads[i].data(), DWORD(reads[i].size()));
-    });
+    disk.RecordReads(reads, 0, CDVBRecorder::BufferCount);
+    std::thread receive([&] { disk.RecordReads(reads, CDVBRecorder::BufferCount, reads.size()); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (disk.GetReadsWaited() == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();

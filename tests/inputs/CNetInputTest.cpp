@@ -191,6 +191,20 @@ CDVBMultiplexDefinition* Define(CLUMInputPlugin* input, const char* line)
     return definition;
 }
 
+// What `source` delivers until `done` with it or `seconds` have passed.
+Bytes ReadUntil(CDVBTransportStreamSource* source, const std::function<bool(const Bytes&)>& done, int seconds)
+{
+    Bytes got, buffer(188 * 1024);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done(got) && std::chrono::steady_clock::now() < deadline) {
+        const DWORD n = source->ReadBuffer(buffer.data(), DWORD(buffer.size()));
+        got.insert(got.end(), buffer.begin(), buffer.begin() + n);
+        if (n == 0)
+            std::this_thread::yield();
+    }
+    return got;
+}
+
 }  // namespace
 
 // Over UDP, RTP and HTTP (whose server closes the first connection halfway), the
@@ -235,15 +249,7 @@ TEST(CNetInputTest, RTPLossesAreCountedAndReorderingIsNotALoss)
     CSender* sender = new CSender(47003, true, [](std::uint16_t sequence) { return sequence % 100 == 50; },
                                   [](std::uint16_t sequence) { return sequence % 100 == 20; },
                                   [](std::uint16_t sequence) { return sequence % 100 == 30; });
-    Bytes buffer(188 * 1024);
-    std::uint64_t packets = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (sender->m_sent < 3000 && std::chrono::steady_clock::now() < deadline) {
-        const DWORD n = source->ReadBuffer(buffer.data(), DWORD(buffer.size()));
-        packets += n / 188;
-        if (n == 0)
-            std::this_thread::yield();
-    }
+    const std::size_t packets = ReadUntil(source, [sender](const Bytes&) { return sender->m_sent >= 3000; }, 30).size() / 188;
     const unsigned sent = sender->m_sent;
     delete sender;
     CString status;
@@ -268,11 +274,7 @@ TEST(CNetInputTest, AURLThatDoesNotParseIsKeptAndNamedByTheCheck)
     if (!CTestPluginFolder::IsManagerFresh())
         GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
     CTestPluginFolder folder;
-    folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
-    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
-    manager->SetPluginFolderPath(folder.Path().c_str());
-    ASSERT_EQ(manager->LoadPlugins(), 1);
-    auto* input = dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
+    CLUMInputPlugin* input = LoadNetInput(folder);
     auto* extension = dynamic_cast<CLUMInputPluginExtension*>(input);
     ASSERT_NE(extension, nullptr);
     const std::pair<const char*, bool> urls[] = {
@@ -311,6 +313,7 @@ TEST(CNetInputTest, ASourceSpecificGroupIsJoinedOnItsInterfaceAndDeliversEveryPa
     const Bytes stream = Stream();
     constexpr std::size_t kDatagrams = 20, kDatagram = 7 * 188;
     ASSERT_GE(stream.size(), kDatagrams * kDatagram);
+    const Bytes sent(stream.begin(), stream.begin() + long(kDatagrams * kDatagram));
     struct Case { const char* line; const char* group; std::uint16_t port; };
     for (const Case& c : {Case{"Named, udp://127.0.0.1@232.1.2.3:47006, lo", "232.1.2.3", 47006},
                           Case{"Routed, udp://127.0.0.1@232.1.2.4:47007", "232.1.2.4", 47007}}) {
@@ -324,23 +327,14 @@ TEST(CNetInputTest, ASourceSpecificGroupIsJoinedOnItsInterfaceAndDeliversEveryPa
         for (std::size_t i = 0; i < kDatagrams; ++i)
             if (::sendto(s, stream.data() + i * kDatagram, kDatagram, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0)
                 GTEST_SKIP() << "the kernel refuses multicast on lo: " << std::strerror(errno);
-        Bytes got, buffer(188 * 1024);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (got.size() < kDatagrams * kDatagram && std::chrono::steady_clock::now() < deadline) {
-            const DWORD n = source->ReadBuffer(buffer.data(), DWORD(buffer.size()));
-            got.insert(got.end(), buffer.begin(), buffer.begin() + n);
-            if (n == 0)
-                std::this_thread::yield();
-        }
-        EXPECT_TRUE(got == Bytes(stream.begin(), stream.begin() + long(kDatagrams * kDatagram)))
-            << c.line << ": " << got.size() / 188 << " packets";
+        const Bytes got = ReadUntil(source, [&](const Bytes& got) { return got.size() >= sent.size(); }, 10);
+        EXPECT_TRUE(got == sent) << c.line << ": " << got.size() / 188 << " packets";
         EXPECT_TRUE(input->CloseMultiplex(source));
     }
     ::close(s);
     EXPECT_EQ(input->OpenMultiplex(Define(input, "Nowhere, udp://127.0.0.1@232.1.2.5:47008, nosuch0")), nullptr);
-    auto* extension = dynamic_cast<CLUMInputPluginExtension*>(input);
-    ASSERT_NE(extension, nullptr);
-    EXPECT_STREQ(extension->GetLastOpenFailureText(), "there is no network interface nosuch0");
+    EXPECT_STREQ(dynamic_cast<CLUMInputPluginExtension&>(*input).GetLastOpenFailureText(),
+                 "there is no network interface nosuch0");
     input->DeInitialise();
 }
 

@@ -20,191 +20,148 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-class DefinitionEditorViewTest : public ::testing::Test
+using Texts = std::vector<std::pair<std::size_t, QString>>;   // field, text
+
+struct Case
+{
+    const char *name, *library, *plugin;   // name: the screenshot's too; library: "" where not built
+    Texts add;   // the last text is refused with `message` until `fix` is typed
+    QString message;
+    std::pair<std::size_t, QString> fix;
+    QStringList added;
+    Texts edit;   // each shown in the column of its field
+};
+
+const Case g_cases[] = {
+    {"file", LUM_FILE_INPUT_LIBRARY, "LUMFileInput", {{0, "Clip"}, {1, LUM_SAMPLE}, {2, "sometimes"}},
+     "Pacing: \"sometimes\" cannot be used (pcr: in real time; fast: as fast as it is read; or a rate in Mbit/s such as 8.5).",
+     {2, "fast"}, {"Clip", LUM_SAMPLE, "fast", "off"}, {{3, "on"}}},
+    {"net", LUMNETINPUT_LIBRARY, "LUMNetInput", {{0, "News"}, {1, "udp://239.1.1.1"}},
+     "URL: \"udp://239.1.1.1\" cannot be used (udp://[source@]address:port, rtp://..., http://... or https://...).",
+     {1, "udp://239.1.1.1:1234"}, {"News", "udp://239.1.1.1:1234", ""}, {{0, "Sport"}, {2, "eth0"}}},
+    {"dvb", LUMLINUXDVBINPUT_LIBRARY, "LUMLinuxDVBInput",
+     {{0, "Astra"}, {1, "DVBS2"}, {3, "22000000"}, {7, "H"}, {2, "11362"}},   // MHz, where kHz is wanted
+     "The frequency 11362 is out of range for DVBS2: 950000 to 13000000 kHz.", {2, "11362000"},
+     {"Astra", "DVBS2", "11362000", "22000000", "0", "0", "-1", "H", "UNIVERSAL"}, {{4, "1"}}},
+};
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+// Runs `open`, which shows a modal `Dialog`, and `steps` on that dialog, which is rejected
+// after them if still open, so that a failed step never leaves it waiting.
+template <class Dialog>
+bool WhenShown(const std::function<void()>& open, const std::function<void(Dialog&)>& steps)
+{
+    bool shown = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (auto* dialog = dynamic_cast<Dialog*>(QApplication::activeModalWidget())) {
+            look.stop();
+            shown = true;
+            steps(*dialog);
+            if (dialog->isVisible())
+                static_cast<QDialog*>(dialog)->reject();
+        }
+    });
+    look.start(10);
+    open();
+    return shown;
+}
+
+// A file is chosen with the file chooser, a list's entry picked, other text typed.
+void Type(CDefinitionEditorDialog& editor, const std::pair<std::size_t, QString>& text)
+{
+    const auto& [field, value] = text;
+    if (auto* browse = editor.findChild<QPushButton*>(QStringLiteral("browse%1").arg(field))) {
+        EXPECT_TRUE(WhenShown<QFileDialog>([browse] { browse->click(); }, [&](QFileDialog& chooser) {
+            chooser.selectFile(value);
+            static_cast<QDialog&>(chooser).accept();   // public there
+        })) << "no file chooser";
+        EXPECT_EQ(static_cast<QLineEdit*>(editor.GetEditor(field))->text(), value);
+    } else if (auto* box = qobject_cast<QComboBox*>(editor.GetEditor(field))) {
+        box->isEditable() ? box->setCurrentText(value) : box->setCurrentIndex(box->findText(value));
+        EXPECT_EQ(box->currentText(), value) << "offered";
+    } else {
+        static_cast<QLineEdit*>(editor.GetEditor(field))->setText(value);
+    }
+}
+
+// OK: the message shown, empty when the editor closed.
+QString PressOK(CDefinitionEditorDialog& editor)
+{
+    editor.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    return editor.isVisible() ? editor.GetMessage()->text() : QString();
+}
+
+class DefinitionEditorViewTest : public ::testing::TestWithParam<Case>
 {
 protected:
-    void SetUp() override
-    {
-        if (!CTestPluginFolder::IsManagerFresh())
-            GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
-        for (const char* library : {LUM_FILE_INPUT_LIBRARY, LUMNETINPUT_LIBRARY, LUMLINUXDVBINPUT_LIBRARY})
-            if (*library)
-                m_folder.CopyIn(library, std::filesystem::path(library).filename());
-        CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
-        manager->SetPluginFolderPath(m_folder.Path().c_str());
-        manager->LoadPlugins();
-    }
     void TearDown() override
     {
-        CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
-        for (int i = 0; auto* plugin = static_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, i)); ++i)
-            plugin->DeInitialise();
-        manager->SetPluginFolderPath("");
-    }
-    static CLUMInputPlugin* Plugin(const char* name)
-    {
-        CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
-        for (int i = 0; auto* plugin = static_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, i)); ++i)
-            if (plugin->GetName() == name)
-                return plugin;
-        return nullptr;
-    }
-
-    // Presses `button` of the dialog and runs `steps` on the editor it shows, which is
-    // cancelled after them if still open, so that a failed step never leaves it waiting.
-    static void WithEditor(QWidget* dialog, const char* button, const std::function<void(CDefinitionEditorDialog&)>& steps)
-    {
-        bool shown = false;
-        QTimer look;
-        QObject::connect(&look, &QTimer::timeout, [&] {
-            auto* editor = dynamic_cast<CDefinitionEditorDialog*>(QApplication::activeModalWidget());
-            if (editor == nullptr || shown)
-                return;
-            shown = true;
-            look.stop();
-            steps(*editor);
-            if (editor->isVisible())
-                editor->reject();
-        });
-        look.start(10);
-        dialog->findChild<QPushButton*>(button)->click();
-        EXPECT_TRUE(shown) << "no editor";
-    }
-    static void Type(CDefinitionEditorDialog& editor, std::size_t field, const QString& text)
-    {
-        if (auto* box = qobject_cast<QComboBox*>(editor.GetEditor(field))) {
-            if (box->isEditable())
-                box->setCurrentText(text);
-            else
-                box->setCurrentIndex(box->findText(text));
-            EXPECT_EQ(box->currentText(), text) << "offered";
-        } else {
-            static_cast<QLineEdit*>(editor.GetEditor(field))->setText(text);
-        }
-    }
-    // OK: the message shown, empty when the editor closed.
-    static QString PressOK(CDefinitionEditorDialog& editor)
-    {
-        editor.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-        return editor.isVisible() ? editor.GetMessage()->text() : QString();
-    }
-    static QStringList Row(CConfigureMultiplexesDialog& dialog, int row)
-    {
-        QStringList texts;
-        for (int i = 0; i < dialog.GetList()->columnCount(); ++i)
-            texts << dialog.GetList()->topLevelItem(row)->text(i);
-        return texts;
-    }
-    static void Screenshot(QWidget& editor, const char* name)
-    {
-        editor.grab().save(QStringLiteral(LUM_SCREENSHOT_FOLDER "/") + QString::fromUtf8(name));
+        if (m_plugin)
+            m_plugin->DeInitialise();
+        CLUMPluginManager::GetPluginManager()->SetPluginFolderPath("");
     }
 
     CTestPluginFolder m_folder;
+    CLUMInputPlugin* m_plugin = nullptr;
 };
 
-TEST_F(DefinitionEditorViewTest, AFileIsChosenAndAPacingThatIsNoneIsNamed)
+TEST_P(DefinitionEditorViewTest, AddAndEditInConfigureMultiplexes)
 {
-    CLUMInputPlugin* plugin = Plugin("LUMFileInput");
-    ASSERT_NE(plugin, nullptr);
-    CConfigureMultiplexesDialog dialog(plugin);
+    const Case& c = GetParam();
+    if (!CTestPluginFolder::IsManagerFresh())
+        GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
+    if (!*c.library)
+        GTEST_SKIP() << c.plugin << " is not built";
+    m_folder.CopyIn(c.library, std::filesystem::path(c.library).filename());
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    manager->SetPluginFolderPath(m_folder.Path().c_str());
+    ASSERT_EQ(manager->LoadPlugins(), 1);
+    m_plugin = static_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
+    ASSERT_EQ(m_plugin->GetName().Str(), c.plugin);
+
+    CConfigureMultiplexesDialog dialog(m_plugin);
     dialog.show();
-    WithEditor(&dialog, "2001", [](CDefinitionEditorDialog& editor) {
-        EXPECT_EQ(editor.windowTitle(), QStringLiteral("Add Multiplex"));
-        Type(editor, 0, QStringLiteral("Clip"));
-        QTimer answer;   // the file chooser is modal too
-        QObject::connect(&answer, &QTimer::timeout, [&] {
-            if (auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                chooser->selectFile(QStringLiteral(LUM_SAMPLE));
-                static_cast<QDialog*>(chooser)->accept();   // public there
+    // `button` opens the editor titled `title`; `texts` are refused with `message` unless it is empty
+    auto run = [&](const char* button, const QString& title, const Texts& texts, const QString& message) {
+        EXPECT_TRUE(WhenShown<CDefinitionEditorDialog>([&] { dialog.findChild<QPushButton*>(button)->click(); },
+                                                       [&](CDefinitionEditorDialog& editor) {
+            EXPECT_EQ(editor.windowTitle(), title);
+            for (const auto& text : texts)
+                Type(editor, text);
+            if (!message.isEmpty()) {
+                EXPECT_EQ(PressOK(editor), message);
+                editor.grab().save(QStringLiteral(LUM_SCREENSHOT_FOLDER "/definition_editor_%1.png").arg(c.name));
+                Type(editor, c.fix);
             }
-        });
-        answer.start(10);
-        editor.findChild<QPushButton*>(QStringLiteral("browse1"))->click();
-        answer.stop();
-        EXPECT_EQ(static_cast<QLineEdit*>(editor.GetEditor(1))->text(), QStringLiteral(LUM_SAMPLE));
-        Type(editor, 2, QStringLiteral("sometimes"));
-        EXPECT_TRUE(PressOK(editor).startsWith(QStringLiteral("Pacing: \"sometimes\" cannot be used")));
-        Screenshot(editor, "definition_editor_file.png");
-        Type(editor, 2, QStringLiteral("fast"));
-        EXPECT_EQ(PressOK(editor), QString());
-    });
-    ASSERT_EQ(dialog.GetList()->topLevelItemCount(), 1);
-    EXPECT_EQ(Row(dialog, 0), (QStringList{"Clip", LUM_SAMPLE, "fast", "off"}));
-
-    dialog.GetList()->topLevelItem(0)->setSelected(true);
-    WithEditor(&dialog, "2002", [](CDefinitionEditorDialog& editor) {
-        EXPECT_EQ(editor.windowTitle(), QStringLiteral("Edit Multiplex [Clip]"));
-        Type(editor, 3, QStringLiteral("on"));
-        Type(editor, 1, QStringLiteral("/no/such/clip.ts"));
-        EXPECT_EQ(PressOK(editor), QStringLiteral("The file \"/no/such/clip.ts\" does not exist."));
-        Type(editor, 1, QStringLiteral(LUM_SAMPLE));
-        EXPECT_EQ(PressOK(editor), QString());
-    });
-    EXPECT_EQ(Row(dialog, 0), (QStringList{"Clip", LUM_SAMPLE, "fast", "on"}));
-    dialog.findChild<QPushButton*>(QStringLiteral("1"))->click();
-    EXPECT_EQ(plugin->GetMultiplexDefinitionCount(), 1);
-}
-
-TEST_F(DefinitionEditorViewTest, AURLThatDoesNotParseAndANameTakenAreNamed)
-{
-    CLUMInputPlugin* plugin = Plugin("LUMNetInput");
-    if (plugin == nullptr)
-        GTEST_SKIP() << "LUMNetInput is not built (no libcurl)";
-    CConfigureMultiplexesDialog dialog(plugin);
-    dialog.show();
-    for (const char* name : {"News", "Sport"})
-        WithEditor(&dialog, "2001", [name](CDefinitionEditorDialog& editor) {
-            Type(editor, 0, QString::fromUtf8(name));
-            Type(editor, 1, QStringLiteral("udp://239.1.1.1"));
-            EXPECT_EQ(PressOK(editor), QStringLiteral("URL: \"udp://239.1.1.1\" cannot be used "
-                                                      "(udp://[source@]address:port, rtp://..., http://... or https://...)."));
-            Screenshot(editor, "definition_editor_net.png");
-            Type(editor, 1, QStringLiteral("udp://239.1.1.1:1234"));
             EXPECT_EQ(PressOK(editor), QString());
-        });
-    ASSERT_EQ(dialog.GetList()->topLevelItemCount(), 2);
-    EXPECT_EQ(Row(dialog, 1), (QStringList{"Sport", "udp://239.1.1.1:1234", ""}));
-    dialog.GetList()->topLevelItem(1)->setSelected(true);
-    WithEditor(&dialog, "2002", [](CDefinitionEditorDialog& editor) {
-        Type(editor, 0, QStringLiteral("News"));
-        EXPECT_EQ(PressOK(editor), QStringLiteral("The name \"News\" is already used by another multiplex."));
-        Type(editor, 0, QStringLiteral("Sport 2"));
-        Type(editor, 2, QStringLiteral("eth0"));
-        EXPECT_EQ(PressOK(editor), QString());
-    });
-    EXPECT_EQ(Row(dialog, 1), (QStringList{"Sport 2", "udp://239.1.1.1:1234", "eth0"}));
+        })) << "no editor: " << title.toStdString();
+    };
+    auto row = [&] {
+        QStringList texts;
+        for (int i = 0; i < dialog.GetList()->columnCount(); ++i)
+            texts << dialog.GetList()->topLevelItem(0)->text(i);
+        return texts;
+    };
+    run("2001", "Add Multiplex", c.add, c.message);
+    ASSERT_EQ(dialog.GetList()->topLevelItemCount(), 1);
+    EXPECT_EQ(row(), c.added);
+    dialog.GetList()->topLevelItem(0)->setSelected(true);
+    run("2002", "Edit Multiplex [" + c.added[0] + "]", c.edit, QString());
+    QStringList edited = c.added;
+    for (const auto& [field, text] : c.edit)
+        edited[int(field)] = text;
+    EXPECT_EQ(row(), edited);
+    dialog.findChild<QPushButton*>(QStringLiteral("1"))->click();   // OK: the rows become the plug-in's
+    EXPECT_EQ(m_plugin->GetMultiplexDefinitionCount(), 1);
 }
 
-TEST_F(DefinitionEditorViewTest, ATuningValueOutOfRangeIsNamed)
-{
-    CLUMInputPlugin* plugin = Plugin("LUMLinuxDVBInput");
-    if (plugin == nullptr)
-        GTEST_SKIP() << "LUMLinuxDVBInput is not built (no libdvbv5)";
-    CConfigureMultiplexesDialog dialog(plugin);
-    dialog.show();
-    WithEditor(&dialog, "2001", [](CDefinitionEditorDialog& editor) {
-        Type(editor, 0, QStringLiteral("Astra"));
-        Type(editor, 1, QStringLiteral("DVBS2"));
-        Type(editor, 2, QStringLiteral("11362"));   // MHz, where kHz is wanted
-        Type(editor, 3, QStringLiteral("22000000"));
-        Type(editor, 7, QStringLiteral("H"));
-        EXPECT_EQ(PressOK(editor), QStringLiteral("The frequency 11362 is out of range for DVBS2: 950000 to 13000000 kHz."));
-        Screenshot(editor, "definition_editor_dvb.png");
-        Type(editor, 2, QStringLiteral("11362000"));
-        EXPECT_EQ(PressOK(editor), QString());
-    });
-    ASSERT_EQ(dialog.GetList()->topLevelItemCount(), 1);
-    EXPECT_EQ(Row(dialog, 0), (QStringList{"Astra", "DVBS2", "11362000", "22000000", "0", "0", "-1", "H", "UNIVERSAL"}));
-    dialog.GetList()->topLevelItem(0)->setSelected(true);
-    WithEditor(&dialog, "2002", [](CDefinitionEditorDialog& editor) {
-        Type(editor, 4, QStringLiteral("1"));
-        EXPECT_EQ(PressOK(editor), QString());
-    });
-    EXPECT_EQ(Row(dialog, 0)[4], QStringLiteral("1"));
-}
+INSTANTIATE_TEST_SUITE_P(Inputs, DefinitionEditorViewTest, ::testing::ValuesIn(g_cases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 }  // namespace
