@@ -89,7 +89,8 @@ TEST(LumrxTest, EveryServiceAgreesWithFfprobe)
     }
 }
 
-// Present and following events as libdvbpsi read them, an empty following section as null.
+// Present and following events and the network as libdvbpsi read them, an empty following
+// section as null.
 TEST(LumrxTest, NowAndNextAreTheEventsBroadcast)
 {
     const json ours = ServicesOf(LUM_PEER_THREE_PROGRAMS_TS);
@@ -111,8 +112,15 @@ TEST(LumrxTest, NowAndNextAreTheEventsBroadcast)
         ++checked;
     }
     EXPECT_GE(checked, 5);
+    // the multiplex each service is in, as libdvbpsi reads the SDT and NIT
+    for (const json& service : ours) {
+        EXPECT_EQ(service["transport_stream_id"], dvbpsi["sdt"]["transport_stream_id"]);
+        EXPECT_EQ(service["original_network_id"], dvbpsi["sdt"]["original_network_id"]);
+        EXPECT_EQ(service["network"], Unhex(dvbpsi["nit"]["network_name_hex"]));
+    }
     const LumrxRun table = Lumrx(std::string("services ") + LUM_PEER_THREE_PROGRAMS_TS);
-    for (const char* line : {"Service 102  T\xC3\xA9l\xC3\xA9 Deux", "PMT PID 0x1000, PCR PID 0x0100"})
+    for (const char* line : {"Service 102  T\xC3\xA9l\xC3\xA9 Deux", "PMT PID 0x1000, PCR PID 0x0100",
+                             "transport stream 4660, original network 8755 (LUM Peer Network)"})
         EXPECT_NE(table.out.find(line), std::string::npos) << table.out;
 }
 
