@@ -75,7 +75,8 @@ bool WhenShown(const std::function<void()>& open, const std::function<void(Dialo
 // A file is chosen with the file chooser, a list's entry picked, other text typed.
 void Type(CDefinitionEditorDialog& editor, const std::pair<std::size_t, QString>& text)
 {
-    const auto& [field, value] = text;
+    const std::size_t field = text.first;   // not a structured binding: lambdas capture it
+    const QString& value = text.second;
     if (auto* browse = editor.findChild<QPushButton*>(QStringLiteral("browse%1").arg(field))) {
         EXPECT_TRUE(WhenShown<QFileDialog>([browse] { browse->click(); }, [&](QFileDialog& chooser) {
             chooser.selectFile(value);
