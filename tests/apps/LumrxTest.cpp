@@ -29,10 +29,11 @@ namespace {
 
 struct LumrxRun { std::string out; int status = -1; };
 
-// Runs lumrx with `arguments`; standard error is dropped unless `withErrors`.
+// Runs lumrx with `arguments` in the temporary folder; standard error is dropped unless `withErrors`.
 LumrxRun Lumrx(const std::string& arguments, bool withErrors = false, const std::string& environment = "")
 {
-    const auto [status, out] = CommandOutput(environment + LUMRX_PATH " " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null"));
+    const auto [status, out] = CommandOutput("cd " + ::testing::TempDir() + " && " + environment + LUMRX_PATH " " + arguments +
+                                             (withErrors ? " 2>&1" : " 2>/dev/null"));
     return {out, status};
 }
 

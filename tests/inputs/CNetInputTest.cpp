@@ -172,17 +172,6 @@ std::vector<std::pair<int, std::string>> Services(const std::string& json)
     return services;
 }
 
-// The network input plug-in, loaded from `folder` as a host loads it.
-CLUMInputPlugin* LoadNetInput(const CTestPluginFolder& folder)
-{
-    folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
-    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
-    manager->SetPluginFolderPath(folder.Path().c_str());
-    return manager->LoadPlugins() == 1
-               ? dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0))
-               : nullptr;
-}
-
 CDVBMultiplexDefinition* Define(CLUMInputPlugin* input, const char* line)
 {
     CDVBMultiplexDefinition* definition = input->CreateMultiplexDefinition();
@@ -190,6 +179,25 @@ CDVBMultiplexDefinition* Define(CLUMInputPlugin* input, const char* line)
     input->AddMultiplexDefinition(definition);
     return definition;
 }
+
+// The plug-in loaded as a host loads it, in a process of its own.
+class CNetInputPluginTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!CTestPluginFolder::IsManagerFresh())
+            GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
+        m_folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
+        CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+        manager->SetPluginFolderPath(m_folder.Path().c_str());
+        ASSERT_EQ(manager->LoadPlugins(), 1);
+        m_input = dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
+        ASSERT_NE(m_input, nullptr);
+    }
+    CTestPluginFolder m_folder;
+    CLUMInputPlugin* m_input = nullptr;
+};
 
 // What `source` delivers until `done` with it or `seconds` have passed.
 Bytes ReadUntil(CDVBTransportStreamSource* source, const std::function<bool(const Bytes&)>& done, int seconds)
@@ -233,13 +241,9 @@ TEST(CNetInputTest, ServicesOverEveryTransportAreTheFilesServices)
     EXPECT_EQ(Services(out.substr(out.find('{'))), expected) << out;
 }
 
-TEST(CNetInputTest, RTPLossesAreCountedAndReorderingIsNotALoss)
+TEST_F(CNetInputPluginTest, RTPLossesAreCountedAndReorderingIsNotALoss)
 {
-    if (!CTestPluginFolder::IsManagerFresh())
-        GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
-    CTestPluginFolder folder;
-    CLUMInputPlugin* input = LoadNetInput(folder);
-    ASSERT_NE(input, nullptr);
+    CLUMInputPlugin* input = m_input;
     CDVBTransportStreamSource* source = input->OpenMultiplex(Define(input, "Lossy, rtp://127.0.0.1:47003"));
     ASSERT_NE(source, nullptr);
     source->Start();
@@ -269,12 +273,9 @@ TEST(CNetInputTest, RTPLossesAreCountedAndReorderingIsNotALoss)
 }
 
 // A URL that does not parse is kept, so that saving loses nothing, and named by the check.
-TEST(CNetInputTest, AURLThatDoesNotParseIsKeptAndNamedByTheCheck)
+TEST_F(CNetInputPluginTest, AURLThatDoesNotParseIsKeptAndNamedByTheCheck)
 {
-    if (!CTestPluginFolder::IsManagerFresh())
-        GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
-    CTestPluginFolder folder;
-    CLUMInputPlugin* input = LoadNetInput(folder);
+    CLUMInputPlugin* input = m_input;
     auto* extension = dynamic_cast<CLUMInputPluginExtension*>(input);
     ASSERT_NE(extension, nullptr);
     const std::pair<const char*, bool> urls[] = {
@@ -297,13 +298,9 @@ TEST(CNetInputTest, AURLThatDoesNotParseIsKeptAndNamedByTheCheck)
 // Source-specific multicast on loopback: a group joined on the interface named, and with
 // none named on the one the route to the source leads through. Every packet of the
 // datagrams sent arrives, the last one too.
-TEST(CNetInputTest, ASourceSpecificGroupIsJoinedOnItsInterfaceAndDeliversEveryPacket)
+TEST_F(CNetInputPluginTest, ASourceSpecificGroupIsJoinedOnItsInterfaceAndDeliversEveryPacket)
 {
-    if (!CTestPluginFolder::IsManagerFresh())
-        GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
-    CTestPluginFolder folder;
-    CLUMInputPlugin* input = LoadNetInput(folder);
-    ASSERT_NE(input, nullptr);
+    CLUMInputPlugin* input = m_input;
     const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
     in_addr loopback{};
     loopback.s_addr = htonl(INADDR_LOOPBACK);
