@@ -234,19 +234,16 @@ TEST(LumrxTest, SnapshotsMatchFFmpegsPicturesAndDamageIsSurvived)
     }
 }
 
-// One service as a single-program stream: ffprobe sees that program alone with its
-// streams, and lumrx lists that service alone, named.
+// One service as a single-program stream, to a file and to standard output: ffprobe sees
+// that program alone with its streams, and lumrx lists that service alone, named.
 TEST(LumrxTest, RecordsOneServiceAsASingleProgramStream)
 {
     const std::string one = ::testing::TempDir() + "lumrx_one.ts";
     ASSERT_EQ(Lumrx("record --simulate --service 102 " LUM_PEER_THREE_PROGRAMS_TS " " + one).status, 0);
-    FILE* pipe = ::popen(("ffprobe -v error -show_programs -of json " + one).c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string text;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-        text.append(buffer, n);
-    ::pclose(pipe);
+    // the same recording through standard output, read by ffprobe as it comes
+    const auto [status, text] = CommandOutput(LUMRX_PATH " record --simulate --service 102 " LUM_PEER_THREE_PROGRAMS_TS
+                                              " - 2>/dev/null | ffprobe -v error -show_programs -of json -");
+    ASSERT_EQ(status, 0);
     const json programs = json::parse(text, nullptr, false)["programs"];
     ASSERT_EQ(programs.size(), 1u) << text;
     EXPECT_EQ(programs[0]["program_id"], 102);
