@@ -338,13 +338,24 @@ void OpenFailed(CLumrxHost& host, CLUMInputPlugin* plugin, const std::string& na
 }
 
 // The multiplex named on the command line, opened; null, with the reason said to `host`.
+// With `out`, where the command will write, checked once the input is open: no command
+// writes over the file it reads, nor binary data to a terminal.
 CDVBTransportStreamSource* Open(CLumrxHost& host, CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition,
-                                const std::string& name)
+                                const std::string& name, const COutputPath* out = nullptr, bool binary = true)
 {
     CDVBTransportStreamSource* source = plugin->OpenMultiplex(definition);
-    if (source == nullptr)
+    if (source == nullptr) {
         OpenFailed(host, plugin, name, definition);
-    return source;
+    } else if (out && out->IsBeingRead()) {
+        host.Fail(ExitUsage, out->GetPath() + " is the file " + name + " is read from: lumrx does not write over what it reads");
+    } else if (out && binary && out->IsStandardOutput() && ::isatty(STDOUT_FILENO)) {
+        host.Fail(ExitUsage, "standard output is a terminal: send it to a file or a program (| ffprobe -)");
+    } else {
+        return source;
+    }
+    if (source)
+        plugin->CloseMultiplex(source);
+    return nullptr;
 }
 
 int ScanFolder(CLumrxHost& host, const Options& options)
@@ -613,21 +624,6 @@ std::string NoService(CDVBTransportStreamReceiver& receiver, WORD service, const
     return "no service " + std::to_string(service) + " in " + multiplex + "; its services are " + ServiceList(receiver);
 }
 
-// Before anything is written: no command writes over the file it reads.
-bool OutputIsSafe(const COutputPath& out, const std::string& multiplex, bool binary = true)
-{
-    if (out.IsBeingRead()) {
-        std::cerr << "lumrx: " << out.GetPath() << " is the file " << multiplex
-                  << " is read from: lumrx does not write over what it reads\n";
-        return false;
-    }
-    if (binary && out.IsStandardOutput() && ::isatty(STDOUT_FILENO)) {
-        std::cerr << "lumrx: standard output is a terminal: send it to a file or a program (| ffprobe -)\n";
-        return false;
-    }
-    return true;
-}
-
 int Record(CLumrxHost& host, const Options& options)
 {
     if (options.arguments.size() < 2)
@@ -636,14 +632,10 @@ int Record(CLumrxHost& host, const Options& options)
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, true, plugin, definition))
         return Failed(host);
-    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    const COutputPath out(options.arguments[1]);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0], &out);
     if (source == nullptr)
         return Failed(host);
-    const COutputPath out(options.arguments[1]);
-    if (!OutputIsSafe(out, options.arguments[0])) {
-        plugin->CloseMultiplex(source);
-        return ExitUsage;
-    }
     const bool created = out.IsNew();
     CManualClock simulated;
     CClock& clock = options.simulate ? simulated : CClock::System();
@@ -721,13 +713,10 @@ int Epg(CLumrxHost& host, const Options& options)
         std::cerr << "lumrx: cannot create the folder epg: " << std::strerror(errno) << "\n";
         return ExitRecordFailed;
     }
-    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    const COutputPath out(CDVBSICollector::FileName);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0], &out);
     if (source == nullptr)
         return Failed(host);
-    if (!OutputIsSafe(COutputPath(CDVBSICollector::FileName), options.arguments[0])) {
-        plugin->CloseMultiplex(source);
-        return ExitUsage;
-    }
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     const double seconds = options.seconds > 0 ? options.seconds : 30;
     CDVBSICollector collector;
@@ -758,14 +747,10 @@ int Xmltv(CLumrxHost& host, const Options& options)
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, false, plugin, definition))
         return Failed(host);
-    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    const COutputPath out(options.output.empty() ? "-" : options.output);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0], &out, false);
     if (source == nullptr)
         return Failed(host);
-    const COutputPath out(options.output.empty() ? "-" : options.output);
-    if (!OutputIsSafe(out, options.arguments[0], false)) {
-        plugin->CloseMultiplex(source);
-        return ExitUsage;
-    }
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     const double seconds = options.seconds > 0 ? options.seconds : 30;
     std::ostringstream xml;
@@ -834,17 +819,12 @@ int Extract(CLumrxHost& host, const Options& options)
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, false, plugin, definition))
         return Failed(host);
-    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    const COutputPath out(options.arguments[2]);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0], &out);
     if (source == nullptr)
         return Failed(host);
-    const COutputPath out(options.arguments[2]);
-    std::FILE* file = nullptr;
-    if (!OutputIsSafe(out, options.arguments[0])) {
-        plugin->CloseMultiplex(source);
-        return ExitUsage;
-    }
     const bool created = out.IsNew();
-    file = out.IsStandardOutput() ? stdout : std::fopen(out.GetPath().c_str(), "wb");
+    std::FILE* file = out.IsStandardOutput() ? stdout : std::fopen(out.GetPath().c_str(), "wb");
     if (file == nullptr) {
         std::cerr << "lumrx: " << out.GetPath() << ": " << std::strerror(errno) << "\n";
         plugin->CloseMultiplex(source);
@@ -916,14 +896,10 @@ int Snapshot(CLumrxHost& host, const Options& options)
     CDVBMultiplexDefinition* definition = nullptr;
     if (!host.ResolveMultiplex(options.arguments[0], options.plugin, true, plugin, definition))
         return Failed(host);
-    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0]);
+    const COutputPath out(options.arguments[2]);
+    CDVBTransportStreamSource* source = Open(host, plugin, definition, options.arguments[0], &out);
     if (source == nullptr)
         return Failed(host);
-    const COutputPath out(options.arguments[2]);
-    if (!OutputIsSafe(out, options.arguments[0])) {
-        plugin->CloseMultiplex(source);
-        return ExitUsage;
-    }
     // a file plays at its own pace on a clock moved on here, as fast as the decoder keeps up
     auto* finite = dynamic_cast<CDVBFiniteSource*>(source);
     CManualClock simulated;
