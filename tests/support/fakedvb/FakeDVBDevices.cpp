@@ -1001,8 +1001,13 @@ bool fakeRead(int fd, void* buf, size_t count, ssize_t* result)
                 return false;
             int fl = fcntl(fd, F_GETFL);
             bool nonblock = fl >= 0 && (fl & O_NONBLOCK);
-            if (dev->kind != Kind::Dvr) {
-                // No sections or events are ever produced.
+            if (dev->kind == Kind::Frontend) {
+                *result = -1; // the kernel's frontend has no read
+                errno = EINVAL;
+                return true;
+            }
+            if (dev->kind == Kind::Demux) {
+                // No section ever arrives: as a filter whose timeout ran out.
                 *result = -1;
                 errno = nonblock ? EAGAIN : ETIMEDOUT;
                 return true;
