@@ -347,9 +347,7 @@ bool canonicalRoot(std::string& out)
     if (!root || !*root)
         return false;
     char buf[PATH_MAX];
-    if (!realpath(root, buf))
-        return false;
-    out = buf;
+    out = realpath(root, buf) ? buf : root;
     return true;
 }
 
@@ -444,9 +442,10 @@ void configureDvr(Dvr& dvr, const std::string& name, const std::string& log)
 }
 
 // Called after a successful real open: if the file is one of ours, remember it.
-void registerIfFake(int fd, const char* path)
+void registerIfFake(int fd, const char* path, int flags)
 {
-    if (fd < 0 || !path)
+    // A test creating the files is not a program opening a device.
+    if (fd < 0 || !path || (flags & (O_CREAT | O_TRUNC)))
         return;
     const char* base = strrchr(path, '/');
     base = base ? base + 1 : path;
@@ -959,7 +958,8 @@ ssize_t dvrReadLocked(Device& dev, void* buf, size_t count, bool nonblock, int64
     uint64_t due = dueBytes(d, now);
     if (due <= d.served) {
         if (nonblock) {
-            ++d.reads;
+            // Not counted: overflow numbers must not depend on how often a
+            // non-blocking reader comes too early.
             errno = EAGAIN;
             return -1;
         }
@@ -1178,7 +1178,7 @@ struct UObj {
 
 struct FakeUdev : UObj {
     std::string root;
-    int refs = 1;
+    std::atomic<int> refs{1};
 };
 
 struct FakeEntry : UObj {
@@ -1196,6 +1196,7 @@ struct FakeEnumerate : UObj {
 struct FakeDevice : UObj {
     std::string syspath, devnode, sysname, subsystem, type;
     FakeDevice* parent = nullptr;
+    bool ownedByChild = false; // as libudev: a parent is freed with its child
 };
 
 std::set<const void*>* gUObjs = nullptr; // under gMutex
@@ -1319,6 +1320,7 @@ FakeDevice* deviceFromSyspath(const FakeUdev& u, const char* syspath)
     parent->syspath = "/sys/devices/platform/lumfakedvb";
     parent->sysname = "lumfakedvb";
     parent->subsystem = "platform";
+    parent->ownedByChild = true;
     dev->parent = parent;
     return dev;
 }
@@ -1341,7 +1343,7 @@ int open(const char* path, int flags, ...)
     }
     REAL(open, OpenFn);
     int fd = real_open ? real_open(path, flags, mode) : sysOpenAt(AT_FDCWD, path, flags, mode);
-    registerIfFake(fd, path);
+    registerIfFake(fd, path, flags);
     return fd;
 }
 
@@ -1357,7 +1359,7 @@ int open64(const char* path, int flags, ...)
     REAL(open64, OpenFn);
     int fd = real_open64 ? real_open64(path, flags, mode)
                          : sysOpenAt(AT_FDCWD, path, flags | O_LARGEFILE, mode);
-    registerIfFake(fd, path);
+    registerIfFake(fd, path, flags);
     return fd;
 }
 
@@ -1365,7 +1367,7 @@ int __open_2(const char* path, int flags)
 {
     REAL(__open_2, Open2Fn);
     int fd = real___open_2 ? real___open_2(path, flags) : sysOpenAt(AT_FDCWD, path, flags, 0);
-    registerIfFake(fd, path);
+    registerIfFake(fd, path, flags);
     return fd;
 }
 
@@ -1374,7 +1376,7 @@ int __open64_2(const char* path, int flags)
     REAL(__open64_2, Open2Fn);
     int fd = real___open64_2 ? real___open64_2(path, flags)
                              : sysOpenAt(AT_FDCWD, path, flags | O_LARGEFILE, 0);
-    registerIfFake(fd, path);
+    registerIfFake(fd, path, flags);
     return fd;
 }
 
@@ -1389,7 +1391,7 @@ int openat(int dirfd, const char* path, int flags, ...)
     }
     REAL(openat, OpenAtFn);
     int fd = real_openat ? real_openat(dirfd, path, flags, mode) : sysOpenAt(dirfd, path, flags, mode);
-    registerIfFake(fd, path);
+    registerIfFake(fd, path, flags);
     return fd;
 }
 
@@ -1405,7 +1407,7 @@ int openat64(int dirfd, const char* path, int flags, ...)
     REAL(openat64, OpenAtFn);
     int fd = real_openat64 ? real_openat64(dirfd, path, flags, mode)
                            : sysOpenAt(dirfd, path, flags | O_LARGEFILE, mode);
-    registerIfFake(fd, path);
+    registerIfFake(fd, path, flags);
     return fd;
 }
 
@@ -1666,6 +1668,8 @@ const char* udev_device_get_action(struct udev_device* d)
 struct udev_device* udev_device_unref(struct udev_device* d)
 {
     if (FakeDevice* f = asU<FakeDevice>(d, UKind::Device)) {
+        if (f->ownedByChild)
+            return nullptr;
         if (f->parent) {
             dropU(f->parent);
             delete f->parent;
