@@ -317,8 +317,22 @@ struct Device {
 };
 
 pthread_mutex_t gMutex = PTHREAD_MUTEX_INITIALIZER;
-// Lets every real read/ioctl/poll of a process without fake devices skip the lock.
+// Let the process's own reads, ioctls and polls skip the lock: a count of
+// fake fds, and a bit for each fake fd below kFdBits.
 std::atomic<int> gFakeCount{0};
+const int kFdBits = 1024;
+std::atomic<uint64_t> gFdBits[kFdBits / 64];
+
+void markFd(int fd, bool fake)
+{
+    if (fd < 0 || fd >= kFdBits)
+        return;
+    uint64_t bit = uint64_t(1) << (fd % 64);
+    if (fake)
+        gFdBits[fd / 64].fetch_or(bit, std::memory_order_release);
+    else
+        gFdBits[fd / 64].fetch_and(~bit, std::memory_order_release);
+}
 std::map<int, Device*>* gDevices = nullptr; // under gMutex, never freed
 
 struct Lock {
@@ -338,7 +352,11 @@ Device* findLocked(int fd)
 
 bool maybeFake(int fd)
 {
-    return fd >= 0 && gFakeCount.load(std::memory_order_acquire) > 0;
+    if (fd < 0 || gFakeCount.load(std::memory_order_acquire) == 0)
+        return false;
+    if (fd >= kFdBits)
+        return true;
+    return gFdBits[fd / 64].load(std::memory_order_acquire) & (uint64_t(1) << (fd % 64));
 }
 
 bool canonicalRoot(std::string& out)
@@ -514,6 +532,7 @@ void registerIfFake(int fd, const char* path, int flags)
             }
             slot = dev;
             dev = nullptr;
+            markFd(fd, true);
         }
     }
     delete dev;
@@ -1029,7 +1048,12 @@ bool fakeRead(int fd, void* buf, size_t count, ssize_t* result)
 // Returns true if the set holds a fake fd and *result holds poll's outcome.
 bool fakePoll(struct pollfd* fds, nfds_t nfds, int timeout, int* result)
 {
-    if (!fds || nfds == 0 || gFakeCount.load(std::memory_order_acquire) == 0)
+    if (!fds || nfds == 0)
+        return false;
+    bool candidate = false;
+    for (nfds_t i = 0; i < nfds && !candidate; ++i)
+        candidate = maybeFake(fds[i].fd);
+    if (!candidate)
         return false;
     int64_t deadline = timeout < 0 ? -1 : nowNs() + int64_t(timeout) * 1000000;
     struct pollfd small[64];
@@ -1152,6 +1176,7 @@ void forgetFd(int fd)
             return;
         dev = it->second;
         gDevices->erase(it);
+        markFd(fd, false);
         gFakeCount.fetch_sub(1, std::memory_order_release);
     }
     int saved = errno;
