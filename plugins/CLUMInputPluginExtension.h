@@ -30,7 +30,8 @@ public:
     // missing file, a file of no transport stream, a URL that does not parse): OpenFailureNone,
     // or the failure OpenMultiplex would meet, with why for people in `problem`.
     virtual int CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem);
-    // ScanForMultiplexDefinitions over `folder` rather than wherever the plug-in looks.
+    // ScanForMultiplexDefinitions over `folder` rather than wherever the plug-in looks. When
+    // it succeeds, GetLastOpenFailureText holds what it skipped and why, a line each.
     virtual bool ScanFolder(const CString& folder) = 0;
     // Unlinks the definition from the plug-in's list and deletes it; false when the list
     // does not hold it.

@@ -378,6 +378,9 @@ int ScanFolder(CLumrxHost& host, const Options& options)
         return Failed(host);
     }
     std::cout << plugin->GetMultiplexDefinitionCount() - before << " definitions added\n";
+    const std::string skipped = extension->GetLastOpenFailureText().Str();   // entries the input cannot take
+    if (!skipped.empty())
+        std::cerr << "skipped:\n" << skipped;
     return Save(host, plugin);
 }
 

@@ -80,6 +80,19 @@ int CLinuxDVBInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* defi
         problem = ("the LNB \"" + tuning.m_lnb + "\" is not one libdvbv5 knows").c_str();
         return OpenFailureInvalid;
     }
+    std::string wrong;
+    if (!dvb->m_unreadParameters.empty()) {
+        CLinuxDVBParameters::Values ignored;
+        CLinuxDVBParameters::Parse(dvb->m_unreadParameters, ignored, wrong);
+    }
+    for (const auto& parameter : tuning.m_parameters)
+        if (wrong.empty() && !CLinuxDVBParameters::Takes(system, parameter.first))
+            wrong = CLinuxDVBParameters::Format({parameter}) + " is not a parameter of " + system + ", which takes " +
+                    CLinuxDVBParameters::NamesFor(system);
+    if (!wrong.empty()) {
+        problem = wrong.c_str();
+        return OpenFailureInvalid;
+    }
     return OpenFailureNone;
 }
 
@@ -113,6 +126,8 @@ bool CLinuxDVBInputPlugin::ConfigureMultiplexDefinition(CDVBMultiplexDefinition*
     editor.AddField(6, Kind::Number, "the physical layer pipe of a DVB-T2 multiplex; -1 for none");
     editor.AddChoice(7, {"", "H", "V", "L", "R"}, false, "satellite: H, V, L or R");
     editor.AddChoice(8, lnbs, false, "satellite: the LNB, by libdvbv5's name");
+    editor.AddField(9, Kind::Number, "satellite: the position on a DiSEqC switch, 0 to 3; -1 for none");
+    editor.AddField(10, Kind::Text, "what the tuner should not search for, by libdvbv5's names: MODULATION=QAM/256 INNER_FEC=3/4");
     return editor.Run();
 }
 
@@ -131,11 +146,18 @@ bool CLinuxDVBInputPlugin::ScanFolder(const CString& folder)
         m_lastOpenFailureText = ("no initial-tuning file for \"" + folder.Str() + "\" under " + m_scanTableRoot).c_str();
         return false;
     }
+    std::string skipped;   // what this tuner cannot take: the scan goes on without it
     for (const CLinuxDVBTuning& tuning : tunings) {
         CLinuxDVBInputSource source(m_deviceFactory(), tuning, m_lockTimeoutMs);
         if (!source.Open()) {
             if (source.GetFailure() == OpenFailureNoSignal)
                 continue;   // nothing on this frequency here
+            if (source.GetFailure() == OpenFailureInvalid) {
+                char where[48];
+                std::snprintf(where, sizeof where, "%s %.3f MHz: ", tuning.m_deliverySystem.c_str(), tuning.FrequencyMHz());
+                skipped += where + source.GetFailureText() + "\n";
+                continue;
+            }
             m_lastOpenFailure = source.GetFailure();   // no tuner: no other frequency will do
             m_lastOpenFailureText = source.GetFailureText().c_str();
             return false;
@@ -162,5 +184,6 @@ bool CLinuxDVBInputPlugin::ScanFolder(const CString& folder)
         AddMultiplexDefinition(definition);
     }
     m_lastOpenFailure = OpenFailureNone;
+    m_lastOpenFailureText = skipped.c_str();
     return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The input plug-in of LUMLinuxDVBInput.so: DVB-T/T2, DVB-C and DVB-S/S2 tuners through the
 // Linux DVB API version 5 (libdvbv5). A scan tries each entry of a dtv-scan-tables file
-// and adds the multiplexes that lock, named after their network and transport stream.
+// and adds the multiplexes that lock, named after their network and transport stream;
+// entries the tuner cannot take (DVB-T2 on a DVB-T tuner) are skipped.
 #include "inputs/dvb/CLinuxDVBDevice.h"
 #include "plugins/CLUMInputPlugin.h"
 #include "plugins/CLUMInputPluginExtension.h"
@@ -31,10 +32,12 @@ public:
     int GetLastOpenFailure() override { return m_lastOpenFailure; }
     CString GetLastOpenFailureText() override { return m_lastOpenFailureText; }
     // The delivery system known, frequency, bandwidth or symbol rate within what the
-    // delivery system uses, and for satellite a polarisation and an LNB libdvbv5 knows.
+    // delivery system uses, for satellite a polarisation and an LNB libdvbv5 knows, and
+    // parameters that read and belong to the delivery system.
     int CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem) override;
     // `folder` is a region of dtv-scan-tables ("COUNTRY/REGION" or a satellite's name) or
-    // an initial-tuning file.
+    // an initial-tuning file. After a scan that succeeds, GetLastOpenFailureText holds the
+    // entries skipped, a line each with why.
     bool ScanFolder(const CString& folder) override;
     bool RemoveMultiplexDefinition(CDVBMultiplexDefinition* definition) override { return DeleteMultiplexDefinition(definition); }
 

@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::size_t kReadBytes = 348 * 188;    // what a DVR device hands over at a time
 constexpr int kReadWaitMs = 100;                 // how soon a stop is seen
-constexpr DWORD kLockPollMs = 50;
+constexpr int kLockPollMs = 50;
 constexpr auto kSignalPeriod = std::chrono::seconds(1);
 
 }  // namespace
@@ -41,15 +41,28 @@ bool CLinuxDVBInputSource::Fail(int failure, const std::string& text)
 bool CLinuxDVBInputSource::Open()
 {
     std::string error;
-    if (!m_device->Tune(m_tuning, error))
-        return Fail(CLUMInputPluginExtension::OpenFailureDevice, error);
+    switch (m_device->Tune(m_tuning, error)) {
+    case CLinuxDVBDevice::TuneResult::Tuning: break;
+    case CLinuxDVBDevice::TuneResult::NoDevice: return Fail(CLUMInputPluginExtension::OpenFailureDevice, error);
+    case CLinuxDVBDevice::TuneResult::Refused: return Fail(CLUMInputPluginExtension::OpenFailureInvalid, error);
+    }
+    // A driver may fail a status read now and then while it tunes: only a frontend that
+    // never answers within the wait fails for that.
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::milliseconds(m_lockTimeoutMs);
     CLinuxDVBSignal signal;
-    for (DWORD waited = 0;; waited += kLockPollMs) {
-        if (!m_device->ReadSignal(signal))
-            return Fail(CLUMInputPluginExtension::OpenFailureDevice, "the frontend does not report its status");
-        if (signal.m_locked)
-            break;
-        if (waited >= m_lockTimeoutMs) {
+    bool answered = false;
+    for (;;) {
+        CLinuxDVBSignal read;
+        if (m_device->ReadSignal(read)) {
+            signal = read;
+            answered = true;
+            if (signal.m_locked)
+                break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            if (!answered)
+                return Fail(CLUMInputPluginExtension::OpenFailureDevice, "the frontend does not report its status");
             char text[64];
             std::snprintf(text, sizeof text, "no lock on %.3f MHz within %.1f s (", m_tuning.FrequencyMHz(),
                           m_lockTimeoutMs / 1000.0);
@@ -70,6 +83,10 @@ void CLinuxDVBInputSource::ReadThread()
     auto nextSignal = std::chrono::steady_clock::now() + kSignalPeriod;
     while (!m_stop) {
         const long n = m_device->Read(buffer.data(), buffer.size(), kReadWaitMs);
+        if (n == CLinuxDVBDevice::ReadOverflowed) {
+            ++m_overflows;   // the packets in the kernel's buffer are gone; the stream goes on
+            continue;
+        }
         if (n < 0) {
             m_deviceFailed = true;   // unplugged: the status says so, the receiver sees silence
             return;
@@ -117,6 +134,8 @@ void CLinuxDVBInputSource::GetStatus(CString& status)
     }
     if (m_skippedBytes > 0)
         status.AppendFormat(", %llu bytes skipped to resync", static_cast<unsigned long long>(m_skippedBytes));
+    if (m_overflows > 0)
+        status.AppendFormat(", %llu DVR overflows", static_cast<unsigned long long>(m_overflows));
     if (m_ring.GetDropped() > 0)
         status.AppendFormat(", %llu packets not read in time", static_cast<unsigned long long>(m_ring.GetDropped()));
 }

@@ -2,7 +2,8 @@
 // A transport stream from a DVB tuner. Open tunes and waits, a bounded time, for the
 // frontend to lock; then a thread of its own reads the DVR device, cuts whole packets
 // (the sync byte found again after damage) into a ring that ReadBuffer drains without
-// waiting, and reads the signal once a second for the status text.
+// waiting, and reads the signal once a second for the status text, which also counts the
+// DVR's overflows.
 #include "core/CDVBTransportStreamSource.h"
 #include "inputs/dvb/CLinuxDVBDevice.h"
 #include "inputs/file/CTransportPacketRing.h"
@@ -23,7 +24,9 @@ public:
     CLinuxDVBInputSource(std::unique_ptr<CLinuxDVBDevice> device, const CLinuxDVBTuning& tuning, DWORD lockTimeoutMs);
     ~CLinuxDVBInputSource() override;
 
-    // False with GetFailure (CLUMInputPluginExtension's codes) and GetFailureText set.
+    // False with GetFailure (CLUMInputPluginExtension's codes) and GetFailureText set:
+    // OpenFailureDevice without a tuner, OpenFailureInvalid when this tuner cannot take the
+    // tuning, OpenFailureNoSignal when it does not lock.
     bool Open();
     int GetFailure() const { return m_failure; }
     const std::string& GetFailureText() const { return m_failureText; }
@@ -49,6 +52,7 @@ private:
     std::vector<BYTE> m_packets;
     CTransportPacketRing m_ring;
     std::atomic<std::uint64_t> m_skippedBytes{0};
+    std::atomic<std::uint64_t> m_overflows{0};
 
     std::mutex m_signalLock;
     CLinuxDVBSignal m_signal;

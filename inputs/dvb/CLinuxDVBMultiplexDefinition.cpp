@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -57,6 +58,17 @@ bool CLinuxDVBMultiplexDefinition::ReadFieldFromString(int index, const CString&
             return false;
         m_tuning.m_lnb = text.Str();
         return true;
+    case 9:   // the four positions of a DiSEqC 1.0 switch
+        if (!ParseNumber(text, -1, 3, value))
+            return false;
+        m_tuning.m_satelliteNumber = int(value);
+        return true;
+    case 10: {   // kept as written when it does not read, so that saving does not lose it
+        std::string problem;
+        const bool read = CLinuxDVBParameters::Parse(text.Str(), m_tuning.m_parameters, problem);
+        m_unreadParameters = read ? std::string() : text.Str();
+        return read;
+    }
     default:
         return false;
     }
@@ -74,6 +86,10 @@ bool CLinuxDVBMultiplexDefinition::WriteFieldToString(int index, CString& text)
     case 6: text.Format("%d", m_tuning.m_plp); return true;
     case 7: text = m_tuning.m_polarisation.c_str(); return true;
     case 8: text = m_tuning.m_lnb.c_str(); return true;
+    case 9: text.Format("%d", m_tuning.m_satelliteNumber); return true;
+    case 10:
+        text = (m_unreadParameters.empty() ? CLinuxDVBParameters::Format(m_tuning.m_parameters) : m_unreadParameters).c_str();
+        return true;
     default: return false;
     }
 }
@@ -81,6 +97,7 @@ bool CLinuxDVBMultiplexDefinition::WriteFieldToString(int index, CString& text)
 CString CLinuxDVBMultiplexDefinition::GetFieldName(int index)
 {
     static const char* const kNames[] = {"Name", "Delivery system", "Frequency", "Bandwidth or symbol rate",
-                                         "Adapter", "Frontend", "PLP", "Polarisation", "LNB"};
-    return index >= 0 && index < 9 ? kNames[index] : "Unknown";
+                                         "Adapter", "Frontend", "PLP", "Polarisation", "LNB", "DiSEqC position",
+                                         "Parameters"};
+    return index >= 0 && index < int(std::size(kNames)) ? kNames[index] : "Unknown";
 }

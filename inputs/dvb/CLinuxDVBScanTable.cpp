@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
 #include <sys/stat.h>
 
 namespace {
@@ -23,15 +24,17 @@ std::string CLinuxDVBScanTable::PathFor(const std::string& region, const std::st
         return region;
     const std::size_t slash = region.find('/');
     if (slash == std::string::npos) {   // a satellite: "Astra-19.2E"
-        const std::string path = root + "/dvb-s/" + region;
-        return region.empty() || !IsFile(path) ? std::string() : path;
+        for (const char* folder : {"/dvb-s/", "/dvb-legacy/dvb-s/"})
+            if (!region.empty() && IsFile(root + folder + region))
+                return root + folder + region;
+        return std::string();
     }
     if (slash == 0 || slash + 1 == region.size())
         return std::string();
     std::string country = region.substr(0, slash);
     std::transform(country.begin(), country.end(), country.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     const std::string name = country + "-" + region.substr(slash + 1);
-    for (const char* folder : {"dvb-t", "dvb-c"}) {
+    for (const char* folder : {"dvb-t", "dvb-c", "dvb-legacy/dvb-t", "dvb-legacy/dvb-c"}) {
         const std::string path = root + "/" + folder + "/" + name;
         if (IsFile(path))
             return path;
@@ -41,34 +44,48 @@ std::string CLinuxDVBScanTable::PathFor(const std::string& region, const std::st
 
 bool CLinuxDVBScanTable::Read(const std::string& path, std::vector<CLinuxDVBTuning>& tunings)
 {
-    dvb_file* file = dvb_read_file_format(path.c_str(), SYS_UNDEFINED, FILE_DVBV5);
+    // The files of dtv-scan-tables open with "[name]"; those of dvb-legacy/ are one line
+    // per multiplex ("T 490000000 8MHz ..."). Each reader writes to the terminal about the other's.
+    std::ifstream text(path);
+    char first = 0;
+    for (std::string line; first == 0 && std::getline(text, line);) {
+        const std::size_t at = line.find_first_not_of(" \t\r");
+        if (at != std::string::npos && line[at] != '#')
+            first = line[at];
+    }
+    dvb_file* file = dvb_read_file_format(path.c_str(), SYS_UNDEFINED, first == '[' ? FILE_DVBV5 : FILE_CHANNEL);
     if (file == nullptr)
         return false;
     for (dvb_entry* entry = file->first_entry; entry; entry = entry->next) {
-        uint32_t system = SYS_UNDEFINED, frequency = 0, bandwidth = 0, symbolRate = 0, plp = 0, polarisation = 0;
+        uint32_t system = SYS_UNDEFINED, frequency = 0;
         dvb_retrieve_entry_prop(entry, DTV_DELIVERY_SYSTEM, &system);
         dvb_retrieve_entry_prop(entry, DTV_FREQUENCY, &frequency);
-        dvb_retrieve_entry_prop(entry, DTV_BANDWIDTH_HZ, &bandwidth);
-        dvb_retrieve_entry_prop(entry, DTV_SYMBOL_RATE, &symbolRate);
-        dvb_retrieve_entry_prop(entry, DTV_POLARIZATION, &polarisation);
-        const bool hasPlp = dvb_retrieve_entry_prop(entry, DTV_STREAM_ID, &plp) == 0;
-        if (system >= sizeof delivery_system_name / sizeof delivery_system_name[0] || frequency == 0)
-            continue;
+        if (system >= sizeof delivery_system_name / sizeof delivery_system_name[0] || delivery_system_name[system] == nullptr ||
+            !CLinuxDVBTuning::IsDeliverySystem(delivery_system_name[system]) || frequency == 0)
+            continue;   // ATSC, ISDB and the like: not broadcast where this plug-in is used
         CLinuxDVBTuning tuning;
         tuning.m_deliverySystem = delivery_system_name[system];
         tuning.m_frequency = frequency;
-        if (system == SYS_DVBS || system == SYS_DVBS2) {
-            tuning.m_bandwidthOrSymbolRate = symbolRate;
-            tuning.m_polarisation = CLinuxDVBTuning::PolarisationLetter(polarisation);
-        } else if (tuning.IsCable()) {
-            tuning.m_bandwidthOrSymbolRate = symbolRate;
-        } else if (system == SYS_DVBT || system == SYS_DVBT2) {
-            tuning.m_bandwidthOrSymbolRate = bandwidth;
-        } else {
-            continue;   // ATSC, ISDB and the like: not broadcast where this plug-in is used
+        // Every property the entry gives, as dvbv5-zap sends them; libdvbv5 has already
+        // filled what the file leaves out, with values out of range for some (PILOT).
+        for (unsigned i = 0; i < entry->n_props; ++i) {
+            const unsigned property = entry->props[i].cmd;
+            const uint32_t value = entry->props[i].u.data;
+            if (property == DTV_BANDWIDTH_HZ || property == DTV_SYMBOL_RATE)
+                tuning.m_bandwidthOrSymbolRate = value;
+            else if (property == DTV_STREAM_ID)
+                tuning.m_plp = value == NO_STREAM_ID_FILTER ? -1 : int(value & 0xFFFF);
+            else if (property == DTV_POLARIZATION)
+                tuning.m_polarisation = CLinuxDVBTuning::PolarisationLetter(value);
+            else if (CLinuxDVBParameters::Takes(tuning.m_deliverySystem, property) && CLinuxDVBParameters::IsValid(property, value))
+                tuning.m_parameters[property] = value;
         }
-        if (hasPlp && system == SYS_DVBT2)
-            tuning.m_plp = int(plp);
+        if (tuning.IsSatellite()) {
+            if (entry->lnb && *entry->lnb)
+                tuning.m_lnb = entry->lnb;
+            if (entry->sat_number >= 0)
+                tuning.m_satelliteNumber = entry->sat_number;
+        }
         tunings.push_back(tuning);
     }
     dvb_file_free(file);

@@ -19,5 +19,12 @@ std::string CLinuxDVBSignal::ToString() const
         std::snprintf(value, sizeof value, ", SNR %.0f%%", m_snrPercent);
     else
         value[0] = '\0';
-    return text + value;
+    text += value;
+    if (m_bitErrorRate >= 0) {
+        std::snprintf(value, sizeof value, ", BER %.1e", m_bitErrorRate);
+        text += value;
+    }
+    if (m_uncorrectedBlocks >= 0)
+        text += ", " + std::to_string(m_uncorrectedBlocks) + (m_uncorrectedBlocks == 1 ? " uncorrected block" : " uncorrected blocks");
+    return text;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What a frontend says of its signal. Strength and SNR come in whatever scale the driver
-// uses: decibels, a relative 0..65535, or nothing at all.
+// uses: decibels, a relative 0..65535, or nothing at all. Bit error rate and uncorrected
+// blocks come only from drivers that count them.
 #include <string>
 
 struct CLinuxDVBSignal
@@ -14,7 +15,10 @@ struct CLinuxDVBSignal
     enum Scale { None, Decibel, Relative };
     Scale m_strengthScale = None;
     Scale m_snrScale = None;
+    double m_bitErrorRate = -1;              // after error correction; -1 when not counted
+    long long m_uncorrectedBlocks = -1;      // since the tuner was tuned; -1 when not counted
 
-    // "locked, signal 78%, SNR 23.5 dB"; "no signal" before a carrier is found.
+    // "locked, signal 78%, SNR 23.5 dB, BER 2.1e-05, 12 uncorrected blocks"; "no signal"
+    // before a carrier is found.
     std::string ToString() const;
 };

@@ -2,8 +2,12 @@
 // Where a tuner goes: the delivery system (libdvbv5's name: "DVBT", "DVBT2", "DVBC/ANNEX_A",
 // "DVBS", "DVBS2"), frequency (Hz; kHz for satellite, as the Linux DVB API counts it),
 // bandwidth in Hz (terrestrial) or symbol rate in symbols/s (cable, satellite), the PLP
-// of a DVB-T2 multiplex (-1: none), which adapter and frontend, and for satellite the
-// polarisation ("H", "V", "L", "R") and the LNB (libdvbv5's name, "UNIVERSAL" by default).
+// of a DVB-T2 multiplex or input stream of a DVB-S2 one (-1: none), which adapter and
+// frontend, for satellite the polarisation ("H", "V", "L", "R"), the LNB (libdvbv5's name,
+// "UNIVERSAL" by default) and the DiSEqC position (-1: no switch), and the modulation
+// parameters that are fixed (the rest go out as AUTO).
+#include "inputs/dvb/CLinuxDVBParameters.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +22,8 @@ struct CLinuxDVBTuning
     int m_plp = -1;
     std::string m_polarisation;
     std::string m_lnb = "UNIVERSAL";
+    int m_satelliteNumber = -1;
+    CLinuxDVBParameters::Values m_parameters;
 
     bool IsCable() const { return m_deliverySystem.rfind("DVBC", 0) == 0; }
     bool IsSatellite() const { return m_deliverySystem.rfind("DVBS", 0) == 0; }

@@ -47,7 +47,7 @@ const Case g_cases[] = {
     {"dvb", LUMLINUXDVBINPUT_LIBRARY, "LUMLinuxDVBInput",
      {{0, "Astra"}, {1, "DVBS2"}, {3, "22000000"}, {7, "H"}, {2, "11362"}},   // MHz, where kHz is wanted
      "The frequency 11362 is out of range for DVBS2: 950000 to 13000000 kHz.", {2, "11362000"},
-     {"Astra", "DVBS2", "11362000", "22000000", "0", "0", "-1", "H", "UNIVERSAL"}, {{4, "1"}}},
+     {"Astra", "DVBS2", "11362000", "22000000", "0", "0", "-1", "H", "UNIVERSAL", "-1", ""}, {{4, "1"}, {10, "ROLLOFF=20"}}},
 };
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
