@@ -369,13 +369,15 @@ TEST_F(LinuxDVBInputTest, AScanSkipsWhatTheTunerCannotTakeAndGoesOn)
 }
 
 // lumrx, with the emulation loaded into it, lists the services of the stream the emulated
-// tuner serves, as it lists those of the stream's file; a scan says what it skipped.
+// tuner serves and records one, as it does from the stream's file; a scan says what it
+// skipped, and why it cannot run.
 TEST_F(LinuxDVBInputTest, LumrxReceivesThroughTheEmulatedTuner)
 {
     const std::string bin = std::string(LUMRX_PATH).substr(0, std::string(LUMRX_PATH).rfind('/'));
     const std::string copy = m_root + "/bin";
     ASSERT_EQ(std::system(("cp -r '" + bin + "' '" + copy + "'").c_str()), 0);
     std::ofstream(copy + "/LUMLinuxDVBInput Multiplexes.txt") << "Peer, DVBT, 490000000, 8000000\n";
+    std::ofstream(copy + "/LUMFileInput Multiplexes.txt") << "File, " LUM_STREAM ", fast, off\n";
     const auto lumrx = [&](const std::string& arguments, const std::string& devices) {
         return CommandOutput("ASAN_OPTIONS=verify_asan_link_order=0 LUM_DVB_DEVICES='" + devices + "' LD_PRELOAD=" LUM_FAKE_DVB_LIBRARY
                              " '" + copy + "/lumrx' " + arguments + " 2>&1");
@@ -384,6 +386,14 @@ TEST_F(LinuxDVBInputTest, LumrxReceivesThroughTheEmulatedTuner)
     const auto fromTuner = lumrx("services Peer --timeout 20", m_root);
     EXPECT_EQ(fromTuner.first, 0) << fromTuner.second;
     EXPECT_EQ(fromTuner.second, fromFile.second);
+    // One service recorded from the tuner holds the streams it holds recorded from the file.
+    const auto recorded = lumrx("record Peer '" + m_root + "/tuner.ts' --service 101 --seconds 1", m_root);
+    EXPECT_EQ(recorded.first, 0) << recorded.second;
+    lumrx("record File '" + m_root + "/file.ts' --service 101", m_root);
+    const std::string probe = "ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + m_root;
+    const auto streams = CommandOutput(probe + "/file.ts'");
+    EXPECT_FALSE(streams.second.empty());
+    EXPECT_EQ(CommandOutput(probe + "/tuner.ts'"), streams);
 
     const auto unknown = lumrx("scan --plugin LUMLinuxDVBInput zz/Nowhere", m_root);
     EXPECT_EQ(unknown.first, 5) << unknown.second;
