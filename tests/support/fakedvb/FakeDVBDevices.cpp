@@ -3,9 +3,6 @@
 
 // The fortified inline wrappers of open() and read() would collide with the definitions below.
 #undef _FORTIFY_SOURCE
-#ifndef _GNU_SOURCE
-#define _GNU_SOURCE 1
-#endif
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -18,9 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <sys/syscall.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <linux/dvb/dmx.h>
@@ -32,6 +27,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,8 +44,7 @@ int64_t nowNs()
 void sleepUntilNs(int64_t t)
 {
     struct timespec ts = {time_t(t / 1000000000), long(t % 1000000000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) continue;
 }
 
 // The unsigned numbers of a comma-separated list; other items are skipped.
@@ -78,13 +73,10 @@ void logLine(const std::string& path, const std::string& device, const std::stri
 }
 
 enum class Band { Terrestrial, Cable, Satellite };
-const struct {
-    const char* name;
-    uint32_t sys;
-    Band band;
-} kSystems[] = {{"DVBT", SYS_DVBT, Band::Terrestrial}, {"DVBT2", SYS_DVBT2, Band::Terrestrial},
-                {"DVBC_ANNEX_A", SYS_DVBC_ANNEX_A, Band::Cable}, {"DVBS", SYS_DVBS, Band::Satellite},
-                {"DVBS2", SYS_DVBS2, Band::Satellite}};
+const struct { const char* name; uint32_t sys; Band band; } kSystems[] = {
+    {"DVBT", SYS_DVBT, Band::Terrestrial}, {"DVBT2", SYS_DVBT2, Band::Terrestrial},
+    {"DVBC_ANNEX_A", SYS_DVBC_ANNEX_A, Band::Cable}, {"DVBS", SYS_DVBS, Band::Satellite},
+    {"DVBS2", SYS_DVBS2, Band::Satellite}};
 
 Band bandOf(uint32_t sys)
 {
@@ -138,27 +130,17 @@ struct Device {
 pthread_mutex_t gMutex = PTHREAD_MUTEX_INITIALIZER;
 std::atomic<int> gFakeCount{0};   // lets the process's own calls skip the lock
 std::map<int, Device*>* gDevices; // under gMutex, never freed: in use until exit
-struct Lock {
-    Lock() { pthread_mutex_lock(&gMutex); }
-    ~Lock() { pthread_mutex_unlock(&gMutex); }
-};
-
+struct Lock { Lock() { pthread_mutex_lock(&gMutex); } ~Lock() { pthread_mutex_unlock(&gMutex); } };
 bool mayBeFake(int fd) { return fd >= 0 && gFakeCount.load(std::memory_order_acquire) > 0; }
+Device* findLocked(int fd) { return gDevices && gDevices->count(fd) ? (*gDevices)[fd] : nullptr; }
 
-Device* findLocked(int fd)
-{
-    if (!gDevices || !gDevices->count(fd)) return nullptr;
-    return (*gDevices)[fd];
-}
-
-// The root less trailing slashes (n characters), or null when nothing is faked.
-const char* root(size_t& n)
+// The root less trailing slashes; empty when nothing is faked.
+std::string rootPath()
 {
     const char* r = getenv("LUM_FAKE_DVB_ROOT");
-    if (!r || !*r) return nullptr;
-    for (n = strlen(r); n > 0 && r[n - 1] == '/'; --n) {
-    }
-    return r;
+    std::string s = r ? r : "";
+    while (!s.empty() && s.back() == '/') s.pop_back();
+    return s;
 }
 
 // "adapterN/kindM" and nothing more.
@@ -174,8 +156,10 @@ bool parseName(const char* rel, Kind& kind)
     return false;
 }
 
-void configure(Device& d)
+void configure(Device& d, Kind kind, const char* name)
 {
+    const char* log = getenv("LUM_FAKE_DVB_LOG");
+    d.kind = kind, d.name = name, d.log = log ? log : "";
     const char* s = getenv("LUM_FAKE_DVB_SYSTEMS");
     std::string list = s && *s ? s : "DVBT,DVBT2";
     list.erase(std::remove(list.begin(), list.end(), ' '), list.end());
@@ -199,10 +183,9 @@ void configure(Device& d)
     const char* stream = getenv("LUM_FAKE_DVB_STREAM");
     if (d.kind != Kind::Dvr || !stream || !*stream) return;
     int fd = int(syscall(SYS_openat, AT_FDCWD, stream, O_RDONLY | O_CLOEXEC, 0));
-    struct stat st;
-    if (fd >= 0 && fstat(fd, &st) == 0 && st.st_size > 0) {
-        d.stream = fd;
-        d.size = uint64_t(st.st_size);
+    long size = fd < 0 ? -1 : syscall(SYS_lseek, fd, 0, SEEK_END);
+    if (size > 0) {
+        d.stream = fd, d.size = uint64_t(size);
         return;
     }
     int e = fd < 0 ? errno : EINVAL;
@@ -213,25 +196,19 @@ void configure(Device& d)
 // After a successful open: ROOT/adapterN/kindM is a device, unless the test is making the file.
 int registerIfFake(int fd, const char* path, int flags)
 {
-    size_t n = 0;
-    const char* r = root(n);
+    std::string r = fd < 0 || !path || (flags & (O_CREAT | O_TRUNC)) ? "" : rootPath();
     Kind kind;
-    if (fd < 0 || !r || !path || (flags & (O_CREAT | O_TRUNC)) || strncmp(path, r, n) != 0 || path[n] != '/' ||
-        !parseName(path + n + 1, kind))
+    if (r.empty() || strncmp(path, r.c_str(), r.size()) != 0 || path[r.size()] != '/' ||
+        !parseName(path + r.size() + 1, kind))
         return fd;
+    const char* rel = path + r.size() + 1;
     int saved = errno;
-    const char* log = getenv("LUM_FAKE_DVB_LOG");
     Device* d = new Device();
-    d->kind = kind;
-    d->name = path + n + 1;
-    d->log = log ? log : "";
-    configure(*d);
+    configure(*d, kind, rel);
     logLine(d->log, d->name, "open");
     Lock lock;
     if (!gDevices) gDevices = new std::map<int, Device*>();
-    Device*& slot = (*gDevices)[fd];
-    if (!slot) gFakeCount.fetch_add(1, std::memory_order_release);
-    slot = d;
+    if (!std::exchange((*gDevices)[fd], d)) gFakeCount.fetch_add(1, std::memory_order_release);
     errno = saved;
     return fd;
 }
@@ -275,10 +252,7 @@ void fillStat(const Device& fe, uint32_t cmd, struct dtv_fe_stats& st)
     else s.scale = FE_SCALE_COUNTER, s.uvalue = step[cmd - DTV_STAT_PRE_ERROR_BIT_COUNT] * fe.statReads;
 }
 
-bool badProperties(const struct dtv_properties* p)
-{
-    return !p || p->num == 0 || p->num > DTV_IOCTL_MAX_MSGS || !p->props;
-}
+bool badProperties(const dtv_properties* p) { return !p || !p->num || p->num > DTV_IOCTL_MAX_MSGS || !p->props; }
 
 int getProperty(Device& fe, struct dtv_properties* props)
 {
@@ -292,11 +266,9 @@ int getProperty(Device& fe, struct dtv_properties* props)
     for (uint32_t i = 0; i < props->num; ++i) {
         struct dtv_property& p = props->props[i];
         p.result = 0;
-        if (p.cmd == DTV_API_VERSION) {
-            p.u.data = 0x050B;
-        } else if (p.cmd == DTV_DELIVERY_SYSTEM) {
-            p.u.data = fe.current;
-        } else if (p.cmd == DTV_ENUM_DELSYS) {
+        if (p.cmd == DTV_API_VERSION) p.u.data = 0x050B;
+        else if (p.cmd == DTV_DELIVERY_SYSTEM) p.u.data = fe.current;
+        else if (p.cmd == DTV_ENUM_DELSYS) {
             memset(p.u.buffer.data, 0, sizeof p.u.buffer.data);
             p.u.buffer.len = uint32_t(std::min(fe.systems.size(), sizeof p.u.buffer.data));
             for (size_t j = 0; j < p.u.buffer.len; ++j) p.u.buffer.data[j] = uint8_t(fe.systems[j]);
@@ -304,9 +276,7 @@ int getProperty(Device& fe, struct dtv_properties* props)
             struct dtv_fe_stats st;
             fillStat(fe, p.cmd, st);
             memcpy(&p.u.st, &st, sizeof st);
-        } else {
-            p.u.data = fe.values.count(p.cmd) ? fe.values[p.cmd] : 0;
-        }
+        } else p.u.data = fe.values.count(p.cmd) ? fe.values[p.cmd] : 0;
     }
     return 0;
 }
@@ -368,28 +338,25 @@ int frontendIoctl(Device& fe, unsigned long request, void* arg)
         if (!arg) return fail(EFAULT);
         *static_cast<fe_status_t*>(arg) = fe_status_t(!fe.tuned ? 0 : fe.locked ? 0x1f : FE_HAS_SIGNAL);
         return 0;
-    case FE_SET_VOLTAGE: line = v == SEC_VOLTAGE_13 ? "13" : v == SEC_VOLTAGE_18 ? "18" : "OFF"; break;
-    case FE_SET_TONE: line = v == SEC_TONE_ON ? "ON" : "OFF"; break;
-    case FE_DISEQC_SEND_BURST: line = v == SEC_MINI_A ? "A" : "B"; break;
-    case FE_ENABLE_HIGH_LNB_VOLTAGE: line = v ? "1" : "0"; break;
-    case FE_SET_FRONTEND_TUNE_MODE: line = std::to_string(unsigned(v)); break;
+    case FE_SET_VOLTAGE:
+        line = std::string("FE_SET_VOLTAGE ") + (v == SEC_VOLTAGE_13 ? "13" : v == SEC_VOLTAGE_18 ? "18" : "OFF");
+        break;
+    case FE_SET_TONE: line = std::string("FE_SET_TONE ") + (v == SEC_TONE_ON ? "ON" : "OFF"); break;
+    case FE_DISEQC_SEND_BURST: line = std::string("FE_DISEQC_SEND_BURST ") + (v == SEC_MINI_A ? "A" : "B"); break;
+    case FE_ENABLE_HIGH_LNB_VOLTAGE: line = std::string("FE_ENABLE_HIGH_LNB_VOLTAGE ") + (v ? "1" : "0"); break;
+    case FE_SET_FRONTEND_TUNE_MODE: line = "FE_SET_FRONTEND_TUNE_MODE " + std::to_string(unsigned(v)); break;
     case FE_DISEQC_SEND_MASTER_CMD:
         if (!arg) return fail(EFAULT);
+        line = "FE_DISEQC_SEND_MASTER_CMD";
         for (unsigned i = 0; i < diseqc->msg_len && i < sizeof diseqc->msg; ++i) {
             char hex[12];
-            snprintf(hex, sizeof hex, "%s%02x", i ? " " : "", diseqc->msg[i]);
+            snprintf(hex, sizeof hex, " %02x", diseqc->msg[i]);
             line += hex;
         }
         break;
     default: return -2;
     }
-    const char* name = request == FE_SET_VOLTAGE               ? "FE_SET_VOLTAGE "
-                       : request == FE_SET_TONE                ? "FE_SET_TONE "
-                       : request == FE_DISEQC_SEND_BURST       ? "FE_DISEQC_SEND_BURST "
-                       : request == FE_ENABLE_HIGH_LNB_VOLTAGE ? "FE_ENABLE_HIGH_LNB_VOLTAGE "
-                       : request == FE_SET_FRONTEND_TUNE_MODE  ? "FE_SET_FRONTEND_TUNE_MODE "
-                                                               : "FE_DISEQC_SEND_MASTER_CMD ";
-    logLine(fe.log, fe.name, name + line);
+    logLine(fe.log, fe.name, line);
     return 0;
 }
 
@@ -510,16 +477,18 @@ int doPoll(struct pollfd* fds, nfds_t nfds, int timeout)
 
 int doIoctl(int fd, unsigned long request, void* arg)
 {
-    if (!mayBeFake(fd)) return int(syscall(SYS_ioctl, fd, request, arg));
-    Lock lock;
-    Device* d = findLocked(fd);
-    if (!d) return int(syscall(SYS_ioctl, fd, request, arg));
-    int r = d->kind == Kind::Frontend ? frontendIoctl(*d, request, arg) : demuxIoctl(*d, request, arg);
-    if (r != -2) return r;
-    char buf[64];
-    snprintf(buf, sizeof buf, "ioctl 0x%lx ENOTTY", request);
-    logLine(d->log, d->name, buf);
-    return fail(ENOTTY);
+    if (mayBeFake(fd)) {
+        Lock lock;
+        if (Device* d = findLocked(fd)) {
+            int r = d->kind == Kind::Frontend ? frontendIoctl(*d, request, arg) : demuxIoctl(*d, request, arg);
+            if (r != -2) return r;
+            char buf[64];
+            snprintf(buf, sizeof buf, "ioctl 0x%lx ENOTTY", request);
+            logLine(d->log, d->name, buf);
+            return fail(ENOTTY);
+        }
+    }
+    return int(syscall(SYS_ioctl, fd, request, arg));
 }
 
 int doClose(int fd)
@@ -535,48 +504,32 @@ int doClose(int fd)
     return int(syscall(SYS_close, fd));
 }
 
-int doOpen(const char* path, int flags, mode_t mode)
+int doOpen(const char* p, int flags, mode_t mode)
 {
-    return registerIfFake(int(syscall(SYS_openat, AT_FDCWD, path, flags, mode)), path, flags);
+    return registerIfFake(int(syscall(SYS_openat, AT_FDCWD, p, flags, mode)), p, flags);
 }
 
 // libudev: with the root set, every call is on a fake enumeration of the device files under it.
-struct FakeUdev {
-    std::string root;
-    std::atomic<int> refs;
-};
-struct FakeEntry {
-    std::string name;
-    FakeEntry* next;
-};
-struct FakeEnumerate {
-    FakeUdev* udev;
-    bool anyMatch, dvbMatch;
-    std::vector<FakeEntry> entries;
-};
-struct FakeDevice {
-    std::string syspath, sysname, subsystem, type, devnode;
-    FakeDevice* parent;
-};
+struct FakeEntry { std::string name; FakeEntry* next; };
+using FakeEnumerate = std::vector<FakeEntry>;
+struct FakeDevice { std::string syspath, sysname, subsystem, type, devnode; FakeDevice* parent; };
+char gUdev; // one udev for all: it holds nothing
 
 const char kSysPrefix[] = "/sys/devices/platform/lumfakedvb/dvb/";
 
 // As libudev: a parent belongs to its child, so one never freed does for all.
 FakeDevice* platformDevice()
 {
-    static FakeDevice* parent = new FakeDevice{"/sys/devices/platform/lumfakedvb", "lumfakedvb", "platform", "", "", {}};
-    return parent;
+    static FakeDevice* p = new FakeDevice{"/sys/devices/platform/lumfakedvb", "lumfakedvb", "platform", "", "", {}};
+    return p;
 }
 
-bool faking()
-{
-    size_t n;
-    return root(n) != nullptr;
-}
+bool faking() { return !rootPath().empty(); }
 
 // The syspaths of ROOT/adapterN/kindM, by adapter, kind and number.
-std::vector<FakeEntry> scanRoot(const std::string& top)
+FakeEnumerate scanRoot()
 {
+    std::string top = rootPath();
     std::vector<std::tuple<int, int, int>> found;
     DIR* t = opendir(top.c_str());
     while (struct dirent* a = t ? readdir(t) : nullptr) {
@@ -589,7 +542,7 @@ std::vector<FakeEntry> scanRoot(const std::string& top)
     }
     if (t) closedir(t);
     std::sort(found.begin(), found.end());
-    std::vector<FakeEntry> entries;
+    FakeEnumerate entries;
     for (const auto& [adapter, kind, index] : found)
         entries.push_back({kSysPrefix + ("dvb" + std::to_string(adapter) + ".") + kKindNames[kind] +
                                std::to_string(index), nullptr});
@@ -597,7 +550,7 @@ std::vector<FakeEntry> scanRoot(const std::string& top)
     return entries;
 }
 
-FakeDevice* deviceFromSyspath(const FakeUdev* u, const char* syspath)
+FakeDevice* deviceFromSyspath(const char* syspath)
 {
     size_t n = strlen(kSysPrefix);
     unsigned a, m;
@@ -605,12 +558,12 @@ FakeDevice* deviceFromSyspath(const FakeUdev* u, const char* syspath)
     int used = 0;
     Kind kind;
     const char* sysname = syspath ? syspath + n : nullptr;
-    if (!u || !syspath || strncmp(syspath, kSysPrefix, n) != 0 ||
+    if (!syspath || strncmp(syspath, kSysPrefix, n) != 0 ||
         sscanf(sysname, "dvb%u.%15[a-z]%u%n", &a, t, &m, &used) != 3 || sysname[used])
         return nullptr;
     std::string rel = "adapter" + std::to_string(a) + "/" + t + std::to_string(m);
     if (!parseName(rel.c_str(), kind)) return nullptr;
-    return new FakeDevice{syspath, sysname, "dvb", kKindNames[int(kind)], u->root + "/" + rel, platformDevice()};
+    return new FakeDevice{syspath, sysname, "dvb", kKindNames[int(kind)], rootPath() + "/" + rel, platformDevice()};
 }
 
 } // namespace
@@ -643,68 +596,52 @@ int ioctl(int fd, unsigned long request, ...) noexcept
     return doIoctl(fd, request, arg);
 }
 
-struct udev;
-struct udev_enumerate;
-struct udev_list_entry;
-struct udev_device;
-struct udev_monitor;
+struct udev; struct udev_enumerate; struct udev_list_entry; struct udev_device; struct udev_monitor;
 
 // A libudev call: without the root, the real library's, if the process has one.
-#define UDEV(ret, name, params, args, fallback, ...)                                                   \
+#define UDEV(ret, name, params, args, ...)                                                             \
     ret name params                                                                                    \
     {                                                                                                  \
-        if (!faking()) {                                                                               \
-            auto real = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name));                    \
-            return real ? real args : fallback;                                                        \
-        }                                                                                              \
+        auto real = faking() ? nullptr : reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name));   \
+        if (!faking()) return real ? real args : static_cast<ret>(0);                                  \
         __VA_ARGS__                                                                                    \
     }
 #define AS(type, ...) reinterpret_cast<type*>(__VA_ARGS__)
+#define DEVICE AS(FakeDevice, d)
 
-UDEV(struct udev*, udev_new, (void), (), nullptr, size_t n = 0; const char* r = root(n);
-     return AS(struct udev, new FakeUdev{std::string(r, n), {1}});)
-UDEV(struct udev*, udev_unref, (struct udev* u), (u), nullptr,
-     if (u && --AS(FakeUdev, u)->refs == 0) delete AS(FakeUdev, u);
-     return nullptr;)
-UDEV(struct udev_enumerate*, udev_enumerate_new, (struct udev* u), (u), nullptr, if (!u) return nullptr;
-     ++AS(FakeUdev, u)->refs; return AS(struct udev_enumerate, new FakeEnumerate{AS(FakeUdev, u), false, false, {}});)
-// Matches are or-ed, as libudev does; only "dvb" has members.
-UDEV(int, udev_enumerate_add_match_subsystem, (struct udev_enumerate* e, const char* sub), (e, sub), -ENOSYS,
-     AS(FakeEnumerate, e)->anyMatch = true;
-     AS(FakeEnumerate, e)->dvbMatch |= sub && strcmp(sub, "dvb") == 0; return 0;)
-UDEV(int, udev_enumerate_scan_devices, (struct udev_enumerate* e), (e), -ENOSYS, FakeEnumerate* f = AS(FakeEnumerate, e);
-     if (f->entries.empty() && (!f->anyMatch || f->dvbMatch)) f->entries = scanRoot(f->udev->root); return 0;)
-UDEV(struct udev_list_entry*, udev_enumerate_get_list_entry, (struct udev_enumerate* e), (e), nullptr,
-     FakeEnumerate* f = AS(FakeEnumerate, e);
-     return f->entries.empty() ? nullptr : AS(struct udev_list_entry, &f->entries[0]);)
-UDEV(struct udev_enumerate*, udev_enumerate_unref, (struct udev_enumerate* e), (e), nullptr,
-     if (e) udev_unref(AS(struct udev, AS(FakeEnumerate, e)->udev));
-     delete AS(FakeEnumerate, e); return nullptr;)
-UDEV(struct udev_list_entry*, udev_list_entry_get_next, (struct udev_list_entry* l), (l), nullptr,
-     return l ? AS(struct udev_list_entry, AS(FakeEntry, l)->next) : nullptr;)
-UDEV(const char*, udev_list_entry_get_name, (struct udev_list_entry* l), (l), nullptr,
-     return l ? AS(FakeEntry, l)->name.c_str() : nullptr;)
-UDEV(struct udev_device*, udev_device_new_from_syspath, (struct udev* u, const char* syspath), (u, syspath), nullptr,
-     return AS(struct udev_device, deviceFromSyspath(AS(FakeUdev, u), syspath));)
-UDEV(const char*, udev_device_get_devnode, (struct udev_device* d), (d), nullptr,
-     return d && !AS(FakeDevice, d)->devnode.empty() ? AS(FakeDevice, d)->devnode.c_str() : nullptr;)
-UDEV(const char*, udev_device_get_property_value, (struct udev_device* d, const char* key), (d, key), nullptr,
-     bool type = d && key && strcmp(key, "DVB_DEVICE_TYPE") == 0 && !AS(FakeDevice, d)->type.empty();
-     return type ? AS(FakeDevice, d)->type.c_str() : nullptr;)
-UDEV(const char*, udev_device_get_sysname, (struct udev_device* d), (d), nullptr,
-     return d ? AS(FakeDevice, d)->sysname.c_str() : nullptr;)
-UDEV(struct udev_device*, udev_device_get_parent, (struct udev_device* d), (d), nullptr,
-     return d ? AS(struct udev_device, AS(FakeDevice, d)->parent) : nullptr;)
-UDEV(const char*, udev_device_get_subsystem, (struct udev_device* d), (d), nullptr,
-     return d ? AS(FakeDevice, d)->subsystem.c_str() : nullptr;)
-UDEV(const char*, udev_device_get_sysattr_value, (struct udev_device* d, const char* attr), (d, attr), nullptr,
-     return nullptr;)
-UDEV(const char*, udev_device_get_action, (struct udev_device* d), (d), nullptr, return nullptr;)
-UDEV(struct udev_device*, udev_device_unref, (struct udev_device* d), (d), nullptr,
-     if (AS(FakeDevice, d) != platformDevice()) delete AS(FakeDevice, d);
-     return nullptr;)
+UDEV(udev*, udev_new, (void), (), { return AS(udev, &gUdev); })
+UDEV(udev*, udev_unref, (udev* u), (u), { return nullptr; })
+UDEV(udev_enumerate*, udev_enumerate_new, (udev* u), (u), { return AS(udev_enumerate, new FakeEnumerate()); })
+// Only libdvbv5 enumerates, and only "dvb".
+UDEV(int, udev_enumerate_add_match_subsystem, (udev_enumerate* e, const char* sub), (e, sub), { return 0; })
+UDEV(int, udev_enumerate_scan_devices, (udev_enumerate* e), (e), { return *AS(FakeEnumerate, e) = scanRoot(), 0; })
+UDEV(udev_list_entry*, udev_enumerate_get_list_entry, (udev_enumerate* e), (e),
+     { return AS(FakeEnumerate, e)->empty() ? nullptr : AS(udev_list_entry, AS(FakeEnumerate, e)->data()); })
+UDEV(udev_enumerate*, udev_enumerate_unref, (udev_enumerate* e), (e),
+     { delete AS(FakeEnumerate, e); return nullptr; })
+UDEV(udev_list_entry*, udev_list_entry_get_next, (udev_list_entry* l), (l),
+     { return l ? AS(udev_list_entry, AS(FakeEntry, l)->next) : nullptr; })
+UDEV(const char*, udev_list_entry_get_name, (udev_list_entry* l), (l),
+     { return l ? AS(FakeEntry, l)->name.c_str() : nullptr; })
+UDEV(udev_device*, udev_device_new_from_syspath, (udev* u, const char* path), (u, path),
+     { return AS(udev_device, deviceFromSyspath(path)); })
+UDEV(const char*, udev_device_get_devnode, (udev_device* d), (d),
+     { return d && !DEVICE->devnode.empty() ? DEVICE->devnode.c_str() : nullptr; })
+UDEV(const char*, udev_device_get_property_value, (udev_device* d, const char* key), (d, key), {
+    bool type = d && key && strcmp(key, "DVB_DEVICE_TYPE") == 0 && !DEVICE->type.empty();
+    return type ? DEVICE->type.c_str() : nullptr;
+})
+UDEV(const char*, udev_device_get_sysname, (udev_device* d), (d), { return d ? DEVICE->sysname.c_str() : nullptr; })
+UDEV(udev_device*, udev_device_get_parent, (udev_device* d), (d),
+     { return d ? AS(udev_device, DEVICE->parent) : nullptr; })
+UDEV(const char*, udev_device_get_subsystem, (udev_device* d), (d),
+     { return d ? DEVICE->subsystem.c_str() : nullptr; })
+UDEV(const char*, udev_device_get_sysattr_value, (udev_device* d, const char* attr), (d, attr), { return nullptr; })
+UDEV(const char*, udev_device_get_action, (udev_device* d), (d), { return nullptr; })
+UDEV(udev_device*, udev_device_unref, (udev_device* d), (d),
+     { if (DEVICE != platformDevice()) delete DEVICE; return nullptr; })
 // A fake udev has no netlink socket.
-UDEV(struct udev_monitor*, udev_monitor_new_from_netlink, (struct udev* u, const char* name), (u, name), nullptr,
-     errno = ENOSYS; return nullptr;)
+UDEV(udev_monitor*, udev_monitor_new_from_netlink, (udev* u, const char* name), (u, name),
+     { return errno = ENOSYS, nullptr; })
 
 } // extern "C"
