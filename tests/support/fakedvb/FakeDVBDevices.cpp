@@ -602,8 +602,10 @@ struct udev; struct udev_enumerate; struct udev_list_entry; struct udev_device; 
 #define UDEV(ret, name, params, args, ...)                                                             \
     ret name params                                                                                    \
     {                                                                                                  \
-        auto real = faking() ? nullptr : reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name));   \
-        if (!faking()) return real ? real args : static_cast<ret>(0);                                  \
+        if (!faking()) {                                                                               \
+            auto real = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name));                    \
+            return real ? real args : static_cast<ret>(0);                                             \
+        }                                                                                              \
         __VA_ARGS__                                                                                    \
     }
 #define AS(type, ...) reinterpret_cast<type*>(__VA_ARGS__)
