@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -262,8 +263,14 @@ TEST_F(LinuxDVBInputTest, DeliversTheStreamThroughTheDVRWithTheSignalInTheStatus
         std::this_thread::yield();   // a bounded poll of the ring: ReadBuffer never waits
     }
     ASSERT_EQ(have, received.size());
-    // The DVR's first bytes are the stream's: the whole file, in order.
-    EXPECT_TRUE(received == stream);
+    // Start may fall within the first pass: what arrives is the looped stream from some packet on.
+    std::size_t offset = 0;
+    while (offset < stream.size() && !std::equal(received.begin(), received.begin() + 188, stream.begin() + long(offset)))
+        offset += 188;
+    ASSERT_LT(offset, stream.size());
+    Bytes looped(stream);
+    std::rotate(looped.begin(), looped.begin() + long(offset), looped.end());
+    EXPECT_TRUE(received == looped);
     const std::string status = Status(source);
     EXPECT_EQ(status.rfind("DVBT2 545.833 MHz, adapter 0 frontend 1: locked, signal -45.5 dBm, SNR 23.5 dB, BER 2.1e-05, ", 0), 0u)
         << status;
@@ -294,8 +301,9 @@ TEST_F(LinuxDVBInputTest, OverflowsAreCountedAndAStatusThatFailsIsAskedAgain)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (Status(source).find("1 DVR overflows") == std::string::npos && std::chrono::steady_clock::now() < deadline)
         source->ReadBuffer(buffer.data(), DWORD(buffer.size()));   // a bounded poll of the status
-    EXPECT_EQ(Status(source), "DVBT 490.000 MHz, adapter 0 frontend 0: locked, signal 78%, SNR 60%, BER 2.1e-05, "
-                              "0 uncorrected blocks, 1 DVR overflows");
+    const std::string status = Status(source);   // the blocks counted depend on how often the signal was read
+    EXPECT_EQ(status.rfind("DVBT 490.000 MHz, adapter 0 frontend 0: locked, signal 78%, SNR 60%, BER 2.1e-05, ", 0), 0u) << status;
+    EXPECT_EQ(status.substr(status.find(" uncorrected")), " uncorrected blocks, 1 DVR overflows") << status;
     m_plugin.CloseMultiplex(source);
 }
 
