@@ -48,8 +48,7 @@ bool CLinuxDVBInputSource::Open()
     }
     // A driver may fail a status read now and then while it tunes: only a frontend that
     // never answers within the wait fails for that.
-    const auto start = std::chrono::steady_clock::now();
-    const auto deadline = start + std::chrono::milliseconds(m_lockTimeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_lockTimeoutMs);
     CLinuxDVBSignal signal;
     bool answered = false;
     for (;;) {

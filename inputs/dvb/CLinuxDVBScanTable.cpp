@@ -45,7 +45,8 @@ std::string CLinuxDVBScanTable::PathFor(const std::string& region, const std::st
 bool CLinuxDVBScanTable::Read(const std::string& path, std::vector<CLinuxDVBTuning>& tunings)
 {
     // The files of dtv-scan-tables open with "[name]"; those of dvb-legacy/ are one line
-    // per multiplex ("T 490000000 8MHz ..."). Each reader writes to the terminal about the other's.
+    // per multiplex ("T 490000000 8MHz ..."). Either reader complains on the terminal about
+    // the other's files, so the file says which it is first.
     std::ifstream text(path);
     char first = 0;
     for (std::string line; first == 0 && std::getline(text, line);) {
@@ -74,7 +75,7 @@ bool CLinuxDVBScanTable::Read(const std::string& path, std::vector<CLinuxDVBTuni
             if (property == DTV_BANDWIDTH_HZ || property == DTV_SYMBOL_RATE)
                 tuning.m_bandwidthOrSymbolRate = value;
             else if (property == DTV_STREAM_ID)
-                tuning.m_plp = value == NO_STREAM_ID_FILTER ? -1 : int(value & 0xFFFF);
+                tuning.m_plp = value == NO_STREAM_ID_FILTER ? -1 : int(value & 0xFF);   // a PLP or input stream is 8 bits
             else if (property == DTV_POLARIZATION)
                 tuning.m_polarisation = CLinuxDVBTuning::PolarisationLetter(value);
             else if (CLinuxDVBParameters::Takes(tuning.m_deliverySystem, property) && CLinuxDVBParameters::IsValid(property, value))
