@@ -23,14 +23,12 @@ namespace {
 
 struct CGuideReceiver : CDVBTransportStreamReceiver
 {
-    using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
-    using CDVBTransportStreamReceiver::ProcessBuffer;
-    void OnSectionUpdate(WORD pid, CDVBSISection* section) override
+    CGuideReceiver(CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* handler)
+        : CDVBTransportStreamReceiver(source, handler)
     {
-        CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
-        if (section->m_type == CDVBSISection::TypeEIT)
-            m_guide.OnReceiveEIT(static_cast<CDVBEITSection*>(section));
+        AddTableListener(&m_guide);
     }
+    using CDVBTransportStreamReceiver::ProcessBuffer;
     CDVBGuideStore m_guide;
 };
 

@@ -22,6 +22,7 @@
 #include "si/CDVBPMTSection.h"
 #include "si/CDVBSDTSection.h"
 #include "si/CDVBSIReceiver.h"
+#include "si/CDVBTableListener.h"
 #include "si/CDVBTDTSection.h"
 #include "si/CDVBTOTSection.h"
 
@@ -35,8 +36,6 @@ constexpr DWORD kTickPeriodMs = 1;
 constexpr int kReadsPerWake = 8;
 // PAT, NIT, SDT, EIT, TDT/TOT: the tables every stream is read for.
 constexpr WORD kSIPIDs[] = {0x0000, 0x0010, 0x0011, 0x0012, 0x0014};
-constexpr BYTE kSDTActual = 0x42;
-constexpr BYTE kEITPresentFollowingActual = 0x4E;
 
 template <typename Section>
 void WriteTimeLine(const char* table, Section* section)
@@ -233,47 +232,49 @@ void CDVBTransportStreamReceiver::OnSectionAdd(WORD pid, CDVBSISection* section)
     OnSectionUpdate(pid, section);
 }
 
+// The receiver's own handlers take the section alone.
+class CDVBTransportStreamReceiver::COwnTables : public CDVBTableListener
+{
+public:
+    explicit COwnTables(CDVBTransportStreamReceiver& receiver) : m_receiver(receiver) {}
+    void OnReceivePAT(WORD, CDVBPATSection* section) override { m_receiver.OnReceivePAT(section); }
+    void OnReceivePMT(WORD, CDVBPMTSection* section) override { m_receiver.OnReceivePMT(section); }
+    void OnReceiveSDT(WORD, CDVBSDTSection* section) override { m_receiver.OnReceiveSDT(section); }
+    void OnReceiveEIT(WORD, CDVBEITSection* section) override { m_receiver.OnReceiveEIT(section); }
+    void OnReceiveNIT(WORD, CDVBNITSection* section) override { m_receiver.OnReceiveNIT(section); }
+    void OnReceiveTDT(WORD, CDVBTDTSection* section) override { m_receiver.OnReceiveTDT(section); }
+    void OnReceiveTOT(WORD, CDVBTOTSection* section) override { m_receiver.OnReceiveTOT(section); }
+
+private:
+    CDVBTransportStreamReceiver& m_receiver;
+};
+
 void CDVBTransportStreamReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
 {
-    CDVBSICollector* collector = m_siCollector.load();
-    switch (section->m_type) {
-    case CDVBSISection::TypePAT:
-        OnReceivePAT(static_cast<CDVBPATSection*>(section));
-        if (collector)
-            collector->OnReceivePAT(pid, static_cast<CDVBPATSection*>(section));
-        break;
-    case CDVBSISection::TypePMT:
-        OnReceivePMT(static_cast<CDVBPMTSection*>(section));
-        if (collector)
-            collector->OnReceivePMT(pid, static_cast<CDVBPMTSection*>(section));
-        break;
-    case CDVBSISection::TypeSDT:
-        OnReceiveSDT(static_cast<CDVBSDTSection*>(section));
-        if (collector)
-            collector->OnReceiveSDT(pid, static_cast<CDVBSDTSection*>(section));
-        break;
-    case CDVBSISection::TypeEIT:
-        OnReceiveEIT(static_cast<CDVBEITSection*>(section));
-        if (collector)
-            collector->OnReceiveEIT(pid, static_cast<CDVBEITSection*>(section));
-        break;
-    case CDVBSISection::TypeNIT:
-        OnReceiveNIT(static_cast<CDVBNITSection*>(section));
-        if (collector)
-            collector->OnReceiveNIT(pid, static_cast<CDVBNITSection*>(section));
-        break;
-    case CDVBSISection::TypeTDT:
-        OnReceiveTDT(static_cast<CDVBTDTSection*>(section));
-        if (collector)
-            collector->OnReceiveTDT(pid, static_cast<CDVBTDTSection*>(section));
-        break;
-    case CDVBSISection::TypeTOT:
-        OnReceiveTOT(static_cast<CDVBTOTSection*>(section));
-        if (collector)
-            collector->OnReceiveTOT(pid, static_cast<CDVBTOTSection*>(section));
-        break;
-    default:
-        break;
+    COwnTables own(*this);
+    CDVBTableListener::Dispatch(own, pid, section);
+    for (const auto& slot : m_tableListeners)
+        if (CDVBTableListener* listener = slot.load())
+            CDVBTableListener::Dispatch(*listener, pid, section);
+    if (CDVBSICollector* collector = m_siCollector.load())
+        CDVBTableListener::Dispatch(*collector, pid, section);
+}
+
+bool CDVBTransportStreamReceiver::AddTableListener(CDVBTableListener* listener)
+{
+    for (auto& slot : m_tableListeners) {
+        CDVBTableListener* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, listener))
+            return true;
+    }
+    return false;
+}
+
+void CDVBTransportStreamReceiver::RemoveTableListener(CDVBTableListener* listener)
+{
+    for (auto& slot : m_tableListeners) {
+        CDVBTableListener* held = listener;
+        slot.compare_exchange_strong(held, nullptr);
     }
 }
 
@@ -281,46 +282,26 @@ void CDVBTransportStreamReceiver::OnReceivePAT(CDVBPATSection* section)
 {
     m_receivedPAT = true;
     m_transportStreamId = section->m_tableIdExtension;
-    for (CDVBPATEntry* entry : section->m_entries) {
-        if (entry->m_programNumber != 0) {
-            CSingleLock guard(m_programsLock);
-            m_programs.GetOrCreateProgram(entry->m_programNumber)->OnReceivePAT(section, entry);
-            Notify(entry->m_programNumber, CDVBTransportStreamUpdateHandler::UpdatePAT);
-        }
-        // outside the programs lock: registering takes list locks
+    m_programsUpdater.ApplyPAT(section);
+    for (CDVBPATEntry* entry : section->m_entries)   // the network's PID too; outside the programs lock
         AddSIReceiverIfNotPresent(entry->m_pid);
-    }
 }
 
 void CDVBTransportStreamReceiver::OnReceivePMT(CDVBPMTSection* section)
 {
-    {
-        CSingleLock guard(m_programsLock);
-        m_programs.GetOrCreateProgram(section->m_tableIdExtension)->OnReceivePMT(section);
-        Notify(section->m_tableIdExtension, CDVBTransportStreamUpdateHandler::UpdatePMT);
-    }
+    m_programsUpdater.ApplyPMT(section);
     if (!HasPIDReceiver(section->m_pcrPid, CDVBPIDReceiver::TypePCR))
         AddPIDReceiver(section->m_pcrPid, new CDVBPCRReceiver);
 }
 
 void CDVBTransportStreamReceiver::OnReceiveSDT(CDVBSDTSection* section)
 {
-    if (section->m_tableId != kSDTActual)
-        return;
-    for (CDVBSDTEntry* entry : section->m_entries) {
-        CSingleLock guard(m_programsLock);
-        m_programs.GetOrCreateProgram(entry->m_serviceId)->OnReceiveSDT(section, entry);
-        Notify(entry->m_serviceId, CDVBTransportStreamUpdateHandler::UpdateSDT);
-    }
+    m_programsUpdater.ApplySDT(section);
 }
 
 void CDVBTransportStreamReceiver::OnReceiveEIT(CDVBEITSection* section)
 {
-    if (section->m_tableId != kEITPresentFollowingActual)
-        return;
-    CSingleLock guard(m_programsLock);
-    m_programs.GetOrCreateProgram(section->m_tableIdExtension)->OnReceiveEIT(section);
-    Notify(section->m_tableIdExtension, CDVBTransportStreamUpdateHandler::UpdateEIT);
+    m_programsUpdater.ApplyEIT(section);
 }
 
 void CDVBTransportStreamReceiver::OnReceiveNIT(CDVBNITSection*) {}

@@ -19,12 +19,14 @@
 #include "core/CDVBRecorder.h"
 #include "core/CDVBReferencePointTracker.h"
 #include "model/CDVBProgramList.h"
+#include "model/CDVBProgramListUpdater.h"
 #include "platform/CCriticalSection.h"
 #include "platform/CString.h"
 #include "platform/GUID.h"
 #include "platform/LUMTypes.h"
 #include "si/CDVBSIHandler.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -39,6 +41,7 @@ class CDVBRecordingParameters;
 class CDVBScheduleEntry;
 class CDVBSDTSection;
 class CDVBSICollector;
+class CDVBTableListener;
 class CDVBTDTSection;
 class CDVBTOTSection;
 class CDVBTransportStreamSource;
@@ -114,6 +117,12 @@ public:
     // Every section handled is passed on to `collector` (not owned; null detaches), which
     // is also called once a second.
     void SetSICollector(CDVBSICollector* collector) { m_siCollector = collector; }
+    // Every section, once the receiver has applied it, goes on to each listener by its type
+    // (not owned). Up to MaxTableListeners; false when that many are there. A listener is
+    // removed only while the receiver is stopped, so that no call to it is under way.
+    static constexpr int MaxTableListeners = 4;
+    bool AddTableListener(CDVBTableListener* listener);
+    void RemoveTableListener(CDVBTableListener* listener);
 
     // Records every read, as delivered, to the parameters' file until StopRecording; a
     // recording in progress ends first. False when the file cannot be created.
@@ -158,6 +167,8 @@ protected:
     void CloseEvents();
     void Notify(WORD programNumber, int updateType);
 
+    class COwnTables;   // the handlers above, as a table listener
+
     CThread* m_receiveThread = nullptr;
     // A thread that did not end within its time-out: kept, with the events it still
     // uses, until the destructor has seen it end.
@@ -173,6 +184,8 @@ protected:
     CDVBPIDRegistry m_pidTable;
     CDVBProgramList m_programs;   // sorted by program number
     CCriticalSection m_programsLock;
+    CDVBProgramListUpdater m_programsUpdater{m_programs, m_programsLock, true,
+                                             [this](WORD program, int update) { Notify(program, update); }};
     // Written by the receive thread (and Reset), read by the queries on any thread.
     std::atomic<bool> m_receivedPAT{false};
     std::atomic<WORD> m_transportStreamId{0xFFFF};
@@ -183,6 +196,7 @@ protected:
     CClock* m_clock;
     CDVBRecorder m_recorder;
     std::atomic<CDVBSICollector*> m_siCollector{nullptr};
+    std::array<std::atomic<CDVBTableListener*>, MaxTableListeners> m_tableListeners{};
     std::atomic<bool> m_dataBeingReceived{false};
     std::atomic<int> m_secondsSinceStart{0};
     CDVBReferencePointTracker m_referencePoints{50};

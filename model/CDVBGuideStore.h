@@ -7,6 +7,7 @@
 #include "platform/CCriticalSection.h"
 #include "platform/CString.h"
 #include "platform/LUMTypes.h"
+#include "si/CDVBTableListener.h"
 
 #include <cstdint>
 #include <map>
@@ -18,7 +19,7 @@
 class CDVBEITSection;
 class CDVBSDTSection;
 
-class CDVBGuideStore
+class CDVBGuideStore : public CDVBTableListener
 {
 public:
     static constexpr std::size_t MaxEvents = 100000;   // about 40 MB of texts at most
@@ -47,6 +48,9 @@ public:
 
     void OnReceiveEIT(CDVBEITSection* section);
     void OnReceiveSDT(CDVBSDTSection* section);
+    // As a receiver's table listener.
+    void OnReceiveEIT(WORD, CDVBEITSection* section) override { OnReceiveEIT(section); }
+    void OnReceiveSDT(WORD, CDVBSDTSection* section) override { OnReceiveSDT(section); }
 
     std::vector<Event> GetEvents();   // by service, then start
     std::map<ServiceKey, Service> GetServices();

@@ -26,12 +26,7 @@ CDVBSICollector::CDVBSICollector()
 
 void CDVBSICollector::OnReceivePAT(WORD, CDVBPATSection* section)
 {
-    {
-        CSingleLock guard(m_programsLock);
-        for (CDVBPATEntry* entry : section->m_entries)
-            if (entry->m_programNumber != 0)
-                m_programs.GetOrCreateProgram(entry->m_programNumber)->OnReceivePAT(section, entry);
-    }
+    m_programsUpdater.ApplyPAT(section);
     {
         CSingleLock guard(m_transportStreamsLock);
         m_transportStreams.GetOrCreateTransportStream(section->m_tableIdExtension)->OnReceivePAT(section);
@@ -41,20 +36,13 @@ void CDVBSICollector::OnReceivePAT(WORD, CDVBPATSection* section)
 
 void CDVBSICollector::OnReceivePMT(WORD, CDVBPMTSection* section)
 {
-    {
-        CSingleLock guard(m_programsLock);
-        m_programs.GetOrCreateProgram(section->m_tableIdExtension)->OnReceivePMT(section);
-    }
+    m_programsUpdater.ApplyPMT(section);
     m_changed = true;
 }
 
 void CDVBSICollector::OnReceiveSDT(WORD, CDVBSDTSection* section)
 {
-    {
-        CSingleLock guard(m_programsLock);
-        for (CDVBSDTEntry* entry : section->m_entries)
-            m_programs.GetOrCreateProgram(entry->m_serviceId)->OnReceiveSDT(section, entry);
-    }
+    m_programsUpdater.ApplySDT(section);
     {
         CSingleLock guard(m_transportStreamsLock);
         m_transportStreams.GetOrCreateTransportStream(section->m_tableIdExtension)->OnReceiveSDT(section);
@@ -64,10 +52,7 @@ void CDVBSICollector::OnReceiveSDT(WORD, CDVBSDTSection* section)
 
 void CDVBSICollector::OnReceiveEIT(WORD, CDVBEITSection* section)
 {
-    {
-        CSingleLock guard(m_programsLock);
-        m_programs.GetOrCreateProgram(section->m_tableIdExtension)->OnReceiveEIT(section);
-    }
+    m_programsUpdater.ApplyEIT(section);
     m_changed = true;
 }
 

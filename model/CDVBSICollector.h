@@ -4,15 +4,18 @@
 // service's present and following event to "epg/epg.xml" (relative to the current
 // directory), at most every five seconds while updates are enabled and something new
 // arrived. An application attaches it to a receiver (SetSICollector), which passes it
-// every section after handling it and calls OnEverySecond; the receiver does not own it.
+// every section after handling it, as to any table listener, and calls OnEverySecond;
+// the receiver does not own it.
 //
 // Locks: m_programsLock guards the programs, m_transportStreamsLock the transport
 // streams; never both at once. A program's schedule lock is taken inside m_programsLock.
 #include "model/CDVBProgramList.h"
+#include "model/CDVBProgramListUpdater.h"
 #include "model/CDVBTransportStreamList.h"
 #include "platform/CCriticalSection.h"
 #include "platform/CString.h"
 #include "platform/LUMTypes.h"
+#include "si/CDVBTableListener.h"
 
 #include <atomic>
 #include <cstdio>
@@ -26,7 +29,7 @@ class CDVBSDTSection;
 class CDVBTDTSection;
 class CDVBTOTSection;
 
-class CDVBSICollector
+class CDVBSICollector : public CDVBTableListener
 {
 public:
     static constexpr const char* FileName = "epg/epg.xml";
@@ -35,16 +38,14 @@ public:
     CDVBSICollector();
     CDVBSICollector(const CDVBSICollector&) = delete;
     CDVBSICollector& operator=(const CDVBSICollector&) = delete;
-    virtual ~CDVBSICollector() = default;
+    ~CDVBSICollector() override = default;
 
     // On the attached receiver's thread; `pid` is not used. Every table_id is taken.
-    void OnReceivePAT(WORD pid, CDVBPATSection* section);
-    void OnReceivePMT(WORD pid, CDVBPMTSection* section);
-    void OnReceiveSDT(WORD pid, CDVBSDTSection* section);
-    void OnReceiveEIT(WORD pid, CDVBEITSection* section);
-    void OnReceiveNIT(WORD pid, CDVBNITSection* section);
-    void OnReceiveTDT(WORD, CDVBTDTSection*) {}
-    void OnReceiveTOT(WORD, CDVBTOTSection*) {}
+    void OnReceivePAT(WORD pid, CDVBPATSection* section) override;
+    void OnReceivePMT(WORD pid, CDVBPMTSection* section) override;
+    void OnReceiveSDT(WORD pid, CDVBSDTSection* section) override;
+    void OnReceiveEIT(WORD pid, CDVBEITSection* section) override;
+    void OnReceiveNIT(WORD pid, CDVBNITSection* section) override;
     void OnChangeTransportStream() {}
 
     void EnableUpdates(bool enable);
@@ -68,6 +69,7 @@ protected:
 
     CDVBProgramList m_programs;
     CCriticalSection m_programsLock;
+    CDVBProgramListUpdater m_programsUpdater{m_programs, m_programsLock, false};
     CDVBTransportStreamList m_transportStreams;
     CCriticalSection m_transportStreamsLock;
     // Written on the receive thread, read by an application's Update: atomics, not locks.

@@ -1,13 +1,7 @@
 #include "CGuideReceiver.h"
 
-#include "si/CDVBEITSection.h"
-#include "si/CDVBSDTSection.h"
-
-void CGuideReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
+CGuideReceiver::CGuideReceiver(CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* updateHandler)
+    : CDVBTransportStreamReceiver(source, updateHandler)
 {
-    CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
-    if (section->m_type == CDVBSISection::TypeEIT)
-        m_guide.OnReceiveEIT(static_cast<CDVBEITSection*>(section));
-    else if (section->m_type == CDVBSISection::TypeSDT)
-        m_guide.OnReceiveSDT(static_cast<CDVBSDTSection*>(section));
+    AddTableListener(&m_guide);
 }

@@ -6,11 +6,9 @@
 class CGuideReceiver : public CDVBTransportStreamReceiver
 {
 public:
-    using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
-    CDVBGuideStore& Guide() { return m_guide; }
+    CGuideReceiver(CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* updateHandler);
 
-protected:
-    void OnSectionUpdate(WORD pid, CDVBSISection* section) override;
+    CDVBGuideStore& Guide() { return m_guide; }
 
 private:
     CDVBGuideStore m_guide;

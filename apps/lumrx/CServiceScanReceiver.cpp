@@ -2,29 +2,41 @@
 
 #include "core/CDVBPIDReceiver.h"
 #include "platform/CSingleLock.h"
+#include "si/CDVBEITSection.h"
 #include "si/CDVBNITSection.h"
 #include "si/CDVBNetworkNameDescriptor.h"
 #include "si/CDVBSDTSection.h"
 
-void CServiceScanReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
+void CServiceScanReceiver::OnReceiveSDT(WORD, CDVBSDTSection* section)
 {
-    {
+    if (section->m_tableId == 0x42) {
         std::lock_guard<std::mutex> guard(m_lock);
-        if (section->m_type == CDVBSISection::TypeSDT && section->m_tableId == 0x42) {
-            m_sdtSeen = true;
-            m_originalNetworkId = static_cast<CDVBSDTSection*>(section)->m_originalNetworkId;
-            for (const CDVBSDTEntry* entry : static_cast<CDVBSDTSection*>(section)->m_entries)
-                m_sdtServices.insert(entry->m_serviceId);
-        } else if (section->m_type == CDVBSISection::TypeNIT && section->m_tableId == 0x40) {
-            for (const CDVBDescriptor* descriptor : static_cast<CDVBNITSection*>(section)->m_descriptors)
-                if (const auto* name = dynamic_cast<const CDVBNetworkNameDescriptor*>(descriptor))
-                    m_networkName = name->m_networkName;
-        } else if (section->m_type == CDVBSISection::TypeEIT && section->m_tableId == 0x4E) {
-            m_presentFollowing.insert({section->m_tableIdExtension, section->m_sectionNumber});
-            m_lastPresentFollowing[section->m_tableIdExtension] = section->m_lastSectionNumber;
-        }
+        m_sdtSeen = true;
+        m_originalNetworkId = section->m_originalNetworkId;
+        for (const CDVBSDTEntry* entry : section->m_entries)
+            m_sdtServices.insert(entry->m_serviceId);
     }
-    CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
+    m_sectionEvent.Set();
+}
+
+void CServiceScanReceiver::OnReceiveNIT(WORD, CDVBNITSection* section)
+{
+    if (section->m_tableId == 0x40) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (const CDVBDescriptor* descriptor : section->m_descriptors)
+            if (const auto* name = dynamic_cast<const CDVBNetworkNameDescriptor*>(descriptor))
+                m_networkName = name->m_networkName;
+    }
+    m_sectionEvent.Set();
+}
+
+void CServiceScanReceiver::OnReceiveEIT(WORD, CDVBEITSection* section)
+{
+    if (section->m_tableId == 0x4E) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_presentFollowing.insert({section->m_tableIdExtension, section->m_sectionNumber});
+        m_lastPresentFollowing[section->m_tableIdExtension] = section->m_lastSectionNumber;
+    }
     m_sectionEvent.Set();
 }
 
@@ -43,6 +55,7 @@ CServiceScanReceiver::CServiceScanReceiver(CDVBTransportStreamSource* source,
     : CDVBTransportStreamReceiver(source, updateHandler)
 {
     AddPIDReceiver(0x1FFE, new CEveryMillisecond);   // a PID no stream of ours uses
+    AddTableListener(this);
 }
 
 bool CServiceScanReceiver::GetNetwork(WORD& originalNetworkId, CString& name)

@@ -6,13 +6,14 @@
 // the receive thread reads every millisecond.
 #include "core/CDVBTransportStreamReceiver.h"
 #include "platform/CEvent.h"
+#include "si/CDVBTableListener.h"
 
 #include <map>
 #include <mutex>
 #include <set>
 #include <utility>
 
-class CServiceScanReceiver : public CDVBTransportStreamReceiver
+class CServiceScanReceiver : public CDVBTransportStreamReceiver, private CDVBTableListener
 {
 public:
     CServiceScanReceiver(CDVBTransportStreamSource* source, CDVBTransportStreamUpdateHandler* updateHandler);
@@ -23,10 +24,15 @@ public:
     // Set whenever a table arrives: a waiting host looks again.
     CEvent& SectionEvent() { return m_sectionEvent; }
 
-protected:
-    void OnSectionUpdate(WORD pid, CDVBSISection* section) override;
-
 private:
+    void OnReceiveSDT(WORD pid, CDVBSDTSection* section) override;
+    void OnReceiveNIT(WORD pid, CDVBNITSection* section) override;
+    void OnReceiveEIT(WORD pid, CDVBEITSection* section) override;
+    void OnReceivePAT(WORD, CDVBPATSection*) override { m_sectionEvent.Set(); }
+    void OnReceivePMT(WORD, CDVBPMTSection*) override { m_sectionEvent.Set(); }
+    void OnReceiveTDT(WORD, CDVBTDTSection*) override { m_sectionEvent.Set(); }
+    void OnReceiveTOT(WORD, CDVBTOTSection*) override { m_sectionEvent.Set(); }
+
     std::mutex m_lock;
     bool m_sdtSeen = false;
     WORD m_originalNetworkId = 0;

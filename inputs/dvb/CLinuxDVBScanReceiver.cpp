@@ -6,24 +6,27 @@
 
 #include <chrono>
 
-void CLinuxDVBScanReceiver::OnSectionUpdate(WORD pid, CDVBSISection* section)
+void CLinuxDVBScanReceiver::OnReceiveNIT(WORD, CDVBNITSection* section)
 {
-    {
+    if (section->m_tableId == 0x40) {
+        const auto* name = dynamic_cast<const CDVBNetworkNameDescriptor*>(section->m_descriptors.FindDescriptor(0x40));
         std::lock_guard<std::mutex> guard(m_lock);
-        if (section->m_type == CDVBSISection::TypeNIT && section->m_tableId == 0x40) {
-            const auto* name = dynamic_cast<const CDVBNetworkNameDescriptor*>(
-                static_cast<CDVBNITSection*>(section)->m_descriptors.FindDescriptor(0x40));
-            if (name && !name->m_networkName.IsEmpty()) {
-                m_networkName = name->m_networkName.Str();
-                m_hasNetworkName = true;
-            }
-        } else if (section->m_type == CDVBSISection::TypeSDT && section->m_tableId == 0x42) {
-            m_transportStreamId = section->m_tableIdExtension;
-            m_originalNetworkId = static_cast<CDVBSDTSection*>(section)->m_originalNetworkId;
-            m_hasStream = true;
+        if (name && !name->m_networkName.IsEmpty()) {
+            m_networkName = name->m_networkName.Str();
+            m_hasNetworkName = true;
         }
     }
-    CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
+    m_changed.Set();
+}
+
+void CLinuxDVBScanReceiver::OnReceiveSDT(WORD, CDVBSDTSection* section)
+{
+    if (section->m_tableId == 0x42) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_transportStreamId = section->m_tableIdExtension;
+        m_originalNetworkId = section->m_originalNetworkId;
+        m_hasStream = true;
+    }
     m_changed.Set();
 }
 

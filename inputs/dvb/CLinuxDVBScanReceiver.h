@@ -4,14 +4,18 @@
 // stream.
 #include "core/CDVBTransportStreamReceiver.h"
 #include "platform/CEvent.h"
+#include "si/CDVBTableListener.h"
 
 #include <mutex>
 #include <string>
 
-class CLinuxDVBScanReceiver : public CDVBTransportStreamReceiver
+class CLinuxDVBScanReceiver : public CDVBTransportStreamReceiver, private CDVBTableListener
 {
 public:
-    explicit CLinuxDVBScanReceiver(CDVBTransportStreamSource* source) : CDVBTransportStreamReceiver(source, nullptr) {}
+    explicit CLinuxDVBScanReceiver(CDVBTransportStreamSource* source) : CDVBTransportStreamReceiver(source, nullptr)
+    {
+        AddTableListener(this);
+    }
 
     // Waits until both tables came or `timeoutMs` passed; true when both came.
     bool WaitForNames(DWORD timeoutMs);
@@ -19,10 +23,10 @@ public:
     // original_network_id) and the transport_stream_id; empty when no SDT came.
     std::string GetName();
 
-protected:
-    void OnSectionUpdate(WORD pid, CDVBSISection* section) override;
-
 private:
+    void OnReceiveNIT(WORD pid, CDVBNITSection* section) override;
+    void OnReceiveSDT(WORD pid, CDVBSDTSection* section) override;
+
     std::mutex m_lock;
     bool m_hasNetworkName = false;
     bool m_hasStream = false;

@@ -152,23 +152,6 @@ TEST_F(CDVBSICollectorTest, AReaderNeverSeesAHalfWrittenFile)
     EXPECT_EQ(partial, 0) << "of " << reads << " reads";
 }
 
-namespace {
-
-// A receiver that also feeds a guide store, as lumrx's guide command does.
-struct CGuideFeedingReceiver : CDVBTransportStreamReceiver
-{
-    using CDVBTransportStreamReceiver::CDVBTransportStreamReceiver;
-    void OnSectionUpdate(WORD pid, CDVBSISection* section) override
-    {
-        CDVBTransportStreamReceiver::OnSectionUpdate(pid, section);
-        if (section->m_type == CDVBSISection::TypeEIT)
-            m_guide->OnReceiveEIT(static_cast<CDVBEITSection*>(section));
-    }
-    CDVBGuideStore* m_guide = nullptr;
-};
-
-}  // namespace
-
 // Recording, the collector and the guide beside the real thread, round after round on the
 // system clock, read from this thread meanwhile: the thread sanitizer run looks for races.
 TEST_F(CDVBSICollectorTest, RecordsCollectsAndGuidesThroughAHundredStartStopRounds)
@@ -188,8 +171,8 @@ TEST_F(CDVBSICollectorTest, RecordsCollectsAndGuidesThroughAHundredStartStopRoun
     for (int round = 0; round < 100; ++round) {
         CScriptedSource source;
         source.AddStep(stream);
-        CGuideFeedingReceiver receiver(&source, nullptr);
-        receiver.m_guide = &guide;
+        CDVBTransportStreamReceiver receiver(&source, nullptr);
+        receiver.AddTableListener(&guide);   // as lumrx's guide command does
         receiver.SetSICollector(&collector);
         CDVBRecordingParameters recording;
         recording.m_fileName = "/dev/null";

@@ -1,0 +1,63 @@
+#include "model/CDVBProgramListUpdater.h"
+
+#include "model/CDVBProgramList.h"
+#include "model/CDVBTransportStreamUpdateHandler.h"
+#include "platform/CSingleLock.h"
+#include "si/CDVBEITSection.h"
+#include "si/CDVBPATSection.h"
+#include "si/CDVBPMTSection.h"
+#include "si/CDVBSDTSection.h"
+
+namespace {
+
+constexpr BYTE kSDTActual = 0x42;
+constexpr BYTE kEITPresentFollowingActual = 0x4E;
+
+}  // namespace
+
+void CDVBProgramListUpdater::Tell(WORD programNumber, int updateType)
+{
+    if (m_notify)
+        m_notify(programNumber, updateType);
+}
+
+bool CDVBProgramListUpdater::ApplyPAT(CDVBPATSection* section)
+{
+    CSingleLock guard(m_lock);
+    for (CDVBPATEntry* entry : section->m_entries)
+        if (entry->m_programNumber != 0) {   // 0 names the network's PID, not a program
+            m_programs.GetOrCreateProgram(entry->m_programNumber)->OnReceivePAT(section, entry);
+            Tell(entry->m_programNumber, CDVBTransportStreamUpdateHandler::UpdatePAT);
+        }
+    return true;
+}
+
+bool CDVBProgramListUpdater::ApplyPMT(CDVBPMTSection* section)
+{
+    CSingleLock guard(m_lock);
+    m_programs.GetOrCreateProgram(section->m_tableIdExtension)->OnReceivePMT(section);
+    Tell(section->m_tableIdExtension, CDVBTransportStreamUpdateHandler::UpdatePMT);
+    return true;
+}
+
+bool CDVBProgramListUpdater::ApplySDT(CDVBSDTSection* section)
+{
+    if (m_actualOnly && section->m_tableId != kSDTActual)
+        return false;
+    CSingleLock guard(m_lock);
+    for (CDVBSDTEntry* entry : section->m_entries) {
+        m_programs.GetOrCreateProgram(entry->m_serviceId)->OnReceiveSDT(section, entry);
+        Tell(entry->m_serviceId, CDVBTransportStreamUpdateHandler::UpdateSDT);
+    }
+    return true;
+}
+
+bool CDVBProgramListUpdater::ApplyEIT(CDVBEITSection* section)
+{
+    if (m_actualOnly && section->m_tableId != kEITPresentFollowingActual)
+        return false;
+    CSingleLock guard(m_lock);
+    m_programs.GetOrCreateProgram(section->m_tableIdExtension)->OnReceiveEIT(section);
+    Tell(section->m_tableIdExtension, CDVBTransportStreamUpdateHandler::UpdateEIT);
+    return true;
+}
