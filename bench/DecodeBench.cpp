@@ -1,7 +1,7 @@
 // The decode path: frames per second of the libavcodec decoder plug-in fed through a pull
 // receiver, against `ffmpeg -f null` decoding the same file in the same run; and the pull
 // receiver's own delivery rate between the receive thread and a decode thread.
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "decode/CDVBDisplay.h"
 #include "decode/CDVBPullReceiver.h"

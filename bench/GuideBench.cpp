@@ -1,7 +1,7 @@
 // The programme guide on a whole multiplex (the bundled sample: four services, EIT
 // present/following and schedule): the memory the SI collector and the guide store hold
 // once every section has come, and the time the collector takes to write epg/epg.xml.
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "model/CDVBGuideStore.h"
 #include "model/CDVBSICollector.h"

@@ -2,7 +2,7 @@
 // thread's tick interval for a receiver that asked for every millisecond, and the CPU a
 // receiver costs over a source that delivers nothing.
 #include "core/CDVBPIDReceiver.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "platform/MonotonicClock.h"
 

@@ -2,7 +2,7 @@
 // on an SI-only multiplex (NIT, SDT, EIT present/following and schedule, TDT, TOT), both
 // decoding the descriptors it carries; and the whole receive path (dispatch, sections, model
 // updates) on a three-program stream.
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "si/CDVBSIHandler.h"
 #include "si/CDVBSIReceiver.h"

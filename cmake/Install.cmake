@@ -7,7 +7,7 @@ install(TARGETS LUMCore EXPORT LUMCoreTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-foreach(layer platform core si model decode plugins)
+foreach(layer platform core si model decode receiver plugins)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/${layer}/
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/LUMCore/${layer}
         FILES_MATCHING PATTERN "*.h")

@@ -1,8 +1,8 @@
 #include "decode/CDVBProgramClock.h"
 
+#include "core/CDVBPCRReceiver.h"
+#include "core/CDVBReceiverTiming.h"
 #include "core/CDVBTiming.h"
-#include "core/CDVBTransportStreamReceiver.h"
-#include "decode/CDVBPCRReceiver.h"
 #include "platform/CClock.h"
 
 bool CDVBProgramClock::SetProgram(unsigned short programNumber)

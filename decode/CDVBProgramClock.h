@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class CDVBPCRReceiver;
-class CDVBTransportStreamReceiver;
+class CDVBReceiverTiming;
 
 class CDVBProgramClock
 {
@@ -15,7 +15,8 @@ public:
     CDVBProgramClock& operator=(const CDVBProgramClock&) = default;
     virtual ~CDVBProgramClock() = default;
 
-    void SetTransportStreamReceiver(CDVBTransportStreamReceiver* receiver) { m_receiver = receiver; }
+    // The transport stream receiver, or another timing.
+    void SetTransportStreamReceiver(CDVBReceiverTiming* receiver) { m_receiver = receiver; }
     // False, keeping the PCR receiver held before, when the program has none yet.
     bool SetProgram(unsigned short programNumber);
     // With interpolation the clock moves smoothly with the system clock between reads;
@@ -25,6 +26,6 @@ public:
 protected:
     void SetPCRReceiver(CDVBPCRReceiver* receiver) { m_pcrReceiver = receiver; }
 
-    CDVBTransportStreamReceiver* m_receiver = nullptr;
+    CDVBReceiverTiming* m_receiver = nullptr;
     CDVBPCRReceiver* m_pcrReceiver = nullptr;
 };

@@ -2,7 +2,7 @@
 // what it wants, then Start ... Stop. This source makes up a stream of four PIDs; a real
 // application gets its source from an input plug-in.
 #include "core/CDVBPIDReceiver.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 
 #include <atomic>

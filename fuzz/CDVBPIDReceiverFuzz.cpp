@@ -2,7 +2,7 @@
 // that take every packet apart with the static packet operations, and collect PES packets
 // whole and through a pull receiver's ring.
 #include "core/CDVBPIDReceiver.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "decode/CDVBPESPacketCollector.h"
 #include "decode/CDVBPullReceiver.h"

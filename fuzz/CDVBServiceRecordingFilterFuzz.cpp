@@ -1,6 +1,6 @@
 // Arbitrary bytes as packets through the single-service recording filter: the PAT, SDT and
 // EIT PIDs and the PIDs they name come up often, and every output must fit its buffer.
-#include "core/CDVBServiceRecordingFilter.h"
+#include "si/CDVBServiceRecordingFilter.h"
 
 #include <cstddef>
 #include <cstdint>

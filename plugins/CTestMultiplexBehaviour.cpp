@@ -1,6 +1,6 @@
 #include "plugins/CTestMultiplexBehaviour.h"
 
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "model/CDVBStandardTSUpdateHandler.h"
 #include "platform/CSingleLock.h"

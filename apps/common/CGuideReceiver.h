@@ -1,6 +1,6 @@
 #pragma once
 // A receiver that also feeds every EIT and SDT section it handles to a guide store.
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "model/CDVBGuideStore.h"
 
 class CGuideReceiver : public CDVBTransportStreamReceiver

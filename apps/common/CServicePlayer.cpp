@@ -1,7 +1,7 @@
 #include "CServicePlayer.h"
 
 #include "core/CDVBPIDReceiver.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "decode/CDVBDisplay.h"
 #include "decode/CDVBFrameSnapshot.h"
 #include "model/CDVBComponentDefinition.h"

@@ -1,6 +1,6 @@
 #include "apps/common/CServiceReport.h"
 
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "model/CDVBScheduleEntry.h"
 #include "platform/CSingleLock.h"
 #include "si/CDVBText.h"

@@ -4,7 +4,7 @@
 // and following EIT sections (an empty one counts) of every service in that SDT. A scan
 // wants its answer soon, not its CPU spared: it asks for millisecond notifications, so
 // the receive thread reads every millisecond.
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "platform/CEvent.h"
 #include "si/CDVBTableListener.h"
 

@@ -13,8 +13,8 @@
 
 #include "core/CDVBFiniteSource.h"
 #include "core/CDVBRecordingParameters.h"
-#include "core/CDVBServiceRecordingFilter.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "si/CDVBServiceRecordingFilter.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "decode/CDVBDisplay.h"
 #include "decode/CDVBProgramClock.h"
 #include "decode/CDVBPullReceiver.h"

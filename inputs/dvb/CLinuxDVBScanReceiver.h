@@ -2,7 +2,7 @@
 // A receiver that learns what a scan names a multiplex after: the network's name from
 // the NIT of the actual network and the transport_stream_id from the SDT of the actual
 // stream.
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "platform/CEvent.h"
 #include "si/CDVBTableListener.h"
 

@@ -1,6 +1,6 @@
 #include "inputs/file/CFileInputSource.h"
 
-#include "decode/CDVBPCRReceiver.h"
+#include "core/CDVBPCRReceiver.h"
 #include "inputs/file/CTransportPacketFramer.h"
 
 #include <sys/stat.h>

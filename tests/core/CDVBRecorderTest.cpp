@@ -3,7 +3,7 @@
 // missing when the disk falls behind (none when asked to wait), and failures are said.
 #include "core/CDVBRecorder.h"
 #include "core/CDVBRecordingParameters.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "platform/CEvent.h"
 #include "platform/CManualClock.h"
 #include "tests/support/CScriptedSource.h"

@@ -3,7 +3,7 @@
 #include "decode/CDVBPullReceiver.h"
 
 #include "core/CDVBBuffer.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "decode/CDVBPESPacketCollector.h"
 #include "decode/CDVBProgramClock.h"

@@ -2,7 +2,7 @@
 // from a looping file: video and audio decoders opened, fed and closed a hundred times
 // while reception runs (the sanitizer runs look for races and leaks).
 #include "core/CDVBPIDReceiver.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "decode/CDVBDisplay.h"
 #include "model/CDVBComponentDefinition.h"

@@ -1,7 +1,7 @@
 // The whole receive path on a stream FFmpeg and libdvbpsi wrote, delivered at its own rate
 // through the real receive thread: the updates, now and next, the bitrate and the program
 // clock, checked against libdvbpsi's reading. lumrx's test compares PIDs and names in full.
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "decode/CDVBProgramClock.h"
 #include "decode/CDVBPullReceiver.h"
 #include "model/CDVBStandardTSUpdateHandler.h"

@@ -1,6 +1,6 @@
 // Compiles against the installed headers and links the installed library.
 #include "core/CDVBTiming.h"
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
 
 #include <cstdio>

@@ -3,7 +3,7 @@
 // with a receiver that will not stop.
 #include "plugins/CTestMultiplexBehaviour.h"
 
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "platform/CManualClock.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"

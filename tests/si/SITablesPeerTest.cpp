@@ -1,7 +1,7 @@
 // The committed streams played through the real receiver as fast as it reads: what our sections
 // hold must be what libdvbpsi's decoders read from the same files when they were made. (ffprobe's
 // reading of programs and names is compared through lumrx, tests/apps.)
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "si/CDVBEITSection.h"
 #include "si/CDVBISO639LanguageDescriptor.h"
 #include "si/CDVBNetworkNameDescriptor.h"

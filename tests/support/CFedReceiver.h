@@ -1,7 +1,7 @@
 #pragma once
 // A receiver without its thread: a test feeds it sections and drives its timers as the receive
 // thread would. Start() registers the SI receivers.
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 #include "tests/support/CTestSectionBuilder.h"
 
 struct CFedReceiver : CDVBTransportStreamReceiver

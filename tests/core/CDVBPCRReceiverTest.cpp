@@ -1,4 +1,4 @@
-#include "decode/CDVBPCRReceiver.h"
+#include "core/CDVBPCRReceiver.h"
 
 #include "tests/support/CTestPacket.h"
 

@@ -16,6 +16,7 @@
 // Locks: a PID receiver list lock, then the programs lock, then an update handler's or a
 // schedule's lock. No list lock is taken while the programs lock is held.
 #include "core/CDVBPIDRegistry.h"
+#include "core/CDVBReceiverTiming.h"
 #include "core/CDVBRecorder.h"
 #include "core/CDVBReferencePointTracker.h"
 #include "model/CDVBProgramList.h"
@@ -50,7 +51,7 @@ class CClock;
 class CEvent;
 class CThread;
 
-class CDVBTransportStreamReceiver : public CDVBSIHandler
+class CDVBTransportStreamReceiver : public CDVBSIHandler, public CDVBReceiverTiming
 {
 public:
     static constexpr WORD PIDCount = CDVBPIDRegistry::PIDCount;
@@ -108,11 +109,11 @@ public:
     // program has that stream.
     bool GetComponentDefinition(WORD programNumber, WORD pid, CDVBComponentDefinition* definition);
 
-    CDVBPCRReceiver* GetPCRReceiver(WORD programNumber);
+    CDVBPCRReceiver* GetPCRReceiver(WORD programNumber) override;
     bool GetProgramClock(WORD programNumber, std::int64_t& clock);
     bool GetProgramClock(WORD programNumber, CString& text);
     // The mean of the recent (system clock, packets processed) pairs.
-    void GetReferencePoint(std::int64_t& clock, std::uint64_t& packets);
+    void GetReferencePoint(std::int64_t& clock, std::uint64_t& packets) override;
 
     // Every section handled is passed on to `collector` (not owned; null detaches), which
     // is also called once a second.
@@ -132,8 +133,8 @@ public:
     // Whether it records, and how it went (a write error such as a full disk).
     const CDVBRecorder& GetRecorder() const { return m_recorder; }
 
-    CClock* GetClock() const { return m_clock; }
-    std::uint64_t GetPacketsReceived() const { return m_packetCounter.load(std::memory_order_relaxed); }
+    CClock* GetClock() const override { return m_clock; }
+    std::uint64_t GetPacketsReceived() const override { return m_packetCounter.load(std::memory_order_relaxed); }
     bool IsDataBeingReceived() const { return m_dataBeingReceived.load(std::memory_order_relaxed); }
     int GetSecondsSinceStart() const { return m_secondsSinceStart.load(std::memory_order_relaxed); }
     // Bits per second: the mean of the programs' PCR bitrates, once a second.

@@ -1,4 +1,4 @@
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 
 #include "core/CDVBPIDReceiver.h"
 #include "core/CDVBTransportStreamSource.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <deque>
 
-class CDVBTransportStreamReceiver;
+class CDVBReceiverTiming;
 
 class CDVBPCRReceiver : public CDVBPIDReceiver
 {
@@ -32,7 +32,7 @@ public:
     bool GetClockAtPacket(std::uint64_t packetNumber, std::int64_t& clock);
     // The program clock at the receiver's packet count, read under this receiver's lock so
     // that no sample newer than the count can land in between.
-    bool GetClockAtPacket(const CDVBTransportStreamReceiver& receiver, std::int64_t& clock);
+    bool GetClockAtPacket(const CDVBReceiverTiming& receiver, std::int64_t& clock);
     // The program clock at system time `now`, given a reference point (system clock,
     // packets) of the receiver and the system clock frequency.
     bool GetClockAtTime(double frequency, double referenceClock, std::uint64_t referencePackets, double now,

@@ -1,4 +1,4 @@
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 
 #include "core/CDVBClockedSource.h"
 #include "core/CDVBPIDReceiver.h"
@@ -6,7 +6,7 @@
 #include "core/CDVBPIDReceiverList.h"
 #include "core/CDVBTiming.h"
 #include "core/CDVBTransportStreamSource.h"
-#include "decode/CDVBPCRReceiver.h"
+#include "core/CDVBPCRReceiver.h"
 #include "model/CDVBComponentDefinition.h"
 #include "model/CDVBSICollector.h"
 #include "model/CDVBTransportStreamUpdateHandler.h"

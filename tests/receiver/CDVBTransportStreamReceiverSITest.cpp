@@ -1,6 +1,6 @@
 // What the receiver makes of the tables its SI receivers report: programs, registrations
 // of further receivers, update notifications and queries.
-#include "core/CDVBTransportStreamReceiver.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 
 #include "core/CDVBPIDReceiver.h"
 #include "core/CDVBTransportStreamSource.h"

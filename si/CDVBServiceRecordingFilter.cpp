@@ -1,4 +1,4 @@
-#include "core/CDVBServiceRecordingFilter.h"
+#include "si/CDVBServiceRecordingFilter.h"
 
 #include "si/CDVBPMTSection.h"
 #include "si/CDVBSectionTap.h"

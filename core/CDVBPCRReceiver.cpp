@@ -1,6 +1,6 @@
-#include "decode/CDVBPCRReceiver.h"
+#include "core/CDVBPCRReceiver.h"
 
-#include "core/CDVBTransportStreamReceiver.h"
+#include "core/CDVBReceiverTiming.h"
 #include "platform/CSingleLock.h"
 
 namespace {
@@ -75,7 +75,7 @@ bool CDVBPCRReceiver::GetClockAtPacket(std::uint64_t packetNumber, std::int64_t&
     return true;
 }
 
-bool CDVBPCRReceiver::GetClockAtPacket(const CDVBTransportStreamReceiver& receiver, std::int64_t& clock)
+bool CDVBPCRReceiver::GetClockAtPacket(const CDVBReceiverTiming& receiver, std::int64_t& clock)
 {
     CSingleLock guard(m_lock);
     return GetClockAtPacket(receiver.GetPacketsReceived(), clock);
