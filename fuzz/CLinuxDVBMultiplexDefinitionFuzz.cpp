@@ -1,6 +1,6 @@
 // Arbitrary text as a line of the tuner's definitions file: whatever it holds, the line
 // written back reads to itself, so that saving a list never changes what it says.
-#include "inputs/dvb/CLinuxDVBMultiplexDefinition.h"
+#include "modules/inputs/dvb/CLinuxDVBMultiplexDefinition.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Arbitrary text as a stream URL: a parse that succeeds gives a port a socket can take.
-#include "inputs/net/CNetAddress.h"
+#include "modules/inputs/net/CNetAddress.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Arbitrary bytes cut into datagrams (each led by a length byte) into the RTP
 // depacketiser: payloads come out of the datagrams given, never more bytes than came in.
-#include "inputs/net/CRtpDepacketiser.h"
+#include "modules/inputs/net/CRtpDepacketiser.h"
 
 #include <cstddef>
 #include <cstdint>

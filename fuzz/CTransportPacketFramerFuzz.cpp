@@ -1,6 +1,6 @@
 // Arbitrary bytes, fed in arbitrary pieces and datagrams, into the input's packet framer:
 // whatever comes in, only whole packets that start with the sync byte come out.
-#include "inputs/file/CTransportPacketFramer.h"
+#include "modules/inputs/common/CTransportPacketFramer.h"
 
 #include <cstddef>
 #include <cstdint>

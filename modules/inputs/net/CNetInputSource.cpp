@@ -1,0 +1,273 @@
+#include "modules/inputs/net/CNetInputSource.h"
+
+#include "modules/inputs/common/CTransportPacketFramer.h"
+#include "modules/inputs/net/NetHttpBackend.h"
+#include "plugins/CLUMInputPluginExtension.h"
+#include "plugins/CPluginBackend.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kPacket = 188;
+constexpr DWORD kAnswerWaitMs = 5000;      // an HTTP server that has not answered by then does not
+constexpr DWORD kReconnectDelayMs = 1000;
+
+bool IsMulticast(const sockaddr* address)
+{
+    if (address->sa_family == AF_INET)
+        return IN_MULTICAST(ntohl(reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr));
+    return address->sa_family == AF_INET6 &&
+           IN6_IS_ADDR_MULTICAST(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr);
+}
+
+bool SameHost(const sockaddr* a, const sockaddr* b)
+{
+    if (a->sa_family != b->sa_family)
+        return false;
+    if (a->sa_family == AF_INET)
+        return reinterpret_cast<const sockaddr_in*>(a)->sin_addr.s_addr ==
+               reinterpret_cast<const sockaddr_in*>(b)->sin_addr.s_addr;
+    return a->sa_family == AF_INET6 && IN6_ARE_ADDR_EQUAL(&reinterpret_cast<const sockaddr_in6*>(a)->sin6_addr,
+                                                           &reinterpret_cast<const sockaddr_in6*>(b)->sin6_addr);
+}
+
+// The interface the route to `to` leads through, where a source's datagrams come in; 0,
+// the kernel's choice, when there is no route.
+unsigned RouteInterface(const sockaddr* to, socklen_t length)
+{
+    const int probe = ::socket(to->sa_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage local{};
+    socklen_t size = sizeof local;
+    const bool routed = probe >= 0 && ::connect(probe, to, length) == 0 &&   // sends nothing
+                        ::getsockname(probe, reinterpret_cast<sockaddr*>(&local), &size) == 0;
+    if (probe >= 0)
+        ::close(probe);
+    ifaddrs* interfaces = nullptr;
+    if (!routed || ::getifaddrs(&interfaces) != 0)
+        return 0;
+    unsigned index = 0;
+    for (const ifaddrs* i = interfaces; i != nullptr && index == 0; i = i->ifa_next)
+        if (i->ifa_addr && SameHost(i->ifa_addr, reinterpret_cast<const sockaddr*>(&local)))
+            index = ::if_nametoindex(i->ifa_name);
+    ::freeifaddrs(interfaces);
+    return index;
+}
+
+}  // namespace
+
+CNetInputSource::CNetInputSource(const std::string& url, const std::string& interfaceName, CPluginBackend* http)
+    : m_interface(interfaceName), m_framer(std::make_unique<CTransportPacketFramer>(kPacket)), m_http(http),
+      m_rtp([this](const BYTE* payload, std::size_t length) { Feed(payload, length, true); }), m_ring(RingPackets)
+{
+    m_address.m_url = url;
+}
+
+CNetInputSource::~CNetInputSource()
+{
+    m_stop = true;
+    m_stopEvent.Set();
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_socket >= 0)
+        ::close(m_socket);
+}
+
+bool CNetInputSource::Fail(int failure, const std::string& text)
+{
+    m_failure = failure;
+    m_failureText = text;
+    return false;
+}
+
+bool CNetInputSource::Open()
+{
+    if (!m_address.Parse(m_address.m_url))
+        return Fail(CLUMInputPluginExtension::OpenFailureUnreadable, "the URL does not parse");
+    if (m_address.m_scheme != CNetAddress::Scheme::Http) {
+        if (!OpenSocket())
+            return false;
+        m_thread = std::thread([this] { SocketThread(); });
+        return true;
+    }
+    m_thread = std::thread([this] { HttpThread(); });
+    // a server that refuses, answers a page or an error, is said at once
+    if (m_answered.Wait(kAnswerWaitMs) != WAIT_OBJECT_0)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, "the server did not answer");
+    return m_failure == CLUMInputPluginExtension::OpenFailureNone;
+}
+
+bool CNetInputSource::OpenSocket()
+{
+    addrinfo hints{}, *found = nullptr;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    const std::string port = std::to_string(m_address.m_port);
+    if (::getaddrinfo(m_address.m_host.empty() ? nullptr : m_address.m_host.c_str(), port.c_str(), &hints, &found) != 0)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, "the host is unknown");
+    const addrinfo* a = found;
+    m_socket = ::socket(a->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int on = 1, size = 8 << 20;
+    ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);   // bursts of a multiplex
+    const bool bound = m_socket >= 0 && ::bind(m_socket, a->ai_addr, a->ai_addrlen) == 0;
+    const int error = errno;
+    const bool ok = bound && (!IsMulticast(a->ai_addr) || Join(a));
+    ::freeaddrinfo(found);
+    if (!bound)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, std::string("cannot listen there: ") + std::strerror(error));
+    return ok;
+}
+
+bool CNetInputSource::Join(const addrinfo* group)
+{
+    unsigned index = 0;
+    if (!m_interface.empty() && (index = ::if_nametoindex(m_interface.c_str())) == 0)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, "there is no network interface " + m_interface);
+    const int level = group->ai_family == AF_INET6 ? IPPROTO_IPV6 : IPPROTO_IP;
+    bool ok = false;
+    if (m_address.m_source.empty()) {
+        group_req join{};
+        join.gr_interface = index;
+        std::memcpy(&join.gr_group, group->ai_addr, group->ai_addrlen);
+        ok = ::setsockopt(m_socket, level, MCAST_JOIN_GROUP, &join, sizeof join) == 0;
+    } else {
+        std::string host = m_address.m_source;
+        if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+            host = host.substr(1, host.size() - 2);
+        addrinfo hints{}, *source = nullptr;
+        hints.ai_family = group->ai_family;
+        hints.ai_socktype = SOCK_DGRAM;
+        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+        if (::getaddrinfo(host.c_str(), std::to_string(m_address.m_port).c_str(), &hints, &source) != 0)
+            return Fail(CLUMInputPluginExtension::OpenFailureUnreadable, "the source address does not parse");
+        group_source_req join{};
+        join.gsr_interface = index ? index : RouteInterface(source->ai_addr, source->ai_addrlen);
+        std::memcpy(&join.gsr_group, group->ai_addr, group->ai_addrlen);
+        std::memcpy(&join.gsr_source, source->ai_addr, source->ai_addrlen);
+        ::freeaddrinfo(source);
+        ok = ::setsockopt(m_socket, level, MCAST_JOIN_SOURCE_GROUP, &join, sizeof join) == 0;
+    }
+    if (!ok)
+        return Fail(CLUMInputPluginExtension::OpenFailureDevice, std::string("cannot join the group: ") + std::strerror(errno));
+    return true;
+}
+
+void CNetInputSource::SocketThread()
+{
+    std::vector<BYTE> datagram(65536);
+    while (!m_stop) {
+        pollfd wait{m_socket, POLLIN, 0};
+        if (::poll(&wait, 1, 100) <= 0)   // a tenth of a second: the stop is seen soon
+            continue;
+        const ssize_t n = ::recv(m_socket, datagram.data(), datagram.size(), 0);
+        if (n > 0)
+            OnDatagram(datagram.data(), std::size_t(n));
+    }
+}
+
+void CNetInputSource::OnDatagram(const BYTE* data, std::size_t length)
+{
+    if (m_address.m_scheme == CNetAddress::Scheme::Rtp)
+        m_rtp.Push(data, length);
+    else
+        Feed(data, length, true);
+}
+
+void CNetInputSource::Feed(const BYTE* data, std::size_t length, bool datagram)
+{
+    if (datagram)
+        m_framer->FeedDatagram(data, length);
+    else
+        m_framer->Feed(data, length);
+    m_framer->TakePackets(m_packets);
+    m_skippedBytes = m_framer->GetSkippedBytes();
+    m_ring.Push(m_packets.data(), m_packets.size());
+    m_packets.clear();
+}
+
+bool CNetInputSource::OnHttpData(void* object, const char* contentType, const unsigned char* data, std::size_t length)
+{
+    auto* self = static_cast<CNetInputSource*>(object);
+    if (self->m_stop)
+        return false;   // ends the transfer
+    if (!self->m_httpChecked) {
+        self->m_httpChecked = true;
+        if (contentType && std::strstr(contentType, "html")) {   // a page, not a stream: nothing to wait for
+            self->Fail(CLUMInputPluginExtension::OpenFailureNotTransportStream,
+                       std::string("the server answered a page (") + contentType + "), not a stream");
+            self->m_answered.Set();
+            return false;
+        }
+    }
+    self->m_answered.Set();
+    self->Feed(data, length, false);
+    return true;
+}
+
+void CNetInputSource::HttpThread()
+{
+    auto* get = m_http ? m_http->Get<decltype(LUMNetHttpGet)>("LUMNetHttpGet") : nullptr;
+    if (get == nullptr) {
+        Fail(CLUMInputPluginExtension::OpenFailureDevice,
+             "HTTP needs libLUMNetInputBackend.so" + std::string(m_http ? ": " + m_http->GetError().Str() : ""));
+        m_answered.Set();
+        return;
+    }
+    for (bool first = true; !m_stop; first = false) {
+        m_httpChecked = false;
+        long status = 0;
+        char error[256] = "the server closed the connection without sending anything";
+        const int result = get(m_address.m_url.c_str(), &CNetInputSource::OnHttpData, this, &status, error, sizeof error);
+        if (m_stop || m_failure != CLUMInputPluginExtension::OpenFailureNone)
+            break;
+        if (first && !m_answered.IsSet()) {   // never a byte: say why, once, and stop trying
+            if (result == LUMNetHttpStatusError)
+                Fail(CLUMInputPluginExtension::OpenFailureUnreadable, "the server answered " + std::to_string(status));
+            else
+                Fail(CLUMInputPluginExtension::OpenFailureDevice, error);
+            m_answered.Set();
+            break;
+        }
+        ++m_reconnections;   // the connection dropped: try again after a moment
+        m_stopEvent.Wait(kReconnectDelayMs);
+    }
+}
+
+bool CNetInputSource::Start()
+{
+    m_ring.Clear();
+    return true;
+}
+
+DWORD CNetInputSource::ReadBuffer(BYTE* buffer, DWORD size)
+{
+    return m_ring.Read(buffer, size);
+}
+
+void CNetInputSource::GetStatus(CString& status)
+{
+    status = m_address.m_url.c_str();
+    if (!m_interface.empty())
+        status.AppendFormat(" on %s", m_interface.c_str());
+    if (m_rtp.GetLost() > 0)
+        status.AppendFormat(", %llu packets lost", static_cast<unsigned long long>(m_rtp.GetLost()));
+    if (m_reconnections > 0)
+        status.AppendFormat(", %llu reconnections", static_cast<unsigned long long>(m_reconnections));
+    if (m_skippedBytes > 0)
+        status.AppendFormat(", %llu bytes skipped to resync", static_cast<unsigned long long>(m_skippedBytes));
+    if (m_ring.GetDropped() > 0)
+        status.AppendFormat(", %llu packets not read in time", static_cast<unsigned long long>(m_ring.GetDropped()));
+}
