@@ -47,8 +47,8 @@ CDVBTransportStreamSource* CLinuxDVBInputPlugin::OpenMultiplex(CDVBMultiplexDefi
     auto* dvb = dynamic_cast<CLinuxDVBMultiplexDefinition*>(definition);
     if (dvb == nullptr)
         return nullptr;
-    return OpenedOrFailed(new CLinuxDVBInputSource(m_deviceFactory(), dvb->m_tuning, m_lockTimeoutMs), m_lastOpenFailure,
-                          m_lastOpenFailureText);
+    return m_open.Keep(OpenedOrFailed(new CLinuxDVBInputSource(m_deviceFactory(), dvb->m_tuning, m_lockTimeoutMs), m_lastOpenFailure,
+                                      m_lastOpenFailureText));
 }
 
 int CLinuxDVBInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem)
@@ -98,9 +98,7 @@ int CLinuxDVBInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* defi
 
 bool CLinuxDVBInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
 {
-    auto* dvb = dynamic_cast<CLinuxDVBInputSource*>(source);
-    delete dvb;
-    return dvb != nullptr;
+    return m_open.Delete(source);
 }
 
 CDVBMultiplexDefinition* CLinuxDVBInputPlugin::CreateMultiplexDefinition()

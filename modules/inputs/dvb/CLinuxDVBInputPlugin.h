@@ -6,6 +6,7 @@
 #include "modules/inputs/dvb/CLinuxDVBDevice.h"
 #include "plugins/CLUMInputPlugin.h"
 #include "plugins/CLUMInputPluginExtension.h"
+#include "plugins/COpenedObjects.h"
 
 #include <functional>
 #include <memory>
@@ -52,6 +53,7 @@ private:
     DWORD m_lockTimeoutMs = 5000;
     DWORD m_namesTimeoutMs = 15000;   // a NIT comes every 10 s at the least
     std::string m_scanTableRoot;
+    COpenedObjects<CDVBTransportStreamSource> m_open;
     int m_lastOpenFailure = OpenFailureNone;
     CString m_lastOpenFailureText;
 };

@@ -57,7 +57,12 @@ CDVBTransportStreamSource* CFileInputPlugin::OpenMultiplex(CDVBMultiplexDefiniti
         return nullptr;
     }
     m_lastOpenFailure = OpenFailureNone;
-    return source;
+    return m_open.Keep(source);
+}
+
+bool CFileInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
+{
+    return m_open.Delete(source);
 }
 
 int CFileInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem)

@@ -3,6 +3,7 @@
 // name files (CFileMultiplexDefinition); a scan adds one for every .ts file of a folder.
 #include "plugins/CLUMInputPlugin.h"
 #include "plugins/CLUMInputPluginExtension.h"
+#include "plugins/COpenedObjects.h"
 
 class CFileInputPlugin : public CLUMInputPlugin, public CLUMInputPluginExtension
 {
@@ -12,6 +13,7 @@ public:
 
     // Null when the file cannot be read or holds no transport packets.
     CDVBTransportStreamSource* OpenMultiplex(CDVBMultiplexDefinition* definition) override;
+    bool CloseMultiplex(CDVBTransportStreamSource* source) override;
     CDVBMultiplexDefinition* CreateMultiplexDefinition() override;
     // Adds a definition for every .ts or .m2ts file of the scan folder that none names yet.
     bool ScanForMultiplexDefinitions() override;
@@ -34,5 +36,6 @@ public:
 
 private:
     CString m_scanFolder;
+    COpenedObjects<CDVBTransportStreamSource> m_open;
     int m_lastOpenFailure = OpenFailureNone;
 };

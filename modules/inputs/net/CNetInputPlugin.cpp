@@ -21,8 +21,8 @@ CDVBTransportStreamSource* CNetInputPlugin::OpenMultiplex(CDVBMultiplexDefinitio
     auto* net = dynamic_cast<CNetMultiplexDefinition*>(definition);
     if (net == nullptr)
         return nullptr;
-    return OpenedOrFailed(new CNetInputSource(net->m_url.Str(), net->m_interface.Str(), &m_http), m_lastOpenFailure,
-                          m_lastOpenFailureText);
+    return m_open.Keep(OpenedOrFailed(new CNetInputSource(net->m_url.Str(), net->m_interface.Str(), &m_http), m_lastOpenFailure,
+                                      m_lastOpenFailureText));
 }
 
 int CNetInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* definition, CString& problem)
@@ -41,9 +41,7 @@ int CNetInputPlugin::CheckMultiplexDefinition(CDVBMultiplexDefinition* definitio
 
 bool CNetInputPlugin::CloseMultiplex(CDVBTransportStreamSource* source)
 {
-    auto* net = dynamic_cast<CNetInputSource*>(source);
-    delete net;
-    return net != nullptr;
+    return m_open.Delete(source);
 }
 
 CDVBMultiplexDefinition* CNetInputPlugin::CreateMultiplexDefinition()

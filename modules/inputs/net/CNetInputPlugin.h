@@ -4,6 +4,7 @@
 // HTTP goes through libcurl in libLUMNetInputBackend.so, loaded at the first HTTP stream.
 #include "plugins/CLUMInputPlugin.h"
 #include "plugins/CLUMInputPluginExtension.h"
+#include "plugins/COpenedObjects.h"
 #include "plugins/CPluginBackend.h"
 
 class CNetInputPlugin : public CLUMInputPlugin, public CLUMInputPluginExtension
@@ -33,6 +34,7 @@ public:
 
 private:
     CPluginBackend m_http;
+    COpenedObjects<CDVBTransportStreamSource> m_open;
     int m_lastOpenFailure = OpenFailureNone;
     CString m_lastOpenFailureText;
 };
