@@ -1,6 +1,5 @@
-// The whole receive path on a stream FFmpeg and libdvbpsi wrote, delivered at its own rate
-// through the real receive thread: the updates, now and next, the bitrate and the program
-// clock, checked against libdvbpsi's reading. lumrx's test compares PIDs and names in full.
+// The whole receive path on a stream FFmpeg and libdvbpsi wrote, through the real thread,
+// checked against libdvbpsi's reading; lumrx's test compares PIDs and names in full.
 #include "receiver/CDVBTransportStreamReceiver.h"
 #include "decode/CDVBProgramClock.h"
 #include "decode/CDVBPullReceiver.h"
@@ -24,8 +23,7 @@
 using nlohmann::json;
 using H = CDVBTransportStreamUpdateHandler;
 
-// The stream is played at its own rate on a manual clock that the test moves a
-// millisecond at a time, so rates and clocks are exact whatever the machine's load.
+// Played at its own rate on a manual clock moved a millisecond at a time: exact under any load.
 TEST(ServiceModelPeerTest, ThreeProgramsAtTheStreamsOwnRate)
 {
     const json peer = ReadJson(LUM_PEER_STREAM("three_programs.dvbpsi.json"));
@@ -41,8 +39,7 @@ TEST(ServiceModelPeerTest, ThreeProgramsAtTheStreamsOwnRate)
     receiver.Start();
     ASSERT_TRUE(time.WaitForWaiters(1));
 
-    // Read as an application does, from this thread, while the stream runs: the programs
-    // under the programs lock, the updates drained inside it.
+    // read as an application does while the stream runs, under the programs lock
     std::map<int, std::set<int>> updates;   // update type -> programs
     auto drain = [&] {
         for (std::pair<WORD, int> u; handler.RemoveUpdate(u.first, u.second);)
