@@ -70,6 +70,7 @@ TEST(CDVBProgramTest, ServiceTypeFromTheStreams)
 TEST(CDVBProgramTest, ServiceTypeAndNamesFromTheSDT)
 {
     CDVBProgram program(7);
+    EXPECT_EQ(program.GetAccessTypeText(), "unknown") << "not free to air before the SDT says so";
     ApplySdt(program, B::SDTService(7, 4, true, B::ServiceDescriptor(0x03, "P", "Teletext")));
     EXPECT_EQ(program.GetServiceTypeFromSDT(), CDVBProgram::ServiceUnknown);
     EXPECT_EQ(program.GetAccessTypeText(), "encrypted");
