@@ -4,7 +4,6 @@
 #include "core/CDVBRecordingParameters.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "model/CDVBGuideStore.h"
-#include "si/CDVBEITSection.h"
 #include "platform/TimeZone.h"
 #include "tests/support/CFedReceiver.h"
 #include "tests/support/CScriptedSource.h"

@@ -41,8 +41,6 @@ public:
 class CScriptedInputPlugin : public CLUMInputPlugin
 {
 public:
-    CString GetName() override { return "Scripted"; }
-    CString GetDescription() override { return ""; }
     CDVBMultiplexDefinition* CreateMultiplexDefinition() override { return new CFourFields; }
     bool ConfigureMultiplexDefinition(CDVBMultiplexDefinition* definition) override
     {
