@@ -1,4 +1,4 @@
-// Bent sections; well-formed programs are compared with ffprobe in ServiceModelPeerTest.
+// Bent sections; well-formed programs are compared with libdvbpsi in CDVBTransportStreamReceiverPeer.
 #include "model/CDVBProgram.h"
 
 #include "si/CDVBPMTSection.h"
