@@ -1,11 +1,9 @@
-// The pull receiver's ring between a receive thread and a decode thread, and the PES
-// collector: what goes in, what comes out, what is dropped, and when DecodeStream runs.
+// The ring between a receive thread and a decode thread, and when DecodeStream runs.
 #include "decode/CDVBPullReceiver.h"
 
 #include "core/CDVBBuffer.h"
 #include "receiver/CDVBTransportStreamReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
-#include "decode/CDVBPESPacketCollector.h"
 #include "decode/CDVBProgramClock.h"
 #include "platform/CEvent.h"
 #include "tests/support/CDebugLineCatcher.h"
@@ -22,7 +20,7 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
-// A PES start of video with a PTS (flags 2) or PTS and DTS (flags 3), then `fill` bytes.
+// A PES start of video with a PTS (flags 2) or PTS and DTS (flags 3).
 Bytes PesStart(WORD pid, BYTE flags, BYTE scrambling = 0)
 {
     const Bytes pts = {0x31, 0x00, 0x01, 0x00, 0x01}, dts = {0x11, 0x00, 0x01, 0x00, 0x01};
@@ -101,20 +99,21 @@ TEST(CDVBPullReceiverTest, PacketsStartAtAPESStartAndTimeStampsStartABuffer)
     EXPECT_EQ(receiver.m_writeBuffer->m_timeStampFlags, 5u);
 }
 
+// Registered (SetPID), the object is whole; stopped before that, DecodeStream would run on a
+// half-destroyed object.
 TEST(CDVBPullReceiverTest, DecodeStreamRunsOnceTheObjectIsInUseAndNeverAfterAStopBeforeIt)
 {
-    {
-        CTestPullReceiver unused(2, 10);
-        EXPECT_EQ(unused.m_decodeCalls, 0);
-    }   // stopped before use: DecodeStream of a half-destroyed object never runs
-    CTestPullReceiver receiver(2, 10);
-    receiver.SetPID(0x100);   // registered: built whole
-    receiver.Stop();
-    EXPECT_EQ(receiver.m_decodeCalls, 1);
+    for (bool used : {false, true}) {
+        CTestPullReceiver receiver(2, 10);
+        if (used)
+            receiver.SetPID(0x100);
+        receiver.Stop();
+        EXPECT_EQ(receiver.m_decodeCalls, used ? 1 : 0);
+    }
 }
 
-// A DecodeStream that hangs (in a display, say): Stop gives it up after its second and says
-// so, a Start meanwhile starts no second thread, and the object waits for it when it goes.
+// Hung in a display, say: Stop gives up after its second and says so, a Start meanwhile starts
+// no second thread, and the object waits for it when it goes.
 TEST(CDVBPullReceiverTest, AStuckDecodeStreamIsGivenUpAfterASecondAndWaitedForAtTheEnd)
 {
     struct CStuckReceiver : CDVBPullReceiver
@@ -146,29 +145,6 @@ TEST(CDVBPullReceiverTest, AStuckDecodeStreamIsGivenUpAfterASecondAndWaitedForAt
     receiver.StopAndWait();
     EXPECT_TRUE(receiver.m_returned);
     EXPECT_EQ(receiver.m_calls, 1);
-}
-
-TEST(CDVBPESPacketCollectorTest, CollectsOnePESPacketAndFindsItsData)
-{
-    CDVBPESPacketCollector collector;
-    Bytes start = CTestPacket::Pes(0x100, {0x00, 0x00, 0x01, 0xE0, 0x00, 178, 0x80, 0x80, 5, 0x21, 0, 1, 0, 1});
-    collector.AddPacket(start.data());
-    EXPECT_TRUE(collector.IsComplete());
-    BYTE* data = nullptr;
-    DWORD size = 0;
-    ASSERT_TRUE(collector.GetInternalData(data, size));
-    EXPECT_EQ(size, 170u);
-    Bytes lying = CTestPacket::Pes(0x100, {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0x80, 200});
-    collector.AddPacket(lying.data());   // a header length past the collected bytes
-    EXPECT_FALSE(collector.GetInternalData(data, size));
-    Bytes more = CTestPacket::Payload(0x100);
-    for (int i = 0; i < 400; ++i)
-        collector.AddPacket(more.data());
-    EXPECT_EQ(collector.GetCurrentSize(), CDVBPESPacketCollector::BufferSize);   // the rest dropped
-    Bytes restart = CTestPacket::WithAdaptation(0x100, 2, 183);
-    restart[1] |= 0x40;
-    collector.AddPacket(restart.data());   // no payload, but a unit start: empty again
-    EXPECT_EQ(collector.GetCurrentSize(), 0u);
 }
 
 namespace {
@@ -203,8 +179,7 @@ struct CDrainingReceiver : CDVBPullReceiver
 
 }  // namespace
 
-// Decoders come and go while the receive thread feeds them: the sanitizer runs look for
-// races and leaks.
+// While the receive thread feeds them: the sanitizer runs look for races and leaks.
 TEST(CDVBPullReceiverTest, TwoDecodersComeAndGoAHundredTimesWhileTheReceiverRuns)
 {
     CPESSource source;

@@ -1,5 +1,4 @@
-// The guide store fed EIT sections as the receiver reports them: every event with its
-// texts, genres and ratings, sections followed by version, names from the SDT.
+// Fed EIT and SDT sections as the receiver reports them.
 #include "model/CDVBGuideStore.h"
 
 #include "si/CDVBEITSection.h"

@@ -1,8 +1,6 @@
-// A program's elements, service type and names from bent sections; the peer streams' well-formed
-// programs are compared with ffprobe in ServiceModelPeerTest and through lumrx.
+// Bent sections; well-formed programs are compared with libdvbpsi in CDVBTransportStreamReceiverPeer.
 #include "model/CDVBProgram.h"
 
-#include "model/CDVBProgramList.h"
 #include "si/CDVBPMTSection.h"
 #include "si/CDVBSDTSection.h"
 #include "tests/support/CTestSectionBuilder.h"
@@ -29,8 +27,7 @@ const Bytes kTeletext = B::Descriptor(0x56, B::Cat({B::Text("ita"), {0x09, 0x00}
 
 }  // namespace
 
-// Private PES is named by the first descriptor that names a coding; descriptors too short
-// for a language leave it empty.
+// Private PES is named by the first descriptor naming a coding; one too short leaves no language.
 TEST(CDVBProgramTest, ElementDescriptionsAndCodecsByStreamTypeAndDescriptor)
 {
     struct Case { BYTE streamType; Bytes descriptors; const char *description, *codec; };
@@ -73,7 +70,7 @@ TEST(CDVBProgramTest, ServiceTypeFromTheStreams)
 TEST(CDVBProgramTest, ServiceTypeAndNamesFromTheSDT)
 {
     CDVBProgram program(7);
-    EXPECT_EQ(program.GetAccessTypeText(), "unknown");
+    EXPECT_EQ(program.GetAccessTypeText(), "unknown") << "not free to air before the SDT says so";
     ApplySdt(program, B::SDTService(7, 4, true, B::ServiceDescriptor(0x03, "P", "Teletext")));
     EXPECT_EQ(program.GetServiceTypeFromSDT(), CDVBProgram::ServiceUnknown);
     EXPECT_EQ(program.GetAccessTypeText(), "encrypted");
@@ -102,18 +99,4 @@ TEST(CDVBProgramTest, ElementsOnlyGrowAndKeepTheirOrder)
     EXPECT_EQ((*++it)->m_elementaryPid, 0x102);   // no longer listed, still there
     EXPECT_EQ((*++it)->m_elementaryPid, 0x103);
     EXPECT_EQ(program.m_pcrPid, 0x101);
-}
-
-TEST(CDVBProgramListTest, StaysSortedAndUnique)
-{
-    CDVBProgramList list;
-    CDVBProgram* five = list.GetOrCreateProgram(5);
-    for (WORD number : {3, 9})
-        list.GetOrCreateProgram(number);
-    EXPECT_EQ(list.GetOrCreateProgram(5), five);
-    std::vector<WORD> numbers;
-    for (const CDVBProgram* program : list)
-        numbers.push_back(program->m_programNumber);
-    EXPECT_EQ(numbers, (std::vector<WORD>{3, 5, 9}));
-    EXPECT_EQ(list.GetProgram(4), nullptr);
 }

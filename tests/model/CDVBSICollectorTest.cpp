@@ -1,11 +1,9 @@
-// The collector's model and its "epg/epg.xml", fed the way the receiver feeds it, in a
-// folder of the test's own; the file is checked whole and with xmllint.
+// Fed as the receiver feeds it, in a folder of the test's own.
 #include "model/CDVBSICollector.h"
 
 #include "core/CDVBRecordingParameters.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "model/CDVBGuideStore.h"
-#include "si/CDVBEITSection.h"
 #include "platform/TimeZone.h"
 #include "tests/support/CFedReceiver.h"
 #include "tests/support/CScriptedSource.h"
@@ -17,7 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -27,9 +25,8 @@ using B = CTestSectionBuilder;
 
 std::string ReadFile(const char* path)
 {
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 // Runs the test in a fresh folder holding "epg", as a host's current directory.
@@ -52,8 +49,6 @@ protected:
         SetTimeZoneForTesting(nullptr, 0);
         std::filesystem::current_path(m_previous);
     }
-    void Send(WORD pid, const Bytes& section) { m_receiver.Send(pid, section); }
-
     std::filesystem::path m_previous, m_folder;
     CDVBTransportStreamSource m_source;
     CFedReceiver m_receiver{&m_source, nullptr};
@@ -69,20 +64,20 @@ TEST_F(CDVBSICollectorTest, WritesEveryStreamAndServiceWithNowAndNextAsWellForme
     EXPECT_EQ(ReadFile(CDVBSICollector::FileName), kEmpty);   // at once, six lines
     m_receiver.Start();
     m_receiver.SetSICollector(&collector);
-    Send(0x0000, B::Long(0x00, 0x0401, 0, 0, 0, B::PATBody({{0, 0x10}, {7, 0x100}})));
+    m_receiver.Send(0x0000, B::Long(0x00, 0x0401, 0, 0, 0, B::PATBody({{0, 0x10}, {7, 0x100}})));
     // a name holding markup, '&', a Latin-1 byte and the character-table byte 0x0B
-    Send(0x0011, B::Long(0x42, 0x0401, 0, 0, 0, B::SDTBody(0x2233, B::Cat({
+    m_receiver.Send(0x0011, B::Long(0x42, 0x0401, 0, 0, 0, B::SDTBody(0x2233, B::Cat({
         B::SDTService(7, 4, false, B::ServiceDescriptor(1, "P", "\x0B<A&B \xE9>")),
         B::SDTService(9, 4, false, {})}))));
-    Send(0x0011, B::Long(0x46, 0x0402, 0, 0, 0, B::SDTBody(0x2233, B::SDTService(12, 4, false, {}))));   // other
+    m_receiver.Send(0x0011, B::Long(0x46, 0x0402, 0, 0, 0, B::SDTBody(0x2233, B::SDTService(12, 4, false, {}))));   // other
     const Bytes terrestrial = B::Descriptor(0x5A, {0x03, 0x5A, 0x4E, 0x90, 0x1F, 0x81, 0x00, 0xFF, 0xFF, 0xFF, 0xFF});
-    Send(0x0010, B::Long(0x40, 0x3001, 0, 0, 0, B::Cat({{0xF0, 0x00, 0xF0, 0x13}, {0x04, 0x01, 0x22, 0x33, 0xF0, 0x0D},
+    m_receiver.Send(0x0010, B::Long(0x40, 0x3001, 0, 0, 0, B::Cat({{0xF0, 0x00, 0xF0, 0x13}, {0x04, 0x01, 0x22, 0x33, 0xF0, 0x0D},
                                                          terrestrial})));
     // 15 July 2004 (MJD 53201) 20:30 for 1:30, running; a running event of service 9 from a
     // schedule table takes its present slot too
-    Send(0x0012, B::Long(0x4E, 7, 0, 0, 1, B::EITBody(0x0401, 0x2233, B::EITEvent(1, 53201, 0x203000, 0x013000,
+    m_receiver.Send(0x0012, B::Long(0x4E, 7, 0, 0, 1, B::EITBody(0x0401, 0x2233, B::EITEvent(1, 53201, 0x203000, 0x013000,
                                                                               B::ShortEventDescriptor("eng", "News\x01", "Today")))));
-    Send(0x0012, B::Long(0x50, 9, 0, 0, 0, B::EITBody(0x0401, 0x2233, B::EITEvent(2, 53201, 0x220000, 0x003000, {}))));
+    m_receiver.Send(0x0012, B::Long(0x50, 9, 0, 0, 0, B::EITBody(0x0401, 0x2233, B::EITEvent(2, 53201, 0x220000, 0x003000, {}))));
     collector.Update();
     const std::string xml = ReadFile(CDVBSICollector::FileName);
     EXPECT_NE(xml.find("\t<transportstream id=\"1026\">\t</transportstream>\n"), std::string::npos);
@@ -106,7 +101,7 @@ TEST_F(CDVBSICollectorTest, WritesOnlyWhenEnabledAndChangedAndAtMostEveryFiveSec
     auto written = [] { return std::filesystem::remove(CDVBSICollector::FileName); };
     m_receiver.Start();
     m_receiver.SetSICollector(&collector);
-    Send(0x0000, B::Long(0x00, 1, 0, 0, 0, B::PATBody({{1, 0x100}})));
+    m_receiver.Send(0x0000, B::Long(0x00, 1, 0, 0, 0, B::PATBody({{1, 0x100}})));
     m_receiver.OnEverySecond();
     EXPECT_FALSE(written()) << "updates disabled";
     collector.EnableUpdates(true);
@@ -114,7 +109,7 @@ TEST_F(CDVBSICollectorTest, WritesOnlyWhenEnabledAndChangedAndAtMostEveryFiveSec
     EXPECT_TRUE(written()) << "a pending change, on the first call";
     m_receiver.OnEverySecond();
     EXPECT_FALSE(written()) << "nothing new";
-    Send(0x0000, B::Long(0x00, 1, 1, 0, 0, B::PATBody({{2, 0x200}})));
+    m_receiver.Send(0x0000, B::Long(0x00, 1, 1, 0, 0, B::PATBody({{2, 0x200}})));
     for (int call = 2; call < 5; ++call) {
         m_receiver.OnEverySecond();
         EXPECT_FALSE(written()) << "call " << call;
@@ -152,8 +147,7 @@ TEST_F(CDVBSICollectorTest, AReaderNeverSeesAHalfWrittenFile)
     EXPECT_EQ(partial, 0) << "of " << reads << " reads";
 }
 
-// Recording, the collector and the guide beside the real thread, round after round on the
-// system clock, read from this thread meanwhile: the thread sanitizer run looks for races.
+// Beside the real thread on the system clock, read from this one: the sanitizer run looks for races.
 TEST_F(CDVBSICollectorTest, RecordsCollectsAndGuidesThroughAHundredStartStopRounds)
 {
     Bytes stream;

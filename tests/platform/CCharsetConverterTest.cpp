@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-// More output than one pass of the converter holds, appended to what `out` held; then a
-// failed Open closes the table that was open.
+// More than one pass of the converter holds, appended; a failed Open closes the open table.
 TEST(CCharsetConverterTest, AppendsPastItsBufferAndRefusesAfterAFailedOpen)
 {
     CCharsetConverter greek;

@@ -48,8 +48,7 @@ TEST(CEventTest, SetKeepsAndPulseDropsTheSignalAndReleasesAllOrOneWaiter)
     }
 }
 
-// The lowest index when several are set, else the first set while waiting; either way the
-// waiter leaves every event.
+// The lowest set index, else the first set while waiting; the waiter then leaves every event.
 TEST(CEventTest, WaitManyReturnsTheLowestSignalledIndexOrFails)
 {
     CEvent first(true, false), second(false, true), third(true, true);

@@ -9,9 +9,8 @@
 
 constexpr std::int64_t kMs = 1000000;
 
-// The owner's thread waits on the timer; the test moves a manual clock and counts what the
-// thread saw, a stall included (NextDeadline's skip). An event ends a wait, and a killed
-// timer waits for events alone. The system clock drives it in lumrx's and the receiver's tests.
+// The owner's thread waits; the test moves a manual clock and counts the expiries, a stall
+// included. An event ends a wait; a killed timer waits for events alone.
 TEST(CMultimediaTimerTest, ExpiresOncePerPeriodOnTheClockUntilAnEventOrAKill)
 {
     CManualClock clock;

@@ -1,5 +1,4 @@
-// A thread still running when terminated is left to finish, with a line that says so: checked
-// with the receive thread in CDVBTransportStreamReceiverTest.
+// A thread still running when terminated: with the receive thread in CDVBTransportStreamReceiverTest.
 #include "platform/CThread.h"
 
 #include <gtest/gtest.h>

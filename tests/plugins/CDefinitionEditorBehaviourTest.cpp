@@ -1,6 +1,4 @@
-// The definition editor's behaviour over the real file input plug-in, with a scripted editor
-// installed as the dialogs: what the plug-in describes, what OK refuses and says, and the
-// names the Configure Multiplexes dialog's rows take.
+// Over the real file input plug-in, with a scripted editor installed as the dialogs.
 #include "plugins/CConfigureMultiplexesBehaviour.h"
 #include "plugins/CDefinitionEditorBehaviour.h"
 #include "plugins/CLUMDialogs.h"
@@ -33,7 +31,7 @@ public:
     std::string m_message;
 };
 
-class DefinitionEditorBehaviourTest : public CFileInputFixture
+class CDefinitionEditorBehaviourTest : public CFileInputFixture
 {
 protected:
     void SetUp() override
@@ -59,7 +57,7 @@ protected:
 };
 
 // A value read from the file that no list offers is offered too, and kept by OK.
-TEST_F(DefinitionEditorBehaviourTest, AnEditorShowsTheDefinitionAsItIsAndNeedsTheWidgetsLibrary)
+TEST_F(CDefinitionEditorBehaviourTest, AnEditorShowsTheDefinitionAsItIsAndNeedsTheWidgetsLibrary)
 {
     CDVBMultiplexDefinition* definition = Define("News, news.ts, 8.5, on");
     EXPECT_TRUE(m_plugin->ConfigureMultiplexDefinition(definition));
@@ -73,7 +71,7 @@ TEST_F(DefinitionEditorBehaviourTest, AnEditorShowsTheDefinitionAsItIsAndNeedsTh
 }
 
 // Each wrong value is refused with a message naming it, and the definition is left as it was.
-TEST_F(DefinitionEditorBehaviourTest, OKRefusesWhatLumrxAddRefusesAndSaysWhy)
+TEST_F(CDefinitionEditorBehaviourTest, OKRefusesWhatLumrxAddRefusesAndSaysWhy)
 {
     Define("Taken, news.ts");
     const std::string missing = m_folder.PathOf("missing.ts"), notes = m_folder.PathOf("notes.ts");
@@ -104,7 +102,7 @@ TEST_F(DefinitionEditorBehaviourTest, OKRefusesWhatLumrxAddRefusesAndSaysWhy)
 
 // The dialog's rows are the list a person sees: a name another row has is taken, even
 // before OK; a row keeps its own name when edited.
-TEST_F(DefinitionEditorBehaviourTest, AddAndEditInTheConfigureDialogTakeTheNamesOfTheOtherRows)
+TEST_F(CDefinitionEditorBehaviourTest, AddAndEditInTheConfigureDialogTakeTheNamesOfTheOtherRows)
 {
     Define("Old, news.ts");
     CConfigureMultiplexesBehaviour configure(m_plugin);

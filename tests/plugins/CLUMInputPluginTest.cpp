@@ -12,7 +12,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// The list and definitions file of input plug-ins, through the real file input plug-in.
+// Through the real file input plug-in.
 using CLUMInputPluginTest = CFileInputFixture;
 constexpr const char* kFileName = "LUMFileInput Multiplexes.txt";
 
@@ -46,8 +46,7 @@ TEST_F(CLUMInputPluginTest, SavesBesideItselfAndLoadsBackFieldByField)
     m_plugin->DeleteAllMultiplexDefinitions();
     ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
     EXPECT_EQ("", m_folder.ReadText(kFileName)) << "an empty list saves an empty file";
-    // Lines are read 511 characters at a time and each piece is a line of its own, which is
-    // why lumrx refuses to add a longer one.
+    // read 511 characters at a time, each piece a line of its own: why lumrx refuses a longer one
     Define(("Deep, /" + std::string(600, 'd') + "/deep.ts, pcr, off").c_str());
     ASSERT_TRUE(m_plugin->SaveMultiplexDefinitions());
     m_plugin->DeleteAllMultiplexDefinitions();

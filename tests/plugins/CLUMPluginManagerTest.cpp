@@ -12,7 +12,6 @@
 
 namespace {
 
-// Each test loads real plug-in libraries built beside the test program, copied into a folder of its own.
 class CLUMPluginManagerTest : public ::testing::Test
 {
 protected:
@@ -38,7 +37,7 @@ protected:
 
 TEST_F(CLUMPluginManagerTest, RegistersLibrariesInNameOrderAndFindsTheNthOfAType)
 {
-    // Copied out of order: the order on disk must not decide the order of plug-ins.
+    // copied out of order: the order on disk must not decide
     m_folder.CopyIn(LUM_TEST_ONE_LIBRARY, "LUMTestZ.so");
     m_folder.CopyIn(LUM_TEST_TWO_LIBRARY, "LUMTestTwo.so");
     m_folder.CopyIn(LUM_TEST_ONE_LIBRARY, "LUMTestOne.so");
@@ -59,8 +58,7 @@ TEST_F(CLUMPluginManagerTest, LoadsEachLibraryOnceAndForgetsItsPluginsOnUnload)
     EXPECT_EQ(1, m_manager->LoadPlugins());
     EXPECT_EQ(2, m_manager->LoadPlugins());
     EXPECT_EQ(1, m_manager->GetPluginCount()) << "a library already loaded was initialised again";
-    // A host that unloads and loads again, to pick up a new library, must not be handed a
-    // plug-in whose code is gone; the libraries held start again from none.
+    // a host that loads again after an unload is never handed a plug-in whose code is gone
     EXPECT_EQ(1, m_manager->UnloadPlugins());
     EXPECT_EQ(nullptr, m_manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
     // a file that does not load counts as a library held and registers nothing
@@ -79,8 +77,7 @@ TEST(CLUMPluginManagerLimitTest, StopsAtThirtyTwoPluginsAndSaysSo)
     EXPECT_EQ(manager.GetPluginAtIndex(CLUMPluginManager::MaximumPlugins), nullptr);
 }
 
-// Only files named like plug-in libraries are tried; each tried counts as a library held,
-// loadable or not, up to thirty-two.
+// Each file tried counts as a library held, loadable or not.
 TEST_F(CLUMPluginManagerTest, LoadsOnlyFilesNamedLikePluginLibrariesUpToThirtyTwo)
 {
     for (const char* name : {"LUMCore.so", "lumcore.SO", "LUMCORE.so", "LUMcore.so", "libLUMTestOne.so",

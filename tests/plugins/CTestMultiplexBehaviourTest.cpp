@@ -1,6 +1,4 @@
-// The Test Multiplex dialog's behaviour over a scripted source on a manual clock: its status
-// texts through the states, one row per program renamed in place, and the close sequence
-// with a receiver that will not stop.
+// Over a scripted source on a manual clock.
 #include "plugins/CTestMultiplexBehaviour.h"
 
 #include "receiver/CDVBTransportStreamReceiver.h"
@@ -95,17 +93,14 @@ TEST_F(CTestMultiplexBehaviourTest, StatusTextsAndRowsFollowTheReception)
 
     Deliver(Services(1, "Deux"));
     m_behaviour.OnTimer();
-    ASSERT_EQ(m_behaviour.GetRows().size(), 2u);
-    EXPECT_EQ(m_behaviour.GetRows()[0].first, 1);
-    EXPECT_EQ(m_behaviour.GetRows()[1].first, 2);
-    EXPECT_EQ(m_behaviour.GetRows()[1].second.Str(), "Deux");
+    ASSERT_EQ(m_behaviour.GetRows().size(), 2u) << "one row a program, renamed in place";
+    EXPECT_EQ(m_behaviour.GetRows()[1], std::make_pair(WORD(2), CString("Deux")));
 
     EXPECT_TRUE(m_behaviour.Close());
     EXPECT_EQ(m_plugin.m_closed, 1);
 }
 
-// A host that takes its locale from the environment, as a desktop program does, still
-// reads the rate with a point.
+// A desktop host takes its locale from the environment; the rate still has a point.
 TEST_F(CTestMultiplexBehaviourTest, TheRateHasAPointUnderALocaleOfCommas)
 {
     const std::string folder = ::testing::TempDir() + "lumcore-locales";
@@ -136,8 +131,7 @@ TEST_F(CTestMultiplexBehaviourTest, AMultiplexThatDoesNotOpenSaysSoUntilClosed)
     EXPECT_EQ(m_plugin.m_closed, 0);
 }
 
-// Waits a second for the stop, as the dialog does, and still takes the receiver down and
-// closes the multiplex.
+// Waits a second for the stop, as the dialog does, then takes the receiver down and closes.
 TEST_F(CTestMultiplexBehaviourTest, AReceiverThatWillNotStopIsReportedAndStillClosed)
 {
     CHangingSource hanging;

@@ -1,13 +1,21 @@
+// The receive thread on a manual clock, the tables its SI receivers report (fed without the
+// thread), and whole periods on the system clock.
 #include "receiver/CDVBTransportStreamReceiver.h"
 
 #include "core/CDVBPIDReceiver.h"
 #include "core/CDVBTransportStreamSource.h"
+#include "decode/CDVBProgramClock.h"
+#include "model/CDVBComponentDefinition.h"
+#include "model/CDVBStandardTSUpdateHandler.h"
 #include "platform/CEvent.h"
 #include "platform/CManualClock.h"
+#include "platform/CSingleLock.h"
 #include "tests/support/CDebugLineCatcher.h"
+#include "tests/support/CFedReceiver.h"
 #include "tests/support/CRecordingPIDReceiver.h"
 #include "tests/support/CScriptedSource.h"
 #include "tests/support/CTestPacket.h"
+#include "tests/support/CTestSectionBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +25,13 @@
 
 namespace {
 
+using B = CTestSectionBuilder;
 using Numbers = std::vector<std::uint64_t>;
+using Updates = std::vector<std::pair<WORD, int>>;
+using Programs = std::vector<std::pair<WORD, WORD>>;   // number, PMT PID
 constexpr std::int64_t kMs = 1000000;
 
-// The real thread on a manual clock: each Tick moves time on by a millisecond and returns
-// once the thread has done that tick's work and waits again.
+// The real thread on a manual clock: a Tick moves a millisecond on and returns once the thread waits again.
 class CDVBTransportStreamReceiverTest : public ::testing::Test
 {
 protected:
@@ -51,6 +61,30 @@ protected:
     CReceptionLog m_log;
     CScriptedSource m_source;
     CDVBTransportStreamReceiver m_receiver{&m_source, nullptr, &m_clock};
+};
+
+// Without the thread: a test feeds sections; Start() registers the SI receivers.
+class CDVBTransportStreamReceiverSITest : public ::testing::Test
+{
+protected:
+    CDVBTransportStreamReceiverSITest() { m_receiver.Start(); }   // SI receivers, no thread
+
+    void Send(WORD pid, const Bytes& section) { m_receiver.Send(pid, section); }
+    void SendPat(BYTE v, const Programs& p) { Send(0, B::Long(0x00, 0x1004, v, 0, 0, B::PATBody(p))); }
+    void SendPmt(WORD n, WORD pid, WORD pcr, const Bytes& s) { Send(pid, B::Long(2, n, 0, 0, 0, B::PMTBody(pcr, {}, s))); }
+    void SendSdt(BYTE table, const Bytes& s, BYTE v = 0) { Send(0x11, B::Long(table, 0x1004, v, 0, 0, B::SDTBody(1, s))); }
+    Updates Drain()
+    {
+        Updates updates;
+        for (Updates::value_type u; m_handler.RemoveUpdate(u.first, u.second);)
+            updates.push_back(u);
+        return updates;
+    }
+    bool Complete() { return m_receiver.HasCompleteBasicServiceInformation(); }
+
+    CDVBStandardTSUpdateHandler m_handler;
+    CDVBTransportStreamSource m_source;
+    CFedReceiver m_receiver{&m_source, &m_handler};
 };
 
 }  // namespace
@@ -95,7 +129,7 @@ TEST_F(CDVBTransportStreamReceiverTest, ReceiversRemovedOrDeletedMidPeriodAreCal
     m_receiver.AddPIDReceiver(0x100, marked);
     m_receiver.AddPIDReceiver(0x100, new CRecordingPIDReceiver(&m_log, 1));
     m_receiver.AddPIDReceiver(0x200, pcr);
-    EXPECT_EQ(pcr->GetPID(), 0x200);
+    EXPECT_EQ(pcr->GetPID(), 0x200) << "registered receivers learn their PID";
     EXPECT_EQ(m_receiver.GetPIDReceiver(0x200, CDVBPIDReceiver::TypePCR), pcr);
     EXPECT_FALSE(m_receiver.HasPIDReceiver(0x200, CDVBPIDReceiver::TypeSI));
     {
@@ -109,7 +143,6 @@ TEST_F(CDVBTransportStreamReceiverTest, ReceiversRemovedOrDeletedMidPeriodAreCal
     m_source.AddStep(CTestPacket::Stream({0x100, 0x100}));
     Begin();
     Tick(5);
-    EXPECT_EQ(removedLog.milliseconds, 5);
     EXPECT_EQ(deletedLog.milliseconds, 5);
     std::unique_ptr<CDVBPIDReceiver> removed(m_receiver.RemovePIDReceiverWithCookie(0x100, &cookie));
     ASSERT_EQ(removed.get(), marked);
@@ -213,4 +246,124 @@ TEST(CDVBTransportStreamReceiverLifecycle, ThreadThatDoesNotEndIsLeftToFinishBef
         source.m_release.Set();
     }   // the destructor waits for the thread, which still ends its period
     EXPECT_EQ(source.m_calls.back(), "Stop");
+}
+
+TEST_F(CDVBTransportStreamReceiverSITest, PATAndPMTMakeProgramsAndReceiversCompleteOnceEachHasItsMapAndService)
+{
+    EXPECT_FALSE(Complete());
+    SendPat(0, {{0, 0x10}});
+    EXPECT_TRUE(Complete()) << "only a network entry";
+    Drain();
+    SendPat(1, {{0, 0x10}, {1, 0x100}, {2, 0x200}});
+    EXPECT_EQ(Drain(), (Updates{{1, 1}, {2, 1}}));
+    for (WORD pid : {0x0010, 0x0100, 0x0200})
+        EXPECT_TRUE(m_receiver.HasPIDReceiver(pid, CDVBPIDReceiver::TypeSI)) << pid;
+    {
+        CSingleLock guard(*m_receiver.GetProgramsSection());
+        ASSERT_EQ(m_receiver.GetProgramsList()->size(), 2u);
+        EXPECT_EQ(m_receiver.GetProgram(2)->m_pmtPid, 0x200);
+        EXPECT_EQ(m_receiver.GetProgram(2)->m_patTransportStreamId, 0x1004);
+    }
+    SendPat(2, {{0, 0x10}, {1, 0x100}, {2, 0x200}});
+    EXPECT_EQ(Drain(), (Updates{{1, 1}, {2, 1}})) << "a new version is notified again";
+    SendPmt(1, 0x100, 0x101, B::Cat({B::PMTStream(0x02, 0x101), B::PMTStream(0x03, 0x102, B::LanguageDescriptor("eng"))}));
+    EXPECT_EQ(Drain(), (Updates{{1, 2}}));
+    Send(0x100, B::Long(2, 1, 1, 0, 0, B::PMTBody(0x101, {}, B::PMTStream(0x02, 0x101))));   // version 1
+    SendPmt(2, 0x200, 0x201, B::PMTStream(0x02, 0x201));
+    EXPECT_FALSE(Complete()) << "no services";
+    EXPECT_TRUE(m_receiver.DeletePIDReceiver(0x101, CDVBPIDReceiver::TypePCR));
+    EXPECT_FALSE(m_receiver.HasPIDReceiver(0x101, CDVBPIDReceiver::TypePCR)) << "a new map added a second";
+    CDVBComponentDefinition definition;
+    EXPECT_TRUE(m_receiver.GetComponentDefinition(1, 0x102, &definition));
+    EXPECT_EQ(definition.m_description, "audio (eng)");
+    EXPECT_FALSE(m_receiver.GetComponentDefinition(1, 0x103, &definition));
+    EXPECT_EQ(definition.m_description, "audio (eng)") << "left as it was";
+    EXPECT_EQ(definition.m_pid, 0x103);
+    EXPECT_EQ(definition.m_programNumber, 1);
+    SendSdt(0x42, B::Cat({B::SDTService(1, 4, false, {}), B::SDTService(2, 4, false, {}), B::SDTService(3, 4, false, {})}));
+    EXPECT_FALSE(Complete()) << "service 3 has no map";
+    SendPat(3, {{3, 0x300}});
+    SendPmt(3, 0x300, 0x301, B::PMTStream(0x02, 0x301));
+    EXPECT_TRUE(Complete());
+}
+
+// Programs stay in number order whatever order they come in and whatever their names, one
+// each; a program may come from the SDT alone.
+TEST_F(CDVBTransportStreamReceiverSITest, OnlyTheActualSDTNamesProgramsAndANewNameKeepsTheirOrder)
+{
+    SendPat(0, {{2, 0x200}, {1, 0x100}});
+    Drain();
+    SendSdt(0x46, B::SDTService(9, 4, false, B::ServiceDescriptor(1, "Other", "Elsewhere")));
+    EXPECT_TRUE(Drain().empty());
+    auto services = [](const char* first) {
+        return B::Cat({B::SDTService(1, 4, false, B::ServiceDescriptor(1, "P", first)),
+                       B::SDTService(2, 4, false, B::ServiceDescriptor(1, "P", "Alpha")), B::SDTService(3, 4, true, {})});
+    };
+    SendSdt(0x42, services("Zeta"));
+    EXPECT_EQ(Drain(), (Updates{{1, 3}, {2, 3}, {3, 3}}));
+    SendSdt(0x42, services("Aardvark"), 1);
+    CSingleLock guard(*m_receiver.GetProgramsSection());
+    EXPECT_EQ(m_receiver.GetProgram(9), nullptr);
+    std::vector<std::string> names;
+    for (const CDVBProgram* program : *m_receiver.GetProgramsList())
+        names.emplace_back(program->m_serviceName.Str());
+    EXPECT_EQ(names, (std::vector<std::string>{"Aardvark", "Alpha", "Service 0003"}));
+}
+
+TEST_F(CDVBTransportStreamReceiverSITest, OnlyPresentFollowingActualEITFeedsTheScheduleAndTimeTablesWriteTheirLines)
+{
+    const Bytes event = B::EITEvent(1, 0xCFD1, 0x120000, 0x010000, B::ShortEventDescriptor("eng", "News", ""));
+    Send(0x0012, B::Long(0x50, 7, 0, 0, 0, B::EITBody(1, 1, event)));
+    Send(0x0012, B::Long(0x4F, 7, 0, 0, 1, B::EITBody(1, 1, event)));
+    EXPECT_TRUE(Drain().empty());
+    Send(0x0012, B::Long(0x4E, 7, 0, 0, 1, B::EITBody(1, 1, event)));
+    EXPECT_EQ(Drain(), (Updates{{7, 4}}));
+    CDVBScheduleEntry now, next;
+    EXPECT_EQ(m_receiver.GetNowAndNextInformation(7, &now, &next), 1);
+    EXPECT_EQ(now.m_eventName, "News");
+    EXPECT_EQ(m_receiver.GetNowAndNextInformation(8, &now, &next), 0);
+
+    CDebugLineCatcher lines;
+    Send(0x0014, B::Short(0x70, {0xCF, 0xD1, 0x12, 0x45, 0x07}));
+    Send(0x0014, B::Short(0x73, {0xCF, 0x91, 0x20, 0x30, 0x05, 0xF0, 0x00, 0, 0, 0, 0}));   // MJD 53137
+    EXPECT_EQ(lines.Lines(),
+              (std::vector<std::string>{"TDT 15/07/2004 12:45:07.\n", "ok TOT 1.\n", "TOT 12/05/2004 20:30:05.\n"}));
+}
+
+TEST_F(CDVBTransportStreamReceiverSITest, BitrateIsTheMeanOfCountingPCRReceiversClocksGoByProgramAndResetForgets)
+{
+    // PCR receivers that measure 4 Mbit/s, nothing, and 6 Mbit/s; program 4 never gets its map
+    SendPat(0, {{1, 0x100}, {2, 0x200}, {3, 0x300}, {4, 0x400}});
+    SendPmt(1, 0x100, 0x101, {});
+    SendPmt(2, 0x200, 0x201, {});
+    SendPmt(3, 0x300, 0x301, {});
+    // 100 packets between the two PCRs of each PID: 100 * 1504 * 90000 / 3384 = 4000000
+    const Bytes filler = CTestPacket::Stream(std::vector<WORD>(98, 0x1FFF));
+    for (Bytes packets : {CTestPacket::Pcr(0x101, 0), CTestPacket::Pcr(0x301, 0), filler, CTestPacket::Pcr(0x101, 3384),
+                          CTestPacket::Pcr(0x301, 2256)})
+        m_receiver.ProcessBuffer(packets.data(), DWORD(packets.size()));
+    m_receiver.CalculateBitrate();
+    EXPECT_EQ(m_receiver.GetBitrate(), 5000000);
+
+    std::int64_t clock = 0;
+    CString text;
+    EXPECT_TRUE(m_receiver.GetProgramClock(1, clock));
+    EXPECT_TRUE(m_receiver.GetProgramClock(1, text));
+    EXPECT_FALSE(m_receiver.GetProgramClock(2, clock));
+    EXPECT_FALSE(m_receiver.GetProgramClock(4, clock)) << "no map: no PCR PID";
+    {
+        CDVBProgramClock programClock;
+        EXPECT_FALSE(programClock.GetProgramClock(clock, false));
+        programClock.SetTransportStreamReceiver(&m_receiver);
+        EXPECT_FALSE(programClock.SetProgram(4));
+        EXPECT_TRUE(programClock.SetProgram(1));
+        EXPECT_FALSE(programClock.SetProgram(4)) << "keeps program 1's PCR receiver";
+        EXPECT_TRUE(programClock.GetProgramClock(clock, false));
+    }
+    m_receiver.Reset();
+    EXPECT_FALSE(Complete());
+    EXPECT_FALSE(m_receiver.HasPIDReceiver(0x0000, CDVBPIDReceiver::TypeSI));
+    EXPECT_EQ(m_receiver.GetPCRReceiver(1), nullptr);
+    CSingleLock guard(*m_receiver.GetProgramsSection());
+    EXPECT_TRUE(m_receiver.GetProgramsList()->empty());
 }

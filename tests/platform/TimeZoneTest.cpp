@@ -1,6 +1,4 @@
-// Process-wide services; the executable's folder is checked where plug-ins are found.
 #include "platform/TimeZone.h"
-#include "tests/support/CDebugLineCatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +15,4 @@ TEST(TimeZoneTest, SystemZoneAgreesWithTheCLibrary)
     const long bias = zone.Bias + (result == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
     EXPECT_EQ(-bias * 60, local.tm_gmtoff);
     EXPECT_EQ(result == TIME_ZONE_ID_DAYLIGHT, local.tm_isdst > 0);
-}
-
-TEST(DebugOutputTest, ASinkReceivesEveryLineUntilReplacedAndThenThePreviousOneDoes)
-{
-    CDebugLineCatcher outer;
-    {
-        CDebugLineCatcher inner;
-        OutputDebugStringA("SDT base size error.\n");
-        OutputDebugStringA(nullptr);
-        EXPECT_EQ(inner.Lines(), std::vector<std::string>{"SDT base size error.\n"});
-    }
-    OutputDebugStringA("after\n");
-    EXPECT_EQ(outer.Lines(), std::vector<std::string>{"after\n"});
 }
