@@ -1,13 +1,11 @@
 #include "si/CDVBSDTSection.h"
 
-#include "core/CDVBByteReader.h"
 #include "platform/DebugOutput.h"
 
 #include <memory>
 
-bool CDVBSDTSection::ParseBody(const BYTE* body, WORD length)
+bool CDVBSDTSection::ParseBody(CDVBByteReader reader)
 {
-    CDVBByteReader reader(body, length);
     if (!reader.ReadWord(m_originalNetworkId) || !reader.ReadByte(m_reserved)) {
         OutputDebugStringA("SDT base size error.\n");
         return false;
@@ -30,7 +28,7 @@ bool CDVBSDTSection::ParseBody(const BYTE* body, WORD length)
             return false;
         }
         // the service stays, with the descriptors read before the fault
-        if (!entry->m_descriptors.Parse(descriptors.Data(), descriptors.Remaining()))
+        if (!entry->m_descriptors.Parse(descriptors))
             OutputDebugStringA("SDT descriptor decode error.\n");
         m_entries.push_back(entry.release());
     }

@@ -121,18 +121,15 @@ void CDVBSIReceiver::OnSectionComplete()
 
 void CDVBSIReceiver::CompleteLongSection()
 {
-    // A long-form section has a 5-byte header extension and a CRC: fewer than 9 bytes of
-    // section_length cannot hold them. Parse refuses it too, but the CRC field would lie
-    // before the section.
-    if (m_currentSectionLength < 9)
+    // The header's key and CRC_32 field tell a repeat from a new section; a long-form header
+    // with fewer than 9 bytes of section_length has no room for them.
+    CDVBSISection header;
+    CDVBByteReader body;
+    if (!header.ParseHeader(m_buffer, m_bytesCollected, body))
         return;
-    const BYTE* crcField = m_buffer + m_currentSectionLength - 1;
-    const DWORD crc = (DWORD(crcField[0]) << 24) | (DWORD(crcField[1]) << 16) | (DWORD(crcField[2]) << 8) | crcField[3];
-    const BYTE sectionNumber = m_buffer[6];
-    const WORD extension = WORD((m_buffer[3] << 8) | m_buffer[4]);
     CDVBSISectionList::Position position;
-    const int found = m_sections.FindLongSection(m_currentTableId, extension, sectionNumber,
-                                                 m_currentSectionLength, crc, position);
+    const int found = m_sections.FindLongSection(header.m_tableId, header.m_tableIdExtension, header.m_sectionNumber,
+                                                 header.m_sectionLength, header.m_crc32, position);
     // A repeat only keeps the section held alive, so its CRC is not worked out: most
     // sections of a tuned multiplex are repeats, and the CRC is most of their cost.
     if (found == CDVBSISectionList::FoundRepeat) {

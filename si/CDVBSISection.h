@@ -1,6 +1,7 @@
 #pragma once
 // Base of every parsed section: the header fields, then a table-specific body. Fields are
 // public and read directly by the service model.
+#include "core/CDVBByteReader.h"
 #include "core/CSmallBlockCache.h"
 #include "platform/LUMTypes.h"
 
@@ -25,9 +26,11 @@ public:
     // Reads the header and hands the body on; false drops the section. `available` is the
     // number of bytes at `section`.
     bool Parse(const BYTE* section, DWORD available);
-    // The long-form body excludes the five bytes after section_length and the CRC; the
-    // short-form body is all section_length bytes.
-    virtual bool ParseBody(const BYTE* body, WORD length);
+    // The header alone, for those who only look at it or walk the body themselves. `body`
+    // is left on the long form's bytes after last_section_number without the CRC, or on
+    // all section_length bytes of the short form.
+    bool ParseHeader(const BYTE* section, DWORD available, CDVBByteReader& body);
+    virtual bool ParseBody(CDVBByteReader body);
     virtual bool IsExpired(DWORD now);
 
     int m_type = TypeOther;

@@ -1,12 +1,10 @@
 #include "si/CDVBTOTSection.h"
 
-#include "core/CDVBByteReader.h"
 #include "platform/DebugOutput.h"
 #include "si/DVBTime.h"
 
-bool CDVBTOTSection::ParseBody(const BYTE* body, WORD length)
+bool CDVBTOTSection::ParseBody(CDVBByteReader reader)
 {
-    CDVBByteReader reader(body, length);
     WORD loop = 0;
     if (!reader.ReadWord(m_utcDate) || !reader.Read24(m_utcTime) || !reader.ReadWord(loop)) {
         OutputDebugStringA("Failed TOT 1.\n");
@@ -19,7 +17,7 @@ bool CDVBTOTSection::ParseBody(const BYTE* body, WORD length)
         OutputDebugStringA("Failed TOT 2.\n");
         return false;
     }
-    if (!m_descriptors.Parse(descriptors.Data(), descriptors.Remaining())) {
+    if (!m_descriptors.Parse(descriptors)) {
         OutputDebugStringA("Failed TOT 3.\n");
         return false;
     }

@@ -17,7 +17,8 @@ namespace {
 using B = CTestSectionBuilder;
 
 // From exactly the loop's bytes: a read past it is caught.
-bool ParseLoop(CDVBDescriptorList& list, Bytes exact) { return list.Parse(exact.data(), WORD(exact.size())); }
+CDVBByteReader Reader(const Bytes& exact) { return CDVBByteReader(exact.data(), WORD(exact.size())); }
+bool ParseLoop(CDVBDescriptorList& list, Bytes exact) { return list.Parse(Reader(exact)); }
 
 template <typename T>
 T* Find(const CDVBDescriptorList& list, BYTE tag) { return static_cast<T*>(list.FindDescriptor(tag)); }
@@ -49,8 +50,7 @@ TEST(CDVBDescriptorListTest, LyingLengthsKeepWhatCameBefore)
     EXPECT_STREQ(Find<CDVBISO639LanguageDescriptor>(list, 0x0A)->m_languageCode, "");   // needs four bytes
     EXPECT_TRUE(Find<CDVBShortEventDescriptor>(list, 0x4D)->m_languageCode.IsEmpty());
     CDVBServiceDescriptor alone;   // on its own, the cut name fails the descriptor
-    alone.m_length = BYTE(kNameCutShort.size());
-    EXPECT_FALSE(alone.Parse(kNameCutShort.data()));
+    EXPECT_FALSE(alone.Parse(Reader(kNameCutShort)));
 }
 
 // Each descriptor class copies its own fields, reserved ones too; the first of a tag is the one found.
