@@ -11,7 +11,7 @@ class CDVBDescriptorList
 {
 public:
     // Appends the loop's descriptors. False when a descriptor claims more bytes than the
-    // loop has left; the descriptors before it stay.
+    // loop has left: the loop ends there, the descriptors before it stay.
     bool Parse(CDVBByteReader loop);
     CDVBDescriptor* FindDescriptor(BYTE tag) const;
     void CopyFrom(const CDVBDescriptorList& source);

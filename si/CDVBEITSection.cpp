@@ -21,7 +21,7 @@ bool CDVBEITSection::ParseBody(CDVBByteReader reader)
         CDVBByteReader descriptors;
         if (!reader.Split(entry->m_descriptorsLoopLength, descriptors))
             return false;
-        entry->m_descriptors.Parse(descriptors);
+        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

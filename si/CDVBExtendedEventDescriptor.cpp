@@ -11,14 +11,16 @@ bool CDVBExtendedEventDescriptor::Parse(CDVBByteReader payload)
     if (!ReadFixedText(payload, 3, m_languageCode) || !payload.ReadByte(m_lengthOfItems) ||
         !payload.Split(m_lengthOfItems, items))
         return false;
-    while (items.Remaining() > 0) {
+    bool itemsWhole = true;
+    while (itemsWhole && items.Remaining() > 0) {
         BYTE length = 0;
         CString description, item;
-        if (!ReadCountedText(items, length, description) || !ReadCountedText(items, length, item))
-            return false;
-        m_items.emplace_back(description, item);
+        // a damaged item ends the items as a damaged descriptor ends its loop: the text stays
+        itemsWhole = ReadCountedText(items, length, description) && ReadCountedText(items, length, item);
+        if (itemsWhole)
+            m_items.emplace_back(description, item);
     }
-    return ReadCountedText(payload, m_textLength, m_text);
+    return ReadCountedText(payload, m_textLength, m_text) && itemsWhole;
 }
 
 void CDVBExtendedEventDescriptor::CopyFrom(const CDVBDescriptor* source)

@@ -13,8 +13,7 @@ bool CDVBNITSection::ParseBody(CDVBByteReader reader)
     CDVBByteReader network;
     if (!reader.Split(m_networkDescriptorsLength, network))
         return false;
-    if (!m_descriptors.Parse(network))
-        return false;
+    ParseDescriptorLoop(m_descriptors, network);
     if (!reader.ReadWord(word))
         return false;
     m_reserved2 = BYTE(word >> 12);
@@ -32,8 +31,7 @@ bool CDVBNITSection::ParseBody(CDVBByteReader reader)
         CDVBByteReader descriptors;
         if (!loop.Split(entry->m_transportDescriptorsLength, descriptors))
             return false;
-        // a broken transport descriptor loop does not fail the network
-        entry->m_descriptors.Parse(descriptors);
+        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

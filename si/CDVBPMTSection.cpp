@@ -15,7 +15,7 @@ bool CDVBPMTSection::ParseBody(CDVBByteReader reader)
     CDVBByteReader programInfo;
     if (!reader.Split(m_programInfoLength, programInfo))
         return false;
-    m_descriptors.Parse(programInfo);
+    ParseDescriptorLoop(m_descriptors, programInfo);
 
     while (reader.Remaining() >= 5) {   // fewer trailing bytes are not a stream
         auto entry = std::make_unique<CDVBPMTEntry>();
@@ -29,8 +29,7 @@ bool CDVBPMTSection::ParseBody(CDVBByteReader reader)
         CDVBByteReader descriptors;
         if (!reader.Split(entry->m_esInfoLength, descriptors))
             return false;   // a lying length drops the section; the one held before stays
-        // a damaged descriptor ends its loop, not the table: the stream is still usable
-        entry->m_descriptors.Parse(descriptors);
+        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

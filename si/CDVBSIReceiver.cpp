@@ -1,5 +1,7 @@
 #include "si/CDVBSIReceiver.h"
 
+#include "platform/CString.h"
+#include "platform/DebugOutput.h"
 #include "platform/MonotonicClock.h"
 #include "si/CDVBSIHandler.h"
 #include "si/CalculateCRC32.h"
@@ -125,8 +127,10 @@ void CDVBSIReceiver::CompleteLongSection()
     // with fewer than 9 bytes of section_length has no room for them.
     CDVBSISection header;
     CDVBByteReader body;
-    if (!header.ParseHeader(m_buffer, m_bytesCollected, body))
+    if (!header.ParseHeader(m_buffer, m_bytesCollected, body)) {
+        WriteSectionLine(header, "section dropped, too short for its header and CRC");
         return;
+    }
     CDVBSISectionList::Position position;
     const int found = m_sections.FindLongSection(header.m_tableId, header.m_tableIdExtension, header.m_sectionNumber,
                                                  header.m_sectionLength, header.m_crc32, position);
@@ -136,14 +140,31 @@ void CDVBSIReceiver::CompleteLongSection()
         (*position)->m_lastSeen = timeGetTime();
         return;
     }
-    if (CalculateCRC32(m_buffer, int(m_currentSectionLength) + 3) != 0)
+    if (CalculateCRC32(m_buffer, int(m_bytesCollected)) != 0)
         return;
-    CDVBSISection* section = CreateLongSection(m_currentTableId);
+    ParseAndKeep(CreateLongSection(header.m_tableId), found, position);
+}
+
+void CDVBSIReceiver::CompleteShortSection()
+{
+    CDVBSISection* section = CreateShortSection(m_currentTableId);
+    if (section == nullptr)
+        return;
+    CDVBSISectionList::Position position;
+    const int found = m_sections.FindShortSection(m_currentTableId, position);
+    ParseAndKeep(section, found, position);
+}
+
+void CDVBSIReceiver::ParseAndKeep(CDVBSISection* section, int found, CDVBSISectionList::Position position)
+{
     section->m_lastSeen = timeGetTime();
     if (!section->Parse(m_buffer, m_bytesCollected)) {
+        WriteSectionLine(*section, "section dropped, a length in it runs past its end");
         delete section;   // the section held before stays
         return;
     }
+    if (section->m_damagedDescriptorLoops != 0)
+        WriteSectionLine(*section, "section kept, a damaged descriptor ended a descriptor loop");
     if (found == CDVBSISectionList::NotFound)
         m_sections.AddSection(section);
     else
@@ -152,24 +173,13 @@ void CDVBSIReceiver::CompleteLongSection()
         m_handler->OnSectionAdd(GetPID(), section);
 }
 
-void CDVBSIReceiver::CompleteShortSection()
+void CDVBSIReceiver::WriteSectionLine(const CDVBSISection& section, const char* outcome)
 {
-    CDVBSISectionList::Position position;
-    const int found = m_sections.FindShortSection(m_currentTableId, position);
-    CDVBSISection* section = CreateShortSection(m_currentTableId);
-    if (section == nullptr)
+    if (!IsDebugOutputWanted())
         return;
-    section->m_lastSeen = timeGetTime();
-    if (!section->Parse(m_buffer, m_bytesCollected)) {
-        delete section;
-        return;
-    }
-    if (found == CDVBSISectionList::NotFound)
-        m_sections.AddSection(section);
-    else
-        m_sections.ReplaceSection(position, section);
-    if (m_handler)
-        m_handler->OnSectionAdd(GetPID(), section);
+    CString line;
+    line.Format("PID 0x%04X, table_id 0x%02X: %s.\n", unsigned(GetPID()), unsigned(section.m_tableId), outcome);
+    OutputDebugStringA(line);
 }
 
 void CDVBSIReceiver::OnEverySecond()

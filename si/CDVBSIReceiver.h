@@ -52,4 +52,9 @@ private:
     void AbandonSection();
     void CompleteLongSection();
     void CompleteShortSection();
+    // Parses the collected section into `section` (owned from here), then holds and reports
+    // it in the place `found` says, or drops it.
+    void ParseAndKeep(CDVBSISection* section, int found, CDVBSISectionList::Position position);
+    // One line naming the PID and table, for a section dropped or kept damaged.
+    void WriteSectionLine(const CDVBSISection& section, const char* outcome);
 };

@@ -52,6 +52,12 @@ bool CDVBSISection::IsExpired(DWORD)
     return false;
 }
 
+void CDVBSISection::ParseDescriptorLoop(CDVBDescriptorList& list, CDVBByteReader loop)
+{
+    if (!list.Parse(loop))
+        ++m_damagedDescriptorLoops;
+}
+
 CDVBSISection* CreateLongSection(BYTE tableId)
 {
     if (tableId == 0x00)

@@ -4,6 +4,7 @@
 #include "core/CDVBByteReader.h"
 #include "core/CSmallBlockCache.h"
 #include "platform/LUMTypes.h"
+#include "si/CDVBDescriptorList.h"
 
 class CDVBSISection : public CSmallBlockCache::Object   // made and dropped by the thousand
 {
@@ -47,6 +48,13 @@ public:
     BYTE m_sectionNumber = 0;
     BYTE m_lastSectionNumber = 0;
     DWORD m_crc32 = 0;
+    // Descriptor loops that a damaged descriptor ended early; the section was kept.
+    WORD m_damagedDescriptorLoops = 0;
+
+protected:
+    // Every table reads its descriptor loops through this, for one rule (docs/choices.md): a
+    // descriptor that runs past its loop ends the loop, and the entry and the section stay.
+    void ParseDescriptorLoop(CDVBDescriptorList& list, CDVBByteReader loop);
 };
 
 // The section class for a table_id: long form for any table_id (header-only sections for

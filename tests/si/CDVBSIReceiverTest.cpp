@@ -3,6 +3,7 @@
 #include "si/CDVBSIHandler.h"
 #include "si/CDVBTDTSection.h"
 #include "si/CalculateCRC32.h"
+#include "tests/support/CDebugLineCatcher.h"
 #include "tests/support/CTestSectionBuilder.h"
 
 #include <gtest/gtest.h>
@@ -120,9 +121,12 @@ TEST_F(CDVBSIReceiverTest, ASectionOfThreePacketsIsReportedAtItsLast)
     EXPECT_EQ(m_versions, Ints{1});
 }
 
-// A failed parse keeps the section held before: the last PMT's program_info_length lies.
+// A failed parse keeps the section held before: the last PMT's program_info_length lies. A
+// line names the PID and table of each section dropped, or kept with a damaged descriptor.
 TEST_F(CDVBSIReceiverTest, ShortSectionsAreReportedEveryTimeAndWhatIsDamagedOrUnknownNever)
 {
+    CDebugLineCatcher lines;
+    m_receiver.SetPID(0x0012);
     Bytes corrupted = Pat(1);
     corrupted[9] ^= 0x40;
     FeedSection(corrupted);
@@ -138,10 +142,16 @@ TEST_F(CDVBSIReceiverTest, ShortSectionsAreReportedEveryTimeAndWhatIsDamagedOrUn
     lying[11] = 0x0F;
     B::FixCRC(lying);
     FeedSection(lying);
-    EXPECT_EQ(m_types, (Ints{CDVBSISection::TypeTDT, CDVBSISection::TypeTDT, CDVBSISection::TypePMT}));
-    ASSERT_EQ(m_receiver.GetSections().size(), 2u);
+    FeedSection(B::Long(0x42, 1, 0, 0, 0, B::SDTBody(1, B::SDTService(1, 4, false, {0x48, 9}))));
+    EXPECT_EQ(m_types, (Ints{CDVBSISection::TypeTDT, CDVBSISection::TypeTDT, CDVBSISection::TypePMT, CDVBSISection::TypeSDT}));
+    ASSERT_EQ(m_receiver.GetSections().size(), 3u);
     EXPECT_EQ(static_cast<CDVBTDTSection*>(m_receiver.GetSections().front())->m_utcTime, 0x124507u);
-    EXPECT_EQ(m_receiver.GetSections().back()->m_versionNumber, 1);
+    EXPECT_EQ((*std::next(m_receiver.GetSections().begin()))->m_versionNumber, 1);
+    EXPECT_EQ(lines.Lines(), (std::vector<std::string>{
+        "PID 0x0012, table_id 0x00: section dropped, too short for its header and CRC.\n",
+        "PID 0x0012, table_id 0x70: section dropped, a length in it runs past its end.\n",
+        "PID 0x0012, table_id 0x02: section dropped, a length in it runs past its end.\n",
+        "PID 0x0012, table_id 0x42: section kept, a damaged descriptor ended a descriptor loop.\n"}));
 }
 
 TEST_F(CDVBSIReceiverTest, LongestSectionFitsAnyPacketIsSafeAndStartForgetsWhatWasCollected)
