@@ -2,7 +2,6 @@
 
 #include "platform/CString.h"
 #include "platform/DebugOutput.h"
-#include "platform/MonotonicClock.h"
 #include "si/CDVBSIHandler.h"
 #include "si/CalculateCRC32.h"
 
@@ -134,12 +133,10 @@ void CDVBSIReceiver::CompleteLongSection()
     CDVBSISectionList::Position position;
     const int found = m_sections.FindLongSection(header.m_tableId, header.m_tableIdExtension, header.m_sectionNumber,
                                                  header.m_sectionLength, header.m_crc32, position);
-    // A repeat only keeps the section held alive, so its CRC is not worked out: most
-    // sections of a tuned multiplex are repeats, and the CRC is most of their cost.
-    if (found == CDVBSISectionList::FoundRepeat) {
-        (*position)->m_lastSeen = timeGetTime();
+    // A repeat changes nothing, so its CRC is not worked out: most sections of a tuned
+    // multiplex are repeats, and the CRC is most of their cost.
+    if (found == CDVBSISectionList::FoundRepeat)
         return;
-    }
     if (CalculateCRC32(m_buffer, int(m_bytesCollected)) != 0)
         return;
     ParseAndKeep(CreateLongSection(header.m_tableId), found, position);
@@ -157,7 +154,6 @@ void CDVBSIReceiver::CompleteShortSection()
 
 void CDVBSIReceiver::ParseAndKeep(CDVBSISection* section, int found, CDVBSISectionList::Position position)
 {
-    section->m_lastSeen = timeGetTime();
     if (!section->Parse(m_buffer, m_bytesCollected)) {
         WriteSectionLine(*section, "section dropped, a length in it runs past its end");
         delete section;   // the section held before stays
@@ -180,20 +176,4 @@ void CDVBSIReceiver::WriteSectionLine(const CDVBSISection& section, const char* 
     CString line;
     line.Format("PID 0x%04X, table_id 0x%02X: %s.\n", unsigned(GetPID()), unsigned(section.m_tableId), outcome);
     OutputDebugStringA(line);
-}
-
-void CDVBSIReceiver::OnEverySecond()
-{
-    const DWORD now = timeGetTime();
-    for (auto position = m_sections.begin(); position != m_sections.end();) {
-        CDVBSISection* section = *position;
-        if (!section->IsExpired(now)) {
-            ++position;
-            continue;
-        }
-        if (m_handler)
-            m_handler->OnSectionExpiry(GetPID(), section);
-        position = m_sections.RemoveSection(position);
-        delete section;
-    }
 }

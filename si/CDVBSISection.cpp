@@ -47,11 +47,6 @@ bool CDVBSISection::ParseBody(CDVBByteReader)
     return true;
 }
 
-bool CDVBSISection::IsExpired(DWORD)
-{
-    return false;
-}
-
 void CDVBSISection::ParseDescriptorLoop(CDVBDescriptorList& list, CDVBByteReader loop)
 {
     if (!list.Parse(loop))

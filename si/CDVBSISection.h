@@ -32,10 +32,8 @@ public:
     // all section_length bytes of the short form.
     bool ParseHeader(const BYTE* section, DWORD available, CDVBByteReader& body);
     virtual bool ParseBody(CDVBByteReader body);
-    virtual bool IsExpired(DWORD now);
 
     int m_type = TypeOther;
-    DWORD m_lastSeen = 0;   // timeGetTime of creation or of the last unchanged repeat
     BYTE m_tableId = 0;
     BYTE m_sectionSyntaxIndicator = 0;
     BYTE m_privateIndicator = 0;
