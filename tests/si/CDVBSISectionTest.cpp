@@ -1,5 +1,5 @@
 // Every section class on what the peer streams cannot show: lying lengths, truncation and stray
-// bytes. Well-formed tables are compared with libdvbpsi in SITablesPeerTest.
+// bytes. Well-formed tables are compared with libdvbpsi in CDVBSISectionPeerTest.
 #include "si/CDVBEITSection.h"
 #include "si/CDVBNITSection.h"
 #include "si/CDVBPATSection.h"
