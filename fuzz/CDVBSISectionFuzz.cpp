@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     CDVBDescriptorList list;
-    list.Parse(bytes.data(), WORD(bytes.size() > 0xFFFF ? 0xFFFF : bytes.size()));
+    list.Parse(CDVBByteReader(bytes.data(), WORD(bytes.size() > 0xFFFF ? 0xFFFF : bytes.size())));
     CDVBDescriptorList copy;
     copy.CopyFrom(list);
     return 0;

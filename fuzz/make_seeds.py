@@ -47,6 +47,20 @@ sections = {
     'tdt': short_section(0x70, bytes([0xCF, 0xD1, 0x12, 0x45, 0x07])),
     'tot': short_section(0x73, bytes([0xCF, 0xD1, 0x12, 0x45, 0x07, 0xF0, 0]) + b'\0\0\0\0'),
 }
+# Damaged where a table keeps what it can: a descriptor past its loop, extended event items past
+# their length, a content descriptor of odd length.
+damaged = bytes([0x4D, 40]) + b'en'
+extended = descriptor(0x4E, b'\x01eng' + bytes([10]) + counted(b'Dir') + counted(b'Ann') + bytes([9]) + b'Q' +
+                      counted(b'Plot'))
+content = descriptor(0x54, bytes([0x10, 0x00, 0x20]))
+sections['eit_damaged'] = long_section(0x4E, 0x1041, bytes([0x10, 0x04, 0x23, 0x3A, 0, 0x4E, 0, 1, 0xCF, 0xD1, 0x12,
+                                                            0x45, 0, 0x01, 0x30, 0, 0x80,
+                                                            len(extended + content + damaged)]) +
+                                       extended + content + damaged)
+sections['nit_damaged'] = long_section(0x40, 0x3005, bytes([0xF0, 5 + len(damaged)]) + descriptor(0x40, b'Net') +
+                                       damaged + bytes([0xF0, 6, 0x10, 0x04, 0x23, 0x3A, 0xF0, 0]))
+sections['tot_damaged'] = short_section(0x73, bytes([0xCF, 0xD1, 0x12, 0x45, 0x07, 0xF0, len(damaged)]) + damaged +
+                                        b'\0\0\0\0')
 
 root = os.path.join(os.path.dirname(os.path.abspath(sys.argv[0])), 'corpus')
 for name, section in sections.items():

@@ -1,12 +1,13 @@
 #include "si/CDVBContentDescriptor.h"
 
-bool CDVBContentDescriptor::Parse(const BYTE* payload)
+bool CDVBContentDescriptor::Parse(CDVBByteReader payload)
 {
-    for (BYTE at = 0; at + 1 < m_length; at = BYTE(at + 2)) {
-        m_contentNibbles.push_back(payload[at]);
-        m_userBytes.push_back(payload[at + 1]);
+    BYTE nibbles = 0, user = 0;
+    while (payload.Remaining() >= 2 && payload.ReadByte(nibbles) && payload.ReadByte(user)) {
+        m_contentNibbles.push_back(nibbles);
+        m_userBytes.push_back(user);
     }
-    return m_length % 2 == 0;   // a half pair at the end is not a genre
+    return payload.Remaining() == 0;   // a half pair at the end is not a genre
 }
 
 void CDVBContentDescriptor::CopyFrom(const CDVBDescriptor* source)

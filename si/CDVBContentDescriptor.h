@@ -10,7 +10,7 @@ class CDVBContentDescriptor : public CDVBDescriptor
 public:
     static constexpr BYTE Tag = 0x54;
 
-    bool Parse(const BYTE* payload) override;
+    bool Parse(CDVBByteReader payload) override;
     void CopyFrom(const CDVBDescriptor* source) override;
     // The genre's name in English for the nibbles of `content` (level 1 then level 2);
     // null for user-defined and reserved values.

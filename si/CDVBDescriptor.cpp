@@ -11,7 +11,7 @@
 #include "si/CDVBTeletextDescriptor.h"
 #include "si/CDVBTerrestrialDeliverySystemDescriptor.h"
 
-bool CDVBDescriptor::Parse(const BYTE*)
+bool CDVBDescriptor::Parse(CDVBByteReader)
 {
     return true;
 }
@@ -57,21 +57,18 @@ CDVBDescriptor* CDVBDescriptor::CreateDescriptor(BYTE tag)
     }
 }
 
-bool CDVBDescriptor::ReadCountedText(const BYTE*& cursor, BYTE& remaining, BYTE& lengthOut, CString& text)
-{
-    if (remaining == 0)
-        return false;
-    lengthOut = *cursor++;
-    --remaining;
-    return ReadFixedText(cursor, remaining, lengthOut, text);
-}
-
-bool CDVBDescriptor::ReadFixedText(const BYTE*& cursor, BYTE& remaining, BYTE count, CString& text)
+bool CDVBDescriptor::ReadFixedText(CDVBByteReader& reader, BYTE count, CString& text)
 {
     // the bytes that are there are kept, even when the text is cut short
-    const BYTE n = count < remaining ? count : remaining;
-    text.Append(reinterpret_cast<const char*>(cursor), n);
-    cursor += n;
-    remaining = BYTE(remaining - n);
-    return n == count;
+    const WORD there = count < reader.Remaining() ? count : reader.Remaining();
+    CDVBByteReader bytes;
+    if (!reader.Split(there, bytes))
+        return false;
+    text.Append(reinterpret_cast<const char*>(bytes.Data()), bytes.Remaining());
+    return there == count;
+}
+
+bool CDVBDescriptor::ReadCountedText(CDVBByteReader& reader, BYTE& lengthOut, CString& text)
+{
+    return reader.ReadByte(lengthOut) && ReadFixedText(reader, lengthOut, text);
 }

@@ -1,23 +1,18 @@
 #include "si/CDVBDescriptorList.h"
 
-bool CDVBDescriptorList::Parse(const BYTE* loop, WORD length)
+bool CDVBDescriptorList::Parse(CDVBByteReader loop)
 {
-    WORD remaining = length;
-    const BYTE* cursor = loop;
-    while (remaining >= 2) {   // one stray byte at the end is not a descriptor
-        const BYTE tag = cursor[0];
-        const BYTE descriptorLength = cursor[1];
-        cursor += 2;
-        remaining = WORD(remaining - 2);
-        if (descriptorLength > remaining)
+    BYTE tag = 0, length = 0;
+    CDVBByteReader payload;
+    // one stray byte at the end is not a descriptor
+    while (loop.Remaining() >= 2 && loop.ReadByte(tag) && loop.ReadByte(length)) {
+        if (!loop.Split(length, payload))
             return false;
         CDVBDescriptor* descriptor = CDVBDescriptor::CreateDescriptor(tag);
         descriptor->m_tag = tag;
-        descriptor->m_length = descriptorLength;
-        descriptor->Parse(cursor);   // kept with what it decoded, whatever it says
+        descriptor->m_length = length;
+        descriptor->Parse(payload);   // kept with what it decoded, whatever it says
         push_back(descriptor);
-        cursor += descriptorLength;
-        remaining = WORD(remaining - descriptorLength);
     }
     return true;
 }

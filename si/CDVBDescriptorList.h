@@ -11,8 +11,8 @@ class CDVBDescriptorList
 {
 public:
     // Appends the loop's descriptors. False when a descriptor claims more bytes than the
-    // loop has left; the descriptors before it stay.
-    bool Parse(const BYTE* loop, WORD length);
+    // loop has left: the loop ends there, the descriptors before it stay.
+    bool Parse(CDVBByteReader loop);
     CDVBDescriptor* FindDescriptor(BYTE tag) const;
     void CopyFrom(const CDVBDescriptorList& source);
 };

@@ -1,12 +1,10 @@
 #include "si/CDVBEITSection.h"
 
-#include "core/CDVBByteReader.h"
 
 #include <memory>
 
-bool CDVBEITSection::ParseBody(const BYTE* body, WORD length)
+bool CDVBEITSection::ParseBody(CDVBByteReader reader)
 {
-    CDVBByteReader reader(body, length);
     if (!reader.ReadWord(m_transportStreamId) || !reader.ReadWord(m_originalNetworkId) ||
         !reader.ReadByte(m_segmentLastSectionNumber) || !reader.ReadByte(m_lastTableId))
         return false;
@@ -23,7 +21,7 @@ bool CDVBEITSection::ParseBody(const BYTE* body, WORD length)
         CDVBByteReader descriptors;
         if (!reader.Split(entry->m_descriptorsLoopLength, descriptors))
             return false;
-        entry->m_descriptors.Parse(descriptors.Data(), descriptors.Remaining());
+        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

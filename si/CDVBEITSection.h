@@ -10,7 +10,7 @@ class CDVBEITSection : public CDVBSISection
 {
 public:
     CDVBEITSection() { m_type = TypeEIT; }
-    bool ParseBody(const BYTE* body, WORD length) override;
+    bool ParseBody(CDVBByteReader reader) override;
 
     WORD m_transportStreamId = 0;
     WORD m_originalNetworkId = 0;

@@ -1,31 +1,26 @@
 #include "si/CDVBExtendedEventDescriptor.h"
 
-bool CDVBExtendedEventDescriptor::Parse(const BYTE* payload)
+bool CDVBExtendedEventDescriptor::Parse(CDVBByteReader payload)
 {
-    if (m_length < 5)
+    BYTE numbers = 0;
+    if (payload.Remaining() < 5 || !payload.ReadByte(numbers))
         return false;
-    BYTE remaining = m_length;
-    m_descriptorNumber = BYTE(payload[0] >> 4);
-    m_lastDescriptorNumber = BYTE(payload[0] & 0x0F);
-    ++payload;
-    --remaining;
-    if (!ReadFixedText(payload, remaining, 3, m_languageCode))
+    m_descriptorNumber = BYTE(numbers >> 4);
+    m_lastDescriptorNumber = BYTE(numbers & 0x0F);
+    CDVBByteReader items;   // the items may not reach past their own length
+    if (!ReadFixedText(payload, 3, m_languageCode) || !payload.ReadByte(m_lengthOfItems) ||
+        !payload.Split(m_lengthOfItems, items))
         return false;
-    m_lengthOfItems = *payload++;
-    --remaining;
-    if (m_lengthOfItems > remaining)
-        return false;
-    // the items may not reach past their own length
-    BYTE items = m_lengthOfItems;
-    remaining = BYTE(remaining - items);
-    while (items > 0) {
+    bool itemsWhole = true;
+    while (itemsWhole && items.Remaining() > 0) {
         BYTE length = 0;
         CString description, item;
-        if (!ReadCountedText(payload, items, length, description) || !ReadCountedText(payload, items, length, item))
-            return false;
-        m_items.emplace_back(description, item);
+        // a damaged item ends the items as a damaged descriptor ends its loop: the text stays
+        itemsWhole = ReadCountedText(items, length, description) && ReadCountedText(items, length, item);
+        if (itemsWhole)
+            m_items.emplace_back(description, item);
     }
-    return ReadCountedText(payload, remaining, m_textLength, m_text);
+    return ReadCountedText(payload, m_textLength, m_text) && itemsWhole;
 }
 
 void CDVBExtendedEventDescriptor::CopyFrom(const CDVBDescriptor* source)

@@ -12,7 +12,7 @@ class CDVBExtendedEventDescriptor : public CDVBDescriptor
 public:
     static constexpr BYTE Tag = 0x4E;
 
-    bool Parse(const BYTE* payload) override;
+    bool Parse(CDVBByteReader payload) override;
     void CopyFrom(const CDVBDescriptor* source) override;
 
     BYTE m_descriptorNumber = 0;

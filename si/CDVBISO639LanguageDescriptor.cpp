@@ -2,13 +2,12 @@
 
 #include <cstring>
 
-bool CDVBISO639LanguageDescriptor::Parse(const BYTE* payload)
+bool CDVBISO639LanguageDescriptor::Parse(CDVBByteReader payload)
 {
-    if (m_length < 4)
-        return false;
-    std::memcpy(m_languageCode, payload, 3);
-    m_languageCode[3] = '\0';
-    m_audioType = payload[3];
+    CDVBByteReader code;
+    if (!payload.Split(3, code) || !payload.ReadByte(m_audioType))
+        return false;   // no language without its audio type
+    std::memcpy(m_languageCode, code.Data(), 3);
     return true;
 }
 

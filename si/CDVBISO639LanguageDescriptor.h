@@ -8,7 +8,7 @@ class CDVBISO639LanguageDescriptor : public CDVBDescriptor
 public:
     static constexpr BYTE Tag = 0x0A;
 
-    bool Parse(const BYTE* payload) override;
+    bool Parse(CDVBByteReader payload) override;
     void CopyFrom(const CDVBDescriptor* source) override;
 
     char m_languageCode[4] = {};   // three letters and a NUL

@@ -1,12 +1,10 @@
 #include "si/CDVBNITSection.h"
 
-#include "core/CDVBByteReader.h"
 
 #include <memory>
 
-bool CDVBNITSection::ParseBody(const BYTE* body, WORD length)
+bool CDVBNITSection::ParseBody(CDVBByteReader reader)
 {
-    CDVBByteReader reader(body, length);
     WORD word = 0;
     if (!reader.ReadWord(word))
         return false;
@@ -15,8 +13,7 @@ bool CDVBNITSection::ParseBody(const BYTE* body, WORD length)
     CDVBByteReader network;
     if (!reader.Split(m_networkDescriptorsLength, network))
         return false;
-    if (!m_descriptors.Parse(network.Data(), network.Remaining()))
-        return false;
+    ParseDescriptorLoop(m_descriptors, network);
     if (!reader.ReadWord(word))
         return false;
     m_reserved2 = BYTE(word >> 12);
@@ -34,8 +31,7 @@ bool CDVBNITSection::ParseBody(const BYTE* body, WORD length)
         CDVBByteReader descriptors;
         if (!loop.Split(entry->m_transportDescriptorsLength, descriptors))
             return false;
-        // a broken transport descriptor loop does not fail the network
-        entry->m_descriptors.Parse(descriptors.Data(), descriptors.Remaining());
+        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

@@ -11,7 +11,7 @@ class CDVBNITSection : public CDVBSISection
 {
 public:
     CDVBNITSection() { m_type = TypeNIT; }
-    bool ParseBody(const BYTE* body, WORD length) override;
+    bool ParseBody(CDVBByteReader reader) override;
 
     BYTE m_reserved1 = 0;
     WORD m_networkDescriptorsLength = 0;

@@ -1,9 +1,9 @@
 #include "si/CDVBNetworkNameDescriptor.h"
 
-bool CDVBNetworkNameDescriptor::Parse(const BYTE* payload)
+bool CDVBNetworkNameDescriptor::Parse(CDVBByteReader payload)
 {
-    BYTE remaining = m_length;
-    return ReadFixedText(payload, remaining, m_length, m_networkName);
+    m_networkName.Append(reinterpret_cast<const char*>(payload.Data()), payload.Remaining());   // all of it
+    return true;
 }
 
 void CDVBNetworkNameDescriptor::CopyFrom(const CDVBDescriptor* source)

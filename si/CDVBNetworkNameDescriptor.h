@@ -7,7 +7,7 @@ class CDVBNetworkNameDescriptor : public CDVBDescriptor
 public:
     static constexpr BYTE Tag = 0x40;
 
-    bool Parse(const BYTE* payload) override;
+    bool Parse(CDVBByteReader payload) override;
     void CopyFrom(const CDVBDescriptor* source) override;
 
     CString m_networkName;

@@ -1,10 +1,8 @@
 #include "si/CDVBPATSection.h"
 
-#include "core/CDVBByteReader.h"
 
-bool CDVBPATSection::ParseBody(const BYTE* body, WORD length)
+bool CDVBPATSection::ParseBody(CDVBByteReader reader)
 {
-    CDVBByteReader reader(body, length);
     WORD number = 0, pid = 0;
     // fewer than 4 trailing bytes are not an entry; a PAT body never fails
     while (reader.ReadWord(number) && reader.ReadWord(pid)) {

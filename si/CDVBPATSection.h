@@ -9,7 +9,7 @@ class CDVBPATSection : public CDVBSISection
 {
 public:
     CDVBPATSection() { m_type = TypePAT; }
-    bool ParseBody(const BYTE* body, WORD length) override;
+    bool ParseBody(CDVBByteReader reader) override;
 
     CDVBOwningVector<CDVBPATEntry> m_entries;
 };

@@ -1,12 +1,10 @@
 #include "si/CDVBPMTSection.h"
 
-#include "core/CDVBByteReader.h"
 
 #include <memory>
 
-bool CDVBPMTSection::ParseBody(const BYTE* body, WORD length)
+bool CDVBPMTSection::ParseBody(CDVBByteReader reader)
 {
-    CDVBByteReader reader(body, length);
     WORD pcr = 0, info = 0;
     if (!reader.ReadWord(pcr) || !reader.ReadWord(info))
         return false;
@@ -17,7 +15,7 @@ bool CDVBPMTSection::ParseBody(const BYTE* body, WORD length)
     CDVBByteReader programInfo;
     if (!reader.Split(m_programInfoLength, programInfo))
         return false;
-    m_descriptors.Parse(programInfo.Data(), programInfo.Remaining());
+    ParseDescriptorLoop(m_descriptors, programInfo);
 
     while (reader.Remaining() >= 5) {   // fewer trailing bytes are not a stream
         auto entry = std::make_unique<CDVBPMTEntry>();
@@ -31,8 +29,7 @@ bool CDVBPMTSection::ParseBody(const BYTE* body, WORD length)
         CDVBByteReader descriptors;
         if (!reader.Split(entry->m_esInfoLength, descriptors))
             return false;   // a lying length drops the section; the one held before stays
-        // a damaged descriptor ends its loop, not the table: the stream is still usable
-        entry->m_descriptors.Parse(descriptors.Data(), descriptors.Remaining());
+        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

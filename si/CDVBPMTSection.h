@@ -10,7 +10,7 @@ class CDVBPMTSection : public CDVBSISection
 {
 public:
     CDVBPMTSection() { m_type = TypePMT; }
-    bool ParseBody(const BYTE* body, WORD length) override;
+    bool ParseBody(CDVBByteReader reader) override;
 
     BYTE m_reserved1 = 0;
     WORD m_pcrPid = 0;

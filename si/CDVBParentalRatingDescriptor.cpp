@@ -1,10 +1,12 @@
 #include "si/CDVBParentalRatingDescriptor.h"
 
-bool CDVBParentalRatingDescriptor::Parse(const BYTE* payload)
+bool CDVBParentalRatingDescriptor::Parse(CDVBByteReader payload)
 {
-    for (BYTE at = 0; at + 4 <= m_length; at = BYTE(at + 4))
-        m_ratings.emplace_back(CString(reinterpret_cast<const char*>(payload + at), 3), payload[at + 3]);
-    return m_length % 4 == 0;
+    CDVBByteReader country;
+    BYTE rating = 0;
+    while (payload.Remaining() >= 4 && payload.Split(3, country) && payload.ReadByte(rating))
+        m_ratings.emplace_back(CString(reinterpret_cast<const char*>(country.Data()), 3), rating);
+    return payload.Remaining() == 0;
 }
 
 void CDVBParentalRatingDescriptor::CopyFrom(const CDVBDescriptor* source)

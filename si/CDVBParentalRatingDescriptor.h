@@ -11,7 +11,7 @@ class CDVBParentalRatingDescriptor : public CDVBDescriptor
 public:
     static constexpr BYTE Tag = 0x55;
 
-    bool Parse(const BYTE* payload) override;
+    bool Parse(CDVBByteReader payload) override;
     void CopyFrom(const CDVBDescriptor* source) override;
 
     std::vector<std::pair<CString, BYTE>> m_ratings;   // country code, rating

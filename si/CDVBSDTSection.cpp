@@ -1,17 +1,11 @@
 #include "si/CDVBSDTSection.h"
 
-#include "core/CDVBByteReader.h"
-#include "platform/DebugOutput.h"
-
 #include <memory>
 
-bool CDVBSDTSection::ParseBody(const BYTE* body, WORD length)
+bool CDVBSDTSection::ParseBody(CDVBByteReader reader)
 {
-    CDVBByteReader reader(body, length);
-    if (!reader.ReadWord(m_originalNetworkId) || !reader.ReadByte(m_reserved)) {
-        OutputDebugStringA("SDT base size error.\n");
+    if (!reader.ReadWord(m_originalNetworkId) || !reader.ReadByte(m_reserved))
         return false;
-    }
     while (reader.Remaining() >= 5) {   // fewer trailing bytes are not a service
         auto entry = std::make_unique<CDVBSDTEntry>();
         BYTE flags = 0;
@@ -25,13 +19,9 @@ bool CDVBSDTSection::ParseBody(const BYTE* body, WORD length)
         entry->m_freeCaMode = BYTE((loop >> 12) & 1);
         entry->m_descriptorsLoopLength = WORD(loop & 0x0FFF);
         CDVBByteReader descriptors;
-        if (!reader.Split(entry->m_descriptorsLoopLength, descriptors)) {
-            OutputDebugStringA("SDT descriptors length error.\n");
+        if (!reader.Split(entry->m_descriptorsLoopLength, descriptors))
             return false;
-        }
-        // the service stays, with the descriptors read before the fault
-        if (!entry->m_descriptors.Parse(descriptors.Data(), descriptors.Remaining()))
-            OutputDebugStringA("SDT descriptor decode error.\n");
+        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

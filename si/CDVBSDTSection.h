@@ -10,7 +10,7 @@ class CDVBSDTSection : public CDVBSISection
 {
 public:
     CDVBSDTSection() { m_type = TypeSDT; }
-    bool ParseBody(const BYTE* body, WORD length) override;
+    bool ParseBody(CDVBByteReader reader) override;
 
     WORD m_originalNetworkId = 0;
     BYTE m_reserved = 0;

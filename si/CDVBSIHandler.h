@@ -1,6 +1,6 @@
 #pragma once
 // Where an SI receiver reports sections. The section stays owned by the SI receiver and
-// valid until it is replaced, expires, or the SI receiver goes.
+// valid until it is replaced or the SI receiver goes: held sections never expire.
 #include "platform/LUMTypes.h"
 
 class CDVBSISection;
@@ -11,6 +11,4 @@ public:
     virtual ~CDVBSIHandler() = default;
     virtual void OnSectionAdd(WORD, CDVBSISection*) {}
     virtual void OnSectionUpdate(WORD, CDVBSISection*) {}
-    virtual void OnSectionRepeat(WORD, CDVBSISection*) {}
-    virtual void OnSectionExpiry(WORD, CDVBSISection*) {}
 };

@@ -1,6 +1,7 @@
 #include "si/CDVBSIReceiver.h"
 
-#include "platform/MonotonicClock.h"
+#include "platform/CString.h"
+#include "platform/DebugOutput.h"
 #include "si/CDVBSIHandler.h"
 #include "si/CalculateCRC32.h"
 
@@ -121,32 +122,45 @@ void CDVBSIReceiver::OnSectionComplete()
 
 void CDVBSIReceiver::CompleteLongSection()
 {
-    // A long-form section has a 5-byte header extension and a CRC: fewer than 9 bytes of
-    // section_length cannot hold them. Parse refuses it too, but the CRC field would lie
-    // before the section.
-    if (m_currentSectionLength < 9)
-        return;
-    const BYTE* crcField = m_buffer + m_currentSectionLength - 1;
-    const DWORD crc = (DWORD(crcField[0]) << 24) | (DWORD(crcField[1]) << 16) | (DWORD(crcField[2]) << 8) | crcField[3];
-    const BYTE sectionNumber = m_buffer[6];
-    const WORD extension = WORD((m_buffer[3] << 8) | m_buffer[4]);
-    CDVBSISectionList::Position position;
-    const int found = m_sections.FindLongSection(m_currentTableId, extension, sectionNumber,
-                                                 m_currentSectionLength, crc, position);
-    // A repeat only keeps the section held alive, so its CRC is not worked out: most
-    // sections of a tuned multiplex are repeats, and the CRC is most of their cost.
-    if (found == CDVBSISectionList::FoundRepeat) {
-        (*position)->m_lastSeen = timeGetTime();
+    // The header's key and CRC_32 field tell a repeat from a new section; a long-form header
+    // with fewer than 9 bytes of section_length has no room for them.
+    CDVBSISection header;
+    CDVBByteReader body;
+    if (!header.ParseHeader(m_buffer, m_bytesCollected, body)) {
+        WriteSectionLine(header, "section dropped, too short for its header and CRC");
         return;
     }
-    if (CalculateCRC32(m_buffer, int(m_currentSectionLength) + 3) != 0)
+    CDVBSISectionList::Position position;
+    const int found = m_sections.FindLongSection(header.m_tableId, header.m_tableIdExtension, header.m_sectionNumber,
+                                                 header.m_sectionLength, header.m_crc32, position);
+    // A repeat changes nothing, so its CRC is not worked out: most sections of a tuned
+    // multiplex are repeats, and the CRC is most of their cost.
+    if (found == CDVBSISectionList::FoundRepeat)
         return;
-    CDVBSISection* section = CreateLongSection(m_currentTableId);
-    section->m_lastSeen = timeGetTime();
+    if (CalculateCRC32(m_buffer, int(m_bytesCollected)) != 0)
+        return;
+    ParseAndKeep(CreateLongSection(header.m_tableId), found, position);
+}
+
+void CDVBSIReceiver::CompleteShortSection()
+{
+    CDVBSISection* section = CreateShortSection(m_currentTableId);
+    if (section == nullptr)
+        return;
+    CDVBSISectionList::Position position;
+    const int found = m_sections.FindShortSection(m_currentTableId, position);
+    ParseAndKeep(section, found, position);
+}
+
+void CDVBSIReceiver::ParseAndKeep(CDVBSISection* section, int found, CDVBSISectionList::Position position)
+{
     if (!section->Parse(m_buffer, m_bytesCollected)) {
+        WriteSectionLine(*section, "section dropped, a length in it runs past its end");
         delete section;   // the section held before stays
         return;
     }
+    if (section->m_damagedDescriptorLoops != 0)
+        WriteSectionLine(*section, "section kept, a damaged descriptor ended a descriptor loop");
     if (found == CDVBSISectionList::NotFound)
         m_sections.AddSection(section);
     else
@@ -155,38 +169,11 @@ void CDVBSIReceiver::CompleteLongSection()
         m_handler->OnSectionAdd(GetPID(), section);
 }
 
-void CDVBSIReceiver::CompleteShortSection()
+void CDVBSIReceiver::WriteSectionLine(const CDVBSISection& section, const char* outcome)
 {
-    CDVBSISectionList::Position position;
-    const int found = m_sections.FindShortSection(m_currentTableId, position);
-    CDVBSISection* section = CreateShortSection(m_currentTableId);
-    if (section == nullptr)
+    if (!IsDebugOutputWanted())
         return;
-    section->m_lastSeen = timeGetTime();
-    if (!section->Parse(m_buffer, m_bytesCollected)) {
-        delete section;
-        return;
-    }
-    if (found == CDVBSISectionList::NotFound)
-        m_sections.AddSection(section);
-    else
-        m_sections.ReplaceSection(position, section);
-    if (m_handler)
-        m_handler->OnSectionAdd(GetPID(), section);
-}
-
-void CDVBSIReceiver::OnEverySecond()
-{
-    const DWORD now = timeGetTime();
-    for (auto position = m_sections.begin(); position != m_sections.end();) {
-        CDVBSISection* section = *position;
-        if (!section->IsExpired(now)) {
-            ++position;
-            continue;
-        }
-        if (m_handler)
-            m_handler->OnSectionExpiry(GetPID(), section);
-        position = m_sections.RemoveSection(position);
-        delete section;
-    }
+    CString line;
+    line.Format("PID 0x%04X, table_id 0x%02X: %s.\n", unsigned(GetPID()), unsigned(section.m_tableId), outcome);
+    OutputDebugStringA(line);
 }

@@ -2,7 +2,8 @@
 // A PID receiver that reassembles the PSI/SI sections of its PID from packet payloads
 // (several to a packet when a muxer packs them), starting only at a section start and
 // dropping a section that lost a packet, checks them, parses each into a section object, keeps the latest of every kind and
-// reports new and changed ones to its handler. It owns the sections it keeps.
+// reports new and changed ones to its handler. It owns the sections it keeps, each until one
+// of its kind replaces it.
 #include "core/CDVBPIDReceiver.h"
 #include "si/CDVBSISectionList.h"
 
@@ -23,7 +24,6 @@ public:
 
     void Start() override;
     void OnReceivePacket(std::uint64_t packetNumber, BYTE* packet) override;
-    void OnEverySecond() override;
     virtual void OnSectionComplete();
     virtual void OnSectionAbandoned() {}
 
@@ -52,4 +52,9 @@ private:
     void AbandonSection();
     void CompleteLongSection();
     void CompleteShortSection();
+    // Parses the collected section into `section` (owned from here), then holds and reports
+    // it in the place `found` says, or drops it.
+    void ParseAndKeep(CDVBSISection* section, int found, CDVBSISectionList::Position position);
+    // One line naming the PID and table, for a section dropped or kept damaged.
+    void WriteSectionLine(const CDVBSISection& section, const char* outcome);
 };

@@ -10,38 +10,47 @@
 
 bool CDVBSISection::Parse(const BYTE* section, DWORD available)
 {
-    if (available < 3)
-        return false;
-    m_tableId = section[0];
-    m_sectionSyntaxIndicator = BYTE(section[1] >> 7);
-    m_privateIndicator = BYTE((section[1] >> 6) & 1);
-    m_reserved1 = BYTE((section[1] >> 4) & 3);
-    m_sectionLength = WORD(((section[1] & 0x0F) << 8) | section[2]);
-    if (DWORD(m_sectionLength) + 3 > available)
-        return false;
-    if (!m_sectionSyntaxIndicator)
-        return ParseBody(section + 3, m_sectionLength);
-    if (m_sectionLength < 9)
-        return false;
-    m_tableIdExtension = WORD((section[3] << 8) | section[4]);
-    m_reserved2 = BYTE(section[5] >> 6);
-    m_versionNumber = BYTE((section[5] >> 1) & 0x1F);
-    m_currentNextIndicator = BYTE(section[5] & 1);
-    m_sectionNumber = section[6];
-    m_lastSectionNumber = section[7];
-    const BYTE* crc = section + 3 + m_sectionLength - 4;
-    m_crc32 = (DWORD(crc[0]) << 24) | (DWORD(crc[1]) << 16) | (DWORD(crc[2]) << 8) | crc[3];
-    return ParseBody(section + 8, WORD(m_sectionLength - 9));
+    CDVBByteReader body;
+    return ParseHeader(section, available, body) && ParseBody(body);
 }
 
-bool CDVBSISection::ParseBody(const BYTE*, WORD)
+bool CDVBSISection::ParseHeader(const BYTE* section, DWORD available, CDVBByteReader& body)
+{
+    // no section reaches past 3 + 4095 bytes: a larger count only needs to be large
+    CDVBByteReader reader(section, WORD(available < 0xFFFF ? available : 0xFFFF));
+    WORD word = 0;
+    CDVBByteReader rest;
+    if (!reader.ReadByte(m_tableId) || !reader.ReadWord(word))
+        return false;
+    m_sectionSyntaxIndicator = BYTE(word >> 15);
+    m_privateIndicator = BYTE((word >> 14) & 1);
+    m_reserved1 = BYTE((word >> 12) & 3);
+    m_sectionLength = WORD(word & 0x0FFF);
+    if (!reader.Split(m_sectionLength, rest))
+        return false;
+    if (!m_sectionSyntaxIndicator) {
+        body = rest;
+        return true;
+    }
+    BYTE flags = 0;
+    if (!rest.ReadWord(m_tableIdExtension) || !rest.ReadByte(flags) || !rest.ReadByte(m_sectionNumber) ||
+        !rest.ReadByte(m_lastSectionNumber) || rest.Remaining() < 4)
+        return false;
+    m_reserved2 = BYTE(flags >> 6);
+    m_versionNumber = BYTE((flags >> 1) & 0x1F);
+    m_currentNextIndicator = BYTE(flags & 1);
+    return rest.Split(WORD(rest.Remaining() - 4), body) && rest.Read32(m_crc32);
+}
+
+bool CDVBSISection::ParseBody(CDVBByteReader)
 {
     return true;
 }
 
-bool CDVBSISection::IsExpired(DWORD)
+void CDVBSISection::ParseDescriptorLoop(CDVBDescriptorList& list, CDVBByteReader loop)
 {
-    return false;
+    if (!list.Parse(loop))
+        ++m_damagedDescriptorLoops;
 }
 
 CDVBSISection* CreateLongSection(BYTE tableId)

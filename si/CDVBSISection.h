@@ -1,8 +1,10 @@
 #pragma once
 // Base of every parsed section: the header fields, then a table-specific body. Fields are
 // public and read directly by the service model.
+#include "core/CDVBByteReader.h"
 #include "core/CSmallBlockCache.h"
 #include "platform/LUMTypes.h"
+#include "si/CDVBDescriptorList.h"
 
 class CDVBSISection : public CSmallBlockCache::Object   // made and dropped by the thousand
 {
@@ -25,13 +27,13 @@ public:
     // Reads the header and hands the body on; false drops the section. `available` is the
     // number of bytes at `section`.
     bool Parse(const BYTE* section, DWORD available);
-    // The long-form body excludes the five bytes after section_length and the CRC; the
-    // short-form body is all section_length bytes.
-    virtual bool ParseBody(const BYTE* body, WORD length);
-    virtual bool IsExpired(DWORD now);
+    // The header alone, for those who only look at it or walk the body themselves. `body`
+    // is left on the long form's bytes after last_section_number without the CRC, or on
+    // all section_length bytes of the short form.
+    bool ParseHeader(const BYTE* section, DWORD available, CDVBByteReader& body);
+    virtual bool ParseBody(CDVBByteReader body);
 
     int m_type = TypeOther;
-    DWORD m_lastSeen = 0;   // timeGetTime of creation or of the last unchanged repeat
     BYTE m_tableId = 0;
     BYTE m_sectionSyntaxIndicator = 0;
     BYTE m_privateIndicator = 0;
@@ -44,6 +46,13 @@ public:
     BYTE m_sectionNumber = 0;
     BYTE m_lastSectionNumber = 0;
     DWORD m_crc32 = 0;
+    // Descriptor loops that a damaged descriptor ended early; the section was kept.
+    WORD m_damagedDescriptorLoops = 0;
+
+protected:
+    // Every table reads its descriptor loops through this, for one rule (docs/choices.md): a
+    // descriptor that runs past its loop ends the loop, and the entry and the section stay.
+    void ParseDescriptorLoop(CDVBDescriptorList& list, CDVBByteReader loop);
 };
 
 // The section class for a table_id: long form for any table_id (header-only sections for

@@ -1,13 +1,9 @@
 #include "si/CDVBServiceDescriptor.h"
 
-bool CDVBServiceDescriptor::Parse(const BYTE* payload)
+bool CDVBServiceDescriptor::Parse(CDVBByteReader payload)
 {
-    if (m_length < 1)
-        return false;
-    BYTE remaining = BYTE(m_length - 1);
-    m_serviceType = *payload++;
-    return ReadCountedText(payload, remaining, m_providerNameLength, m_providerName) &&
-           ReadCountedText(payload, remaining, m_serviceNameLength, m_serviceName);
+    return payload.ReadByte(m_serviceType) && ReadCountedText(payload, m_providerNameLength, m_providerName) &&
+           ReadCountedText(payload, m_serviceNameLength, m_serviceName);
 }
 
 void CDVBServiceDescriptor::CopyFrom(const CDVBDescriptor* source)

@@ -7,7 +7,7 @@ class CDVBServiceDescriptor : public CDVBDescriptor
 public:
     static constexpr BYTE Tag = 0x48;
 
-    bool Parse(const BYTE* payload) override;
+    bool Parse(CDVBByteReader payload) override;
     void CopyFrom(const CDVBDescriptor* source) override;
 
     BYTE m_serviceType = 0;

@@ -1,5 +1,6 @@
 #include "si/CDVBServiceRecordingFilter.h"
 
+#include "core/CDVBByteReader.h"
 #include "si/CDVBPMTSection.h"
 #include "si/CDVBSectionTap.h"
 #include "si/CalculateCRC32.h"
@@ -29,6 +30,16 @@ void Seal(std::vector<BYTE>& section)
         section[section.size() - 4 + std::size_t(i)] = BYTE(crc >> (24 - 8 * i));
 }
 
+// Section 0 of 0: the first `header` bytes of `section`, then `entry`, then room for the CRC.
+std::vector<BYTE> SectionOfOne(const BYTE* section, std::size_t header, const CDVBByteReader& entry)
+{
+    std::vector<BYTE> one(section, section + header);
+    one.insert(one.end(), entry.Data(), entry.Data() + entry.Remaining());
+    one[6] = one[7] = 0;
+    one.resize(one.size() + 4);
+    return one;
+}
+
 }  // namespace
 
 CDVBServiceRecordingFilter::CDVBServiceRecordingFilter(WORD serviceId) : m_serviceId(serviceId)
@@ -55,37 +66,39 @@ void CDVBServiceRecordingFilter::Reset()
 
 void CDVBServiceRecordingFilter::OnSection(WORD pid, const BYTE* section, DWORD length)
 {
-    if (length < 12 || !(section[1] & 0x80))
+    CDVBSISection header;
+    CDVBByteReader body;
+    if (!header.ParseHeader(section, length, body) || !header.m_sectionSyntaxIndicator)
         return;   // every table kept here is long-form: header, body and CRC
-    if (pid == kPATPid && section[0] == 0x00)
+    if (pid == kPATPid && header.m_tableId == 0x00)
         OnPAT(section, length);
-    else if (pid == 0xFFFF && section[0] == 0x02)
+    else if (pid == 0xFFFF && header.m_tableId == 0x02)
         OnPMT(section, length);
-    else if (pid == kSDTPid && section[0] == kSDTActual)
+    else if (pid == kSDTPid && header.m_tableId == kSDTActual)
         OnSDT(section, length);
-    else if (pid == kEITPid && section[0] == kEITPresentFollowingActual &&
-             WORD((section[3] << 8) | section[4]) == m_serviceId)
+    else if (pid == kEITPid && header.m_tableId == kEITPresentFollowingActual && header.m_tableIdExtension == m_serviceId)
         Send(kEITPid, std::vector<BYTE>(section, section + length));   // this service's now and next
 }
 
 void CDVBServiceRecordingFilter::OnPAT(const BYTE* section, DWORD length)
 {
-    // entries of 4 bytes between the 8-byte header and the CRC
-    for (DWORD at = 8; at + 4 <= length - 4; at += 4) {
-        if (WORD((section[at] << 8) | section[at + 1]) != m_serviceId)
+    CDVBSISection header;
+    CDVBByteReader body, entry;
+    if (!header.ParseHeader(section, length, body))
+        return;
+    while (body.Split(4, entry)) {   // fewer trailing bytes are not a program
+        CDVBByteReader fields = entry;
+        WORD number = 0, pid = 0;
+        if (!fields.ReadWord(number) || !fields.ReadWord(pid) || number != m_serviceId)
             continue;
-        const WORD pmtPid = WORD(((section[at + 2] & 0x1F) << 8) | section[at + 3]);
+        const WORD pmtPid = WORD(pid & 0x1FFF);
         if (pmtPid != m_pmtPid) {
             m_copied.reset();   // a new map: its PIDs come when it does
             m_pmtPid = pmtPid;
             m_pmt->Start();
         }
         m_copied.set(pmtPid);
-        std::vector<BYTE> rewritten(section, section + 8);
-        rewritten.insert(rewritten.end(), section + at, section + at + 4);
-        rewritten[6] = rewritten[7] = 0;   // one section of one
-        rewritten.resize(rewritten.size() + 4);
-        Send(kPATPid, std::move(rewritten));
+        Send(kPATPid, SectionOfOne(section, 8, entry));
         return;
     }
 }
@@ -103,21 +116,23 @@ void CDVBServiceRecordingFilter::OnPMT(const BYTE* section, DWORD length)
 
 void CDVBServiceRecordingFilter::OnSDT(const BYTE* section, DWORD length)
 {
-    // header and original_network_id, then services of service_id, flags and a counted
-    // descriptor loop, then the CRC
-    for (DWORD at = 11; at + 5 <= length - 4;) {
-        const DWORD entry = 5 + (DWORD(section[at + 3] & 0x0F) << 8 | section[at + 4]);
-        if (at + entry > length - 4)
+    CDVBSISection header;
+    CDVBByteReader body, service;
+    WORD originalNetworkId = 0;
+    BYTE reserved = 0;
+    if (!header.ParseHeader(section, length, body) || !body.ReadWord(originalNetworkId) || !body.ReadByte(reserved))
+        return;
+    while (body.Remaining() >= 5) {   // service_id, flags and a counted descriptor loop
+        CDVBByteReader fields = body;   // read ahead to learn the service's length
+        WORD serviceId = 0, loop = 0;
+        BYTE flags = 0;
+        if (!fields.ReadWord(serviceId) || !fields.ReadByte(flags) || !fields.ReadWord(loop) ||
+            !body.Split(WORD(5 + (loop & 0x0FFF)), service))
             return;   // a loop that lies: send nothing
-        if (WORD((section[at] << 8) | section[at + 1]) == m_serviceId) {
-            std::vector<BYTE> reduced(section, section + 11);
-            reduced.insert(reduced.end(), section + at, section + at + entry);
-            reduced[6] = reduced[7] = 0;
-            reduced.resize(reduced.size() + 4);
-            Send(kSDTPid, std::move(reduced));
+        if (serviceId == m_serviceId) {
+            Send(kSDTPid, SectionOfOne(section, 11, service));
             return;
         }
-        at += entry;
     }
 }
 

@@ -1,14 +1,10 @@
 #include "si/CDVBShortEventDescriptor.h"
 
-bool CDVBShortEventDescriptor::Parse(const BYTE* payload)
+bool CDVBShortEventDescriptor::Parse(CDVBByteReader payload)
 {
-    if (m_length < 3)
-        return false;
-    BYTE remaining = m_length;
-    if (!ReadFixedText(payload, remaining, 3, m_languageCode))
-        return false;
-    return ReadCountedText(payload, remaining, m_eventNameLength, m_eventName) &&
-           ReadCountedText(payload, remaining, m_textLength, m_text);
+    // a language cut short is none
+    return payload.Remaining() >= 3 && ReadFixedText(payload, 3, m_languageCode) &&
+           ReadCountedText(payload, m_eventNameLength, m_eventName) && ReadCountedText(payload, m_textLength, m_text);
 }
 
 void CDVBShortEventDescriptor::CopyFrom(const CDVBDescriptor* source)

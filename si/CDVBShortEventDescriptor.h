@@ -7,7 +7,7 @@ class CDVBShortEventDescriptor : public CDVBDescriptor
 public:
     static constexpr BYTE Tag = 0x4D;
 
-    bool Parse(const BYTE* payload) override;
+    bool Parse(CDVBByteReader payload) override;
     void CopyFrom(const CDVBDescriptor* source) override;
 
     CString m_languageCode;

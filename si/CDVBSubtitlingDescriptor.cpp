@@ -2,12 +2,11 @@
 
 #include <cstring>
 
-bool CDVBSubtitlingDescriptor::Parse(const BYTE* payload)
+bool CDVBSubtitlingDescriptor::Parse(CDVBByteReader payload)
 {
-    if (m_length >= 4) {
-        std::memcpy(m_languageCode, payload, 3);
-        m_languageCode[3] = '\0';
-    }
+    CDVBByteReader code;
+    if (payload.Remaining() >= 4 && payload.Split(3, code))
+        std::memcpy(m_languageCode, code.Data(), 3);
     return true;
 }
 

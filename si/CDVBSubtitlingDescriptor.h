@@ -7,7 +7,7 @@ class CDVBSubtitlingDescriptor : public CDVBDescriptor
 public:
     static constexpr BYTE Tag = 0x59;
 
-    bool Parse(const BYTE* payload) override;
+    bool Parse(CDVBByteReader payload) override;
     void CopyFrom(const CDVBDescriptor* source) override;
 
     char m_languageCode[4] = {};   // three letters and a NUL

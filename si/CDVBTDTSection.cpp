@@ -1,11 +1,9 @@
 #include "si/CDVBTDTSection.h"
 
-#include "core/CDVBByteReader.h"
 #include "si/DVBTime.h"
 
-bool CDVBTDTSection::ParseBody(const BYTE* body, WORD length)
+bool CDVBTDTSection::ParseBody(CDVBByteReader reader)
 {
-    CDVBByteReader reader(body, length);
     return reader.ReadWord(m_utcDate) && reader.Read24(m_utcTime);
 }
 

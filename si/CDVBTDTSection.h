@@ -7,7 +7,7 @@ class CDVBTDTSection : public CDVBSISection
 {
 public:
     CDVBTDTSection() { m_type = TypeTDT; }
-    bool ParseBody(const BYTE* body, WORD length) override;
+    bool ParseBody(CDVBByteReader reader) override;
 
     void GetDateText(CString& text) const;   // "dd/mm/yyyy"
     void GetTimeText(CString& text) const;   // "hh:mm:ss"

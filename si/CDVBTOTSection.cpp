@@ -1,33 +1,22 @@
 #include "si/CDVBTOTSection.h"
 
-#include "core/CDVBByteReader.h"
 #include "platform/DebugOutput.h"
 #include "si/DVBTime.h"
 
-bool CDVBTOTSection::ParseBody(const BYTE* body, WORD length)
+bool CDVBTOTSection::ParseBody(CDVBByteReader reader)
 {
-    CDVBByteReader reader(body, length);
     WORD loop = 0;
-    if (!reader.ReadWord(m_utcDate) || !reader.Read24(m_utcTime) || !reader.ReadWord(loop)) {
-        OutputDebugStringA("Failed TOT 1.\n");
+    CDVBByteReader descriptors;
+    if (!reader.ReadWord(m_utcDate) || !reader.Read24(m_utcTime) || !reader.ReadWord(loop))
         return false;
-    }
     m_reserved = BYTE(loop >> 12);
     m_descriptorsLoopLength = WORD(loop & 0x0FFF);
-    CDVBByteReader descriptors;
-    if (!reader.Split(m_descriptorsLoopLength, descriptors)) {
-        OutputDebugStringA("Failed TOT 2.\n");
+    if (!reader.Split(m_descriptorsLoopLength, descriptors))
         return false;
-    }
-    if (!m_descriptors.Parse(descriptors.Data(), descriptors.Remaining())) {
-        OutputDebugStringA("Failed TOT 3.\n");
-        return false;
-    }
+    ParseDescriptorLoop(m_descriptors, descriptors);
     // the CRC_32 field must follow; its value was not tested for this short-form section
-    if (reader.Remaining() < 4) {
-        OutputDebugStringA("Failed TOT 4.\n");
+    if (reader.Remaining() < 4)
         return false;
-    }
     OutputDebugStringA("ok TOT 1.\n");
     return true;
 }

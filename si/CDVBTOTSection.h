@@ -9,7 +9,7 @@ class CDVBTOTSection : public CDVBSISection
 {
 public:
     CDVBTOTSection() { m_type = TypeTOT; }
-    bool ParseBody(const BYTE* body, WORD length) override;
+    bool ParseBody(CDVBByteReader reader) override;
 
     void GetDateText(CString& text) const;   // "dd/mm/yyyy"
     void GetTimeText(CString& text) const;   // "hh:mm:ss"

@@ -2,12 +2,11 @@
 
 #include <cstring>
 
-bool CDVBTeletextDescriptor::Parse(const BYTE* payload)
+bool CDVBTeletextDescriptor::Parse(CDVBByteReader payload)
 {
-    if (m_length >= 5) {   // language, type and magazine, page
-        std::memcpy(m_languageCode, payload, 3);
-        m_languageCode[3] = '\0';
-    }
+    CDVBByteReader code;
+    if (payload.Remaining() >= 5 && payload.Split(3, code))   // language, type and magazine, page
+        std::memcpy(m_languageCode, code.Data(), 3);
     return true;
 }
 

@@ -8,30 +8,26 @@ const char* Lookup(const char* const (&table)[N], BYTE value)
     return value < N ? table[value] : "unknown";
 }
 
-DWORD Read32(const BYTE* p)
-{
-    return (DWORD(p[0]) << 24) | (DWORD(p[1]) << 16) | (DWORD(p[2]) << 8) | p[3];
-}
-
 const char* const kCodeRates[] = {"1/2", "2/3", "3/4", "5/6", "7/8", "reserved 1", "reserved 2", "reserved 3"};
 
 }  // namespace
 
-bool CDVBTerrestrialDeliverySystemDescriptor::Parse(const BYTE* payload)
+bool CDVBTerrestrialDeliverySystemDescriptor::Parse(CDVBByteReader payload)
 {
-    if (m_length < 11)
+    BYTE bandwidth = 0, modulation = 0, rates = 0;
+    // all of it or nothing: a frequency without its parameters tunes nothing
+    if (payload.Remaining() < 11 || !payload.Read32(m_centreFrequency) || !payload.ReadByte(bandwidth) ||
+        !payload.ReadByte(modulation) || !payload.ReadByte(rates) || !payload.Read32(m_reserved2))
         return false;
-    m_centreFrequency = Read32(payload);
-    m_bandwidth = BYTE(payload[4] >> 5);
-    m_reserved1 = BYTE(payload[4] & 0x1F);
-    m_constellation = BYTE(payload[5] >> 6);
-    m_hierarchyInformation = BYTE((payload[5] >> 3) & 7);
-    m_codeRateHP = BYTE(payload[5] & 7);
-    m_codeRateLP = BYTE(payload[6] >> 5);
-    m_guardInterval = BYTE((payload[6] >> 3) & 3);
-    m_transmissionMode = BYTE((payload[6] >> 1) & 3);
-    m_otherFrequencyFlag = BYTE(payload[6] & 1);
-    m_reserved2 = Read32(payload + 7);
+    m_bandwidth = BYTE(bandwidth >> 5);
+    m_reserved1 = BYTE(bandwidth & 0x1F);
+    m_constellation = BYTE(modulation >> 6);
+    m_hierarchyInformation = BYTE((modulation >> 3) & 7);
+    m_codeRateHP = BYTE(modulation & 7);
+    m_codeRateLP = BYTE(rates >> 5);
+    m_guardInterval = BYTE((rates >> 3) & 3);
+    m_transmissionMode = BYTE((rates >> 1) & 3);
+    m_otherFrequencyFlag = BYTE(rates & 1);
     return true;
 }
 

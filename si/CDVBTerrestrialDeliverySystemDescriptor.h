@@ -8,7 +8,7 @@ class CDVBTerrestrialDeliverySystemDescriptor : public CDVBDescriptor
 public:
     static constexpr BYTE Tag = 0x5A;
 
-    bool Parse(const BYTE* payload) override;
+    bool Parse(CDVBByteReader payload) override;
     void CopyFrom(const CDVBDescriptor* source) override;
 
     const char* GetBandwidthText() const;

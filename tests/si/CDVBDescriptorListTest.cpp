@@ -1,7 +1,9 @@
 // Descriptor loops on what the peer streams cannot show: lying lengths, fields cut short and
-// copies. Well-formed descriptors: SITablesPeerTest.
+// copies. Well-formed descriptors: CDVBSISectionPeerTest.
 #include "si/CDVBDescriptorList.h"
 
+#include "si/CDVBContentDescriptor.h"
+#include "si/CDVBExtendedEventDescriptor.h"
 #include "si/CDVBISO639LanguageDescriptor.h"
 #include "si/CDVBNetworkNameDescriptor.h"
 #include "si/CDVBServiceDescriptor.h"
@@ -17,13 +19,17 @@ namespace {
 using B = CTestSectionBuilder;
 
 // From exactly the loop's bytes: a read past it is caught.
-bool ParseLoop(CDVBDescriptorList& list, Bytes exact) { return list.Parse(exact.data(), WORD(exact.size())); }
+CDVBByteReader Reader(const Bytes& exact) { return CDVBByteReader(exact.data(), WORD(exact.size())); }
+bool ParseLoop(CDVBDescriptorList& list, Bytes exact) { return list.Parse(Reader(exact)); }
 
 template <typename T>
 T* Find(const CDVBDescriptorList& list, BYTE tag) { return static_cast<T*>(list.FindDescriptor(tag)); }
 
 // The service name says 20 bytes, 5 are there.
 const Bytes kNameCutShort = B::Cat({{0x01}, B::Counted("Prov"), {20}, B::Text("Short")});
+// The second item's description says 9 bytes, its items have 1 left; the text follows them.
+const Bytes kItemsCutShort = B::Cat({{0x01}, B::Text("eng"), {10}, B::Counted("Dir"), B::Counted("Ann"), {9, 'Q'},
+                                     B::Counted("Plot")});
 
 }  // namespace
 
@@ -42,15 +48,23 @@ TEST(CDVBDescriptorListTest, LyingLengthsKeepWhatCameBefore)
     // a field that does not fit is read no further, and only its descriptor suffers
     CDVBDescriptorList list;
     ASSERT_TRUE(ParseLoop(list, B::Cat({B::Descriptor(0x48, kNameCutShort), B::Descriptor(0x0A, B::Text("eng")),
-                                        B::Descriptor(0x4D, B::Text("en"))})));
+                                        B::Descriptor(0x4D, B::Text("en")), B::Descriptor(0x4E, kItemsCutShort),
+                                        B::Descriptor(0x54, {0x10, 0x00, 0x20}), B::ShortEventDescriptor("eng", "A", "")})));
     auto* service = Find<CDVBServiceDescriptor>(list, 0x48);
     EXPECT_EQ(service->m_providerName, "Prov");
     EXPECT_EQ(service->m_serviceName, "Short");
     EXPECT_STREQ(Find<CDVBISO639LanguageDescriptor>(list, 0x0A)->m_languageCode, "");   // needs four bytes
     EXPECT_TRUE(Find<CDVBShortEventDescriptor>(list, 0x4D)->m_languageCode.IsEmpty());
-    CDVBServiceDescriptor alone;   // on its own, the cut name fails the descriptor
-    alone.m_length = BYTE(kNameCutShort.size());
-    EXPECT_FALSE(alone.Parse(kNameCutShort.data()));
+    auto* extended = Find<CDVBExtendedEventDescriptor>(list, 0x4E);   // a damaged item ends the items
+    ASSERT_EQ(extended->m_items.size(), 1u);
+    EXPECT_EQ(extended->m_items[0].second, "Ann");
+    EXPECT_EQ(extended->m_text, "Plot");
+    EXPECT_EQ(Find<CDVBContentDescriptor>(list, 0x54)->m_contentNibbles, std::vector<BYTE>{0x10});   // half a pair is none
+    EXPECT_EQ(list.back()->m_length, 6);   // the loop read on after them
+    // on its own, each says it was damaged
+    EXPECT_FALSE(CDVBServiceDescriptor().Parse(Reader(kNameCutShort)));
+    EXPECT_FALSE(CDVBExtendedEventDescriptor().Parse(Reader(kItemsCutShort)));
+    EXPECT_FALSE(CDVBContentDescriptor().Parse(Reader({0x10, 0x00, 0x20})));
 }
 
 // Each descriptor class copies its own fields, reserved ones too; the first of a tag is the one found.

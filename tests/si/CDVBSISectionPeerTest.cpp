@@ -181,13 +181,13 @@ void ExpectAgrees(const json& theirs, const json& ours, const std::string& where
     }
 }
 
-class SITablesPeerTest : public ::testing::TestWithParam<const char*> {};
+class CDVBSISectionPeer : public ::testing::TestWithParam<const char*> {};
 
 }  // namespace
 
 // Programs with PMTs and a schedule; SI alone with a PAT but no PMT; SI alone with sections cut
 // short, which neither of us may read.
-TEST_P(SITablesPeerTest, EveryTableAgreesWithLibdvbpsi)
+TEST_P(CDVBSISectionPeer, EveryTableAgreesWithLibdvbpsi)
 {
     const json theirs = ReadJson(LUM_PEER_STREAM("") + std::string(GetParam()) + ".dvbpsi.json");
     ASSERT_FALSE(theirs.is_discarded());
@@ -195,9 +195,9 @@ TEST_P(SITablesPeerTest, EveryTableAgreesWithLibdvbpsi)
     ExpectAgrees(theirs, Ours(GetParam()), GetParam());
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, SITablesPeerTest, ::testing::Values("three_programs", "latin_tables", "cut_section"));
+INSTANTIATE_TEST_SUITE_P(Streams, CDVBSISectionPeer, ::testing::Values("three_programs", "latin_tables", "cut_section"));
 
-TEST(SITablesPeerTest, ChangedVersionsAreReportedOnce)
+TEST(CDVBSISectionPeer, ChangedVersionsAreReportedOnce)
 {
     const json& ours = Ours("cut_section");
     EXPECT_EQ(ours["versions"]["64/12289"], json::array({3, 4}));
