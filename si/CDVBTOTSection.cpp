@@ -1,6 +1,5 @@
 #include "si/CDVBTOTSection.h"
 
-#include "platform/DebugOutput.h"
 #include "si/DVBTime.h"
 
 bool CDVBTOTSection::ParseBody(CDVBByteReader reader)
@@ -15,10 +14,7 @@ bool CDVBTOTSection::ParseBody(CDVBByteReader reader)
         return false;
     ParseDescriptorLoop(m_descriptors, descriptors);
     // the CRC_32 field must follow; its value was not tested for this short-form section
-    if (reader.Remaining() < 4)
-        return false;
-    OutputDebugStringA("ok TOT 1.\n");
-    return true;
+    return reader.Remaining() >= 4;   // the receiver's time line says it came
 }
 
 void CDVBTOTSection::GetDateText(CString& text) const

@@ -327,7 +327,7 @@ TEST_F(CDVBTransportStreamReceiverSITest, OnlyPresentFollowingActualEITFeedsTheS
     Send(0x0014, B::Short(0x70, {0xCF, 0xD1, 0x12, 0x45, 0x07}));
     Send(0x0014, B::Short(0x73, {0xCF, 0x91, 0x20, 0x30, 0x05, 0xF0, 0x00, 0, 0, 0, 0}));   // MJD 53137
     EXPECT_EQ(lines.Lines(),
-              (std::vector<std::string>{"TDT 15/07/2004 12:45:07.\n", "ok TOT 1.\n", "TOT 12/05/2004 20:30:05.\n"}));
+              (std::vector<std::string>{"TDT 15/07/2004 12:45:07.\n", "TOT 12/05/2004 20:30:05.\n"}));
 }
 
 TEST_F(CDVBTransportStreamReceiverSITest, BitrateIsTheMeanOfCountingPCRReceiversClocksGoByProgramAndResetForgets)
