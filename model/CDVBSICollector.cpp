@@ -27,11 +27,7 @@ CDVBSICollector::CDVBSICollector()
 void CDVBSICollector::OnReceivePAT(WORD, CDVBPATSection* section)
 {
     m_programsUpdater.ApplyPAT(section);
-    {
-        CSingleLock guard(m_transportStreamsLock);
-        m_transportStreams.GetOrCreateTransportStream(section->m_tableIdExtension)->OnReceivePAT(section);
-    }
-    m_changed = true;
+    ApplyToTransportStream(section, &CDVBTransportStream::OnReceivePAT);
 }
 
 void CDVBSICollector::OnReceivePMT(WORD, CDVBPMTSection* section)
@@ -43,16 +39,22 @@ void CDVBSICollector::OnReceivePMT(WORD, CDVBPMTSection* section)
 void CDVBSICollector::OnReceiveSDT(WORD, CDVBSDTSection* section)
 {
     m_programsUpdater.ApplySDT(section);
-    {
-        CSingleLock guard(m_transportStreamsLock);
-        m_transportStreams.GetOrCreateTransportStream(section->m_tableIdExtension)->OnReceiveSDT(section);
-    }
-    m_changed = true;
+    ApplyToTransportStream(section, &CDVBTransportStream::OnReceiveSDT);
 }
 
 void CDVBSICollector::OnReceiveEIT(WORD, CDVBEITSection* section)
 {
     m_programsUpdater.ApplyEIT(section);
+    m_changed = true;
+}
+
+template <class Section>
+void CDVBSICollector::ApplyToTransportStream(Section* section, void (CDVBTransportStream::*apply)(Section*))
+{
+    {
+        CSingleLock guard(m_transportStreamsLock);
+        (m_transportStreams.GetOrCreateTransportStream(section->m_tableIdExtension)->*apply)(section);
+    }
     m_changed = true;
 }
 

@@ -66,6 +66,9 @@ public:
 
 protected:
     void WriteScheduleItem(std::FILE* file, const CDVBScheduleEntry& entry);
+    // The section's transport stream told of it, under its lock; something new to write.
+    template <class Section>
+    void ApplyToTransportStream(Section* section, void (CDVBTransportStream::*apply)(Section*));
 
     CDVBProgramList m_programs;
     CCriticalSection m_programsLock;

@@ -2,24 +2,27 @@
 
 #include <cstdio>
 
+namespace {
+
+// ", signal 78%" or ", SNR 23.5 dB": a measure in the scale the driver gave it.
+std::string Measure(const char* name, CLinuxDVBSignal::Scale scale, double decibels, const char* unit, double percent)
+{
+    char text[48] = "";
+    if (scale == CLinuxDVBSignal::Decibel)
+        std::snprintf(text, sizeof text, ", %s %.1f %s", name, decibels, unit);
+    else if (scale == CLinuxDVBSignal::Relative)
+        std::snprintf(text, sizeof text, ", %s %.0f%%", name, percent);
+    return text;
+}
+
+}  // namespace
+
 std::string CLinuxDVBSignal::ToString() const
 {
     std::string text = m_locked ? "locked" : m_hasCarrier ? "signal, no lock" : "no signal";
+    text += Measure("signal", m_strengthScale, m_strengthDbm, "dBm", m_strengthPercent);
+    text += Measure("SNR", m_snrScale, m_snrDb, "dB", m_snrPercent);
     char value[48];
-    if (m_strengthScale == Decibel)
-        std::snprintf(value, sizeof value, ", signal %.1f dBm", m_strengthDbm);
-    else if (m_strengthScale == Relative)
-        std::snprintf(value, sizeof value, ", signal %.0f%%", m_strengthPercent);
-    else
-        value[0] = '\0';
-    text += value;
-    if (m_snrScale == Decibel)
-        std::snprintf(value, sizeof value, ", SNR %.1f dB", m_snrDb);
-    else if (m_snrScale == Relative)
-        std::snprintf(value, sizeof value, ", SNR %.0f%%", m_snrPercent);
-    else
-        value[0] = '\0';
-    text += value;
     if (m_bitErrorRate >= 0) {
         std::snprintf(value, sizeof value, ", BER %.1e", m_bitErrorRate);
         text += value;
