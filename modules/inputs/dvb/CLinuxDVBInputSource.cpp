@@ -1,10 +1,10 @@
 #include "modules/inputs/dvb/CLinuxDVBInputSource.h"
 
-#include "modules/inputs/common/CTransportPacketFramer.h"
 #include "plugins/CLUMInputPluginExtension.h"
 
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -17,8 +17,7 @@ constexpr auto kSignalPeriod = std::chrono::seconds(1);
 
 CLinuxDVBInputSource::CLinuxDVBInputSource(std::unique_ptr<CLinuxDVBDevice> device, const CLinuxDVBTuning& tuning,
                                            DWORD lockTimeoutMs)
-    : m_device(std::move(device)), m_tuning(tuning), m_lockTimeoutMs(lockTimeoutMs),
-      m_framer(std::make_unique<CTransportPacketFramer>(CTransportPacketRing::PacketSize)), m_ring(RingPackets)
+    : m_device(std::move(device)), m_tuning(tuning), m_lockTimeoutMs(lockTimeoutMs)
 {
 }
 
@@ -32,10 +31,8 @@ CLinuxDVBInputSource::~CLinuxDVBInputSource()
 
 bool CLinuxDVBInputSource::Fail(int failure, const std::string& text)
 {
-    m_failure = failure;
-    m_failureText = text;
     m_device->Close();
-    return false;
+    return CPacketRingSource::Fail(failure, text);
 }
 
 bool CLinuxDVBInputSource::Open()
@@ -91,11 +88,7 @@ void CLinuxDVBInputSource::ReadThread()
             return;
         }
         if (n > 0) {
-            m_framer->Feed(buffer.data(), std::size_t(n));
-            m_framer->TakePackets(m_packets);
-            m_skippedBytes = m_framer->GetSkippedBytes();
-            m_ring.Push(m_packets.data(), m_packets.size());
-            m_packets.clear();
+            Feed(buffer.data(), std::size_t(n));
         }
         if (std::chrono::steady_clock::now() >= nextSignal) {
             CLinuxDVBSignal signal;
@@ -106,17 +99,6 @@ void CLinuxDVBInputSource::ReadThread()
             nextSignal += kSignalPeriod;
         }
     }
-}
-
-bool CLinuxDVBInputSource::Start()
-{
-    m_ring.Clear();
-    return true;
-}
-
-DWORD CLinuxDVBInputSource::ReadBuffer(BYTE* buffer, DWORD size)
-{
-    return m_ring.Read(buffer, size);
 }
 
 void CLinuxDVBInputSource::GetStatus(CString& status)
@@ -131,10 +113,7 @@ void CLinuxDVBInputSource::GetStatus(CString& status)
         std::lock_guard<std::mutex> guard(m_signalLock);
         status += m_signal.ToString().c_str();
     }
-    if (m_skippedBytes > 0)
-        status.AppendFormat(", %llu bytes skipped to resync", static_cast<unsigned long long>(m_skippedBytes));
     if (m_overflows > 0)
         status.AppendFormat(", %llu DVR overflows", static_cast<unsigned long long>(m_overflows));
-    if (m_ring.GetDropped() > 0)
-        status.AppendFormat(", %llu packets not read in time", static_cast<unsigned long long>(m_ring.GetDropped()));
+    AppendRingStatus(status);
 }

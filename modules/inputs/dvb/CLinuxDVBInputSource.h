@@ -4,23 +4,17 @@
 // (the sync byte found again after damage) into a ring that ReadBuffer drains without
 // waiting, and reads the signal once a second for the status text, which also counts the
 // DVR's overflows.
-#include "core/CDVBTransportStreamSource.h"
+#include "modules/inputs/common/CPacketRingSource.h"
 #include "modules/inputs/dvb/CLinuxDVBDevice.h"
-#include "modules/inputs/common/CTransportPacketRing.h"
 
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
-class CTransportPacketFramer;
-
-class CLinuxDVBInputSource : public CDVBTransportStreamSource
+class CLinuxDVBInputSource : public CPacketRingSource
 {
 public:
-    static constexpr std::size_t RingPackets = 65536;
-
     CLinuxDVBInputSource(std::unique_ptr<CLinuxDVBDevice> device, const CLinuxDVBTuning& tuning, DWORD lockTimeoutMs);
     ~CLinuxDVBInputSource() override;
 
@@ -28,30 +22,20 @@ public:
     // OpenFailureDevice without a tuner, OpenFailureInvalid when this tuner cannot take the
     // tuning, OpenFailureNoSignal when it does not lock.
     bool Open();
-    int GetFailure() const { return m_failure; }
-    const std::string& GetFailureText() const { return m_failureText; }
 
-    bool Start() override;
-    DWORD ReadBuffer(BYTE* buffer, DWORD size) override;
     void GetStatus(CString& status) override;
 
 private:
     void ReadThread();
-    bool Fail(int failure, const std::string& text);
+    bool Fail(int failure, const std::string& text);   // closes the device too
 
     std::unique_ptr<CLinuxDVBDevice> m_device;
     CLinuxDVBTuning m_tuning;
     DWORD m_lockTimeoutMs;
-    int m_failure = 0;
-    std::string m_failureText;
 
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_deviceFailed{false};
-    std::unique_ptr<CTransportPacketFramer> m_framer;   // read thread only
-    std::vector<BYTE> m_packets;
-    CTransportPacketRing m_ring;
-    std::atomic<std::uint64_t> m_skippedBytes{0};
     std::atomic<std::uint64_t> m_overflows{0};
 
     std::mutex m_signalLock;

@@ -1,6 +1,5 @@
 #include "modules/inputs/net/CNetInputSource.h"
 
-#include "modules/inputs/common/CTransportPacketFramer.h"
 #include "modules/inputs/net/NetHttpBackend.h"
 #include "plugins/CLUMInputPluginExtension.h"
 #include "plugins/CPluginBackend.h"
@@ -20,7 +19,6 @@
 
 namespace {
 
-constexpr std::size_t kPacket = 188;
 constexpr DWORD kAnswerWaitMs = 5000;      // an HTTP server that has not answered by then does not
 constexpr DWORD kReconnectDelayMs = 1000;
 
@@ -68,8 +66,8 @@ unsigned RouteInterface(const sockaddr* to, socklen_t length)
 }  // namespace
 
 CNetInputSource::CNetInputSource(const std::string& url, const std::string& interfaceName, CPluginBackend* http)
-    : m_interface(interfaceName), m_framer(std::make_unique<CTransportPacketFramer>(kPacket)), m_http(http),
-      m_rtp([this](const BYTE* payload, std::size_t length) { Feed(payload, length, true); }), m_ring(RingPackets)
+    : m_interface(interfaceName), m_http(http),
+      m_rtp([this](const BYTE* payload, std::size_t length) { Feed(payload, length, true); })
 {
     m_address.m_url = url;
 }
@@ -82,13 +80,6 @@ CNetInputSource::~CNetInputSource()
         m_thread.join();
     if (m_socket >= 0)
         ::close(m_socket);
-}
-
-bool CNetInputSource::Fail(int failure, const std::string& text)
-{
-    m_failure = failure;
-    m_failureText = text;
-    return false;
 }
 
 bool CNetInputSource::Open()
@@ -186,18 +177,6 @@ void CNetInputSource::OnDatagram(const BYTE* data, std::size_t length)
         Feed(data, length, true);
 }
 
-void CNetInputSource::Feed(const BYTE* data, std::size_t length, bool datagram)
-{
-    if (datagram)
-        m_framer->FeedDatagram(data, length);
-    else
-        m_framer->Feed(data, length);
-    m_framer->TakePackets(m_packets);
-    m_skippedBytes = m_framer->GetSkippedBytes();
-    m_ring.Push(m_packets.data(), m_packets.size());
-    m_packets.clear();
-}
-
 bool CNetInputSource::OnHttpData(void* object, const char* contentType, const unsigned char* data, std::size_t length)
 {
     auto* self = static_cast<CNetInputSource*>(object);
@@ -246,17 +225,6 @@ void CNetInputSource::HttpThread()
     }
 }
 
-bool CNetInputSource::Start()
-{
-    m_ring.Clear();
-    return true;
-}
-
-DWORD CNetInputSource::ReadBuffer(BYTE* buffer, DWORD size)
-{
-    return m_ring.Read(buffer, size);
-}
-
 void CNetInputSource::GetStatus(CString& status)
 {
     status = m_address.m_url.c_str();
@@ -266,8 +234,5 @@ void CNetInputSource::GetStatus(CString& status)
         status.AppendFormat(", %llu packets lost", static_cast<unsigned long long>(m_rtp.GetLost()));
     if (m_reconnections > 0)
         status.AppendFormat(", %llu reconnections", static_cast<unsigned long long>(m_reconnections));
-    if (m_skippedBytes > 0)
-        status.AppendFormat(", %llu bytes skipped to resync", static_cast<unsigned long long>(m_skippedBytes));
-    if (m_ring.GetDropped() > 0)
-        status.AppendFormat(", %llu packets not read in time", static_cast<unsigned long long>(m_ring.GetDropped()));
+    AppendRingStatus(status);
 }

@@ -1,0 +1,48 @@
+#include "modules/inputs/common/CPacketRingSource.h"
+
+#include "modules/inputs/common/CTransportPacketFramer.h"
+
+CPacketRingSource::CPacketRingSource()
+    : m_framer(std::make_unique<CTransportPacketFramer>(CTransportPacketRing::PacketSize)), m_ring(RingPackets)
+{
+}
+
+CPacketRingSource::~CPacketRingSource() = default;
+
+bool CPacketRingSource::Start()
+{
+    m_ring.Clear();
+    return true;
+}
+
+DWORD CPacketRingSource::ReadBuffer(BYTE* buffer, DWORD size)
+{
+    return m_ring.Read(buffer, size);
+}
+
+void CPacketRingSource::Feed(const BYTE* data, std::size_t length, bool datagram)
+{
+    if (datagram)
+        m_framer->FeedDatagram(data, length);
+    else
+        m_framer->Feed(data, length);
+    m_framer->TakePackets(m_packets);
+    m_skippedBytes = m_framer->GetSkippedBytes();
+    m_ring.Push(m_packets.data(), m_packets.size());
+    m_packets.clear();
+}
+
+void CPacketRingSource::AppendRingStatus(CString& status)
+{
+    if (m_skippedBytes > 0)
+        status.AppendFormat(", %llu bytes skipped to resync", static_cast<unsigned long long>(m_skippedBytes));
+    if (m_ring.GetDropped() > 0)
+        status.AppendFormat(", %llu packets not read in time", static_cast<unsigned long long>(m_ring.GetDropped()));
+}
+
+bool CPacketRingSource::Fail(int failure, const std::string& text)
+{
+    m_failure = failure;
+    m_failureText = text;
+    return false;
+}
