@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <iostream>
+
 bool CLumrxHost::LooksLikeAPath(const std::string& name)
 {
     auto endsWith = [&name](const char* suffix) {
@@ -39,6 +41,65 @@ bool CLumrxHost::Fail(ExitCode code, const std::string& message)
     m_error = code;
     m_message = message;
     return false;
+}
+
+int CLumrxHost::SayFailure() const
+{
+    std::cerr << "lumrx: " << m_message << "\n";
+    return m_error;
+}
+
+void CLumrxHost::FailToOpen(CLUMInputPlugin* plugin, const std::string& name, CDVBMultiplexDefinition* definition)
+{
+    CLUMInputPluginExtension* extension = ExtensionOf(plugin);
+    std::string why = extension ? extension->GetLastOpenFailureText().Str() : std::string();
+    CString problem;
+    if (why.empty() && extension && definition &&
+        extension->CheckMultiplexDefinition(definition, problem) != CLUMInputPluginExtension::OpenFailureNone)
+        why = problem.Str();
+    switch (extension ? extension->GetLastOpenFailure() : CLUMInputPluginExtension::OpenFailureNone) {
+    case CLUMInputPluginExtension::OpenFailureNotTransportStream:
+        Fail(ExitNotTransportStream, name + ": not a transport stream" + (why.empty() ? " (no packets of 188 or 192 bytes)" : ": " + why));
+        break;
+    case CLUMInputPluginExtension::OpenFailureNoSignal:
+        Fail(ExitNoSignal, name + ": " + (why.empty() ? "no signal" : why));
+        break;
+    case CLUMInputPluginExtension::OpenFailureUnreadable:
+        Fail(ExitFileUnreadable, name + ": cannot be read" + (why.empty() ? "" : ": " + why));
+        break;
+    default:
+        Fail(ExitOpenFailed, name + ": the input plug-in could not open this multiplex" + (why.empty() ? "" : ": " + why));
+    }
+}
+
+CLUMInputPluginExtension* CLumrxHost::ExtensionFor(CLUMInputPlugin* plugin, const char* what)
+{
+    CLUMInputPluginExtension* extension = ExtensionOf(plugin);
+    if (extension == nullptr)
+        Fail(ExitUsage, plugin->GetName().Str() + " cannot " + what);
+    return extension;
+}
+
+int CLumrxHost::Save(CLUMInputPlugin* plugin)
+{
+    if (plugin->SaveMultiplexDefinitions())
+        return ExitOk;
+    Fail(ExitSaveFailed, "cannot write " + plugin->GetMultiplexDefinitionsFilename().Str());
+    return SayFailure();
+}
+
+std::string CLumrxHost::DefinitionProblem(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition, int& failure)
+{
+    failure = CLUMInputPluginExtension::OpenFailureNone;
+    if (definition->m_firstFieldNotRead >= 0) {
+        failure = CLUMInputPluginExtension::OpenFailureInvalid;
+        return "its field " + definition->GetFieldName(definition->m_firstFieldNotRead).Str() + " does not read";
+    }
+    CString problem;
+    if (CLUMInputPluginExtension* extension = ExtensionOf(plugin))
+        failure = extension->CheckMultiplexDefinition(definition, problem);
+    return failure == CLUMInputPluginExtension::OpenFailureNone ? std::string()
+                                                                 : problem.IsEmpty() ? std::string("it cannot be opened") : problem.Str();
 }
 
 std::string CLumrxHost::PluginTypeText(int type)

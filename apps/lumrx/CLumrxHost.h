@@ -35,6 +35,18 @@ public:
     ExitCode GetError() const { return m_error; }
     const std::string& GetMessage() const { return m_message; }
     bool Fail(ExitCode code, const std::string& message);
+    // Says the failure on standard error; its exit code.
+    int SayFailure() const;
+    // Fails with why a multiplex would not open and the exit code that says it; where the
+    // plug-in gave no reason, its check of `definition` names what is wrong (a missing file).
+    void FailToOpen(CLUMInputPlugin* plugin, const std::string& name, CDVBMultiplexDefinition* definition = nullptr);
+    // The plug-in's extension, or a failure saying the plug-in cannot do `what`.
+    CLUMInputPluginExtension* ExtensionFor(CLUMInputPlugin* plugin, const char* what);
+    // Writes the plug-in's definitions file; the exit code, with the failure said.
+    int Save(CLUMInputPlugin* plugin);
+
+    // What stands in the way of opening a definition, for people; empty when nothing does.
+    static std::string DefinitionProblem(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition, int& failure);
 
     static std::string PluginTypeText(int type);
     // Whether a name given for a multiplex is a file's path rather than a definition's name.

@@ -1,0 +1,20 @@
+#pragma once
+// The command line as main read it: the command, its arguments and the options any command
+// may look at.
+#include <string>
+#include <vector>
+
+struct CLumrxOptions
+{
+    std::string command;
+    std::vector<std::string> arguments;
+    std::string plugin;
+    bool json = false;
+    bool debug = false;
+    bool simulate = false;
+    double timeout = 15;
+    double seconds = 0;   // 0: until interrupted
+    int service = -1;     // record: one service, by its number
+    double at = 0;        // snapshot: seconds of pictures before the one wanted
+    std::string output;   // xmltv: the file to write, standard output when empty
+};

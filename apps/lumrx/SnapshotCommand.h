@@ -1,0 +1,6 @@
+#pragma once
+// lumrx snapshot: see its row in CCommandTable.
+class CLumrxHost;
+struct CLumrxOptions;
+
+int SnapshotCommand(CLumrxHost& host, const CLumrxOptions& options);
