@@ -1,29 +1,24 @@
 #pragma once
-// lumview's main window: an input plug-in and one of its multiplexes to pick (with the
-// Configure and Test dialogs a click away), the services of the multiplex received with
-// their now and next events, the guide of the chosen service, its picture, and the
-// bitrate and the source's status in the status bar.
-#include "apps/common/CServicePlayer.h"
+// lumview's main window: the view of CLumviewBehaviour. It lays out the input and
+// multiplex pickers (with the Configure and Test dialogs a click away), the services with
+// their now and next events, the chosen service's guide and picture and the status bar;
+// it forwards clicks and its two timers to the behaviour and draws what that decided.
+#include "CLumviewBehaviour.h"
+#include "CLumviewSettings.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
 #include <cstdint>
-#include <memory>
-#include <tuple>
-#include <utility>
-#include <vector>
 
 class CDVBMultiplexDefinition;
-class CGuideReceiver;
-class CVideoPane;
-class CDVBTransportStreamSource;
 class CLUMInputPlugin;
+class CVideoPane;
 class QComboBox;
 class QLabel;
 class QTreeWidget;
 
-class CLumviewWindow : public QMainWindow
+class CLumviewWindow : public QMainWindow, private CLumviewSettings
 {
 public:
     CLumviewWindow();
@@ -41,35 +36,28 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    CLUMInputPlugin* CurrentPlugin() const;
-    void FillMultiplexes();
-    void OpenSelected();
-    void Close();
-    void Refresh();
-    void RefreshGuide();
-    void Play();
-    void ShowFrame();
-    void ShowMessage(const QString& text);
-    int CurrentService() const;   // -1 for none
+    std::string GetSetting(const char* key) const override;
+    void SetSetting(const char* key, const std::string& value) override;
 
-    QComboBox* m_inputs;
-    QComboBox* m_multiplexes;
-    QTreeWidget* m_services;
-    QTreeWidget* m_guide;
-    CVideoPane* m_video;
-    QLabel* m_message;
-    QLabel* m_status;
+    QLayout* MakePickers(QWidget* central);
+    QWidget* MakePanes(QWidget* central);
+    void Connect();
+    // After every event: the widgets as the behaviour's state says.
+    void Draw();
+    void DrawServices();
+    void DrawGuide();
+    void DrawPicture();
+
+    CLumviewBehaviour m_behaviour;
+    QComboBox* m_inputs = nullptr;
+    QComboBox* m_multiplexes = nullptr;
+    QTreeWidget* m_services = nullptr;
+    QTreeWidget* m_guide = nullptr;
+    CVideoPane* m_video = nullptr;
+    QLabel* m_message = nullptr;
+    QLabel* m_status = nullptr;
     QTimer m_refresh;
     QTimer m_frames;
-    int m_quietRefreshes = 0;
-    std::vector<std::tuple<WORD, std::int64_t, DWORD>> m_guideShown;   // event, start, duration
-    std::pair<std::uint64_t, int> m_guideSeen{0, -1};   // the store's revision, the service
-    CServicePlayer m_player;
-    std::vector<std::uint8_t> m_rgb;
-    long long m_pictureTime = -1;
-
-    CLUMInputPlugin* m_plugin = nullptr;
-    CDVBTransportStreamSource* m_source = nullptr;
-    std::unique_ptr<CGuideReceiver> m_receiver;
-    QString m_name;
+    std::uint64_t m_guideDrawn = 0;   // the state's changes already drawn
+    std::uint64_t m_pictureDrawn = 0;
 };

@@ -1,0 +1,285 @@
+#include "CLumviewBehaviour.h"
+
+#include "CLumviewSettings.h"
+#include "apps/common/CGuideReceiver.h"
+#include "apps/common/CServiceReport.h"
+
+#include "core/CDVBFiniteSource.h"
+#include "core/CDVBTransportStreamSource.h"
+#include "plugins/CDVBMultiplexDefinition.h"
+#include "plugins/CLUMInputPlugin.h"
+#include "plugins/CLUMInputPluginExtension.h"
+#include "plugins/CLUMPluginManager.h"
+#include "si/CDVBText.h"
+
+#include <algorithm>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+
+namespace {
+
+constexpr int kQuietRefreshes = 6;   // three seconds without data: say so
+
+std::string EventText(const std::optional<CServiceReport::Event>& event)
+{
+    if (!event)
+        return std::string();
+    const std::string start = event->start.size() > 11 ? event->start.substr(11, 5) : std::string();   // HH:MM of the ISO time
+    return start.empty() ? event->title : start + "  " + event->title;
+}
+
+// "2.41 Mbit/s" whatever the user's locale
+std::string Megabits(double bitsPerSecond)
+{
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << std::fixed << std::setprecision(2) << bitsPerSecond / 1e6 << " Mbit/s";
+    return text.str();
+}
+
+}  // namespace
+
+CLumviewBehaviour::CLumviewBehaviour(CLumviewSettings& settings) : m_settings(settings)
+{
+    CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
+    for (int i = 0; CLUMPlugin* plugin = manager->GetPluginWithType(CLUMPlugin::TypeInput, i); ++i)
+        m_state.inputs.push_back(plugin->GetName().Str());
+    m_state.input = m_state.inputs.empty() ? -1 : 0;
+    FillMultiplexes();
+}
+
+CLumviewBehaviour::~CLumviewBehaviour()
+{
+    Close();
+}
+
+CLUMInputPlugin* CLumviewBehaviour::CurrentPlugin() const
+{
+    return static_cast<CLUMInputPlugin*>(
+        CLUMPluginManager::GetPluginManager()->GetPluginWithType(CLUMPlugin::TypeInput, m_state.input));
+}
+
+void CLumviewBehaviour::FillMultiplexes()
+{
+    m_state.multiplexes.clear();
+    if (CLUMInputPlugin* plugin = CurrentPlugin())
+        for (int i = 0; i < plugin->GetMultiplexDefinitionCount(); ++i)
+            m_state.multiplexes.push_back(plugin->GetMultiplexDefinitionAtIndex(i)->GetName().Str());
+    m_state.multiplex = m_state.multiplexes.empty() ? -1 : 0;
+}
+
+void CLumviewBehaviour::OpenSelected()
+{
+    CLUMInputPlugin* plugin = CurrentPlugin();
+    if (plugin && m_state.multiplex >= 0)
+        Open(plugin, plugin->GetMultiplexDefinitionAtIndex(m_state.multiplex));
+}
+
+void CLumviewBehaviour::OpenRemembered()
+{
+    const auto& inputs = m_state.inputs;
+    const auto input = std::find(inputs.begin(), inputs.end(), m_settings.GetSetting("input"));
+    if (input != inputs.end()) {
+        m_state.input = int(input - inputs.begin());
+        FillMultiplexes();
+    }
+    const auto& multiplexes = m_state.multiplexes;
+    const auto multiplex = std::find(multiplexes.begin(), multiplexes.end(), m_settings.GetSetting("multiplex"));
+    if (multiplex != multiplexes.end())
+        m_state.multiplex = int(multiplex - multiplexes.begin());
+    OpenSelected();
+}
+
+void CLumviewBehaviour::ChooseInput(int index)
+{
+    m_state.input = index;
+    FillMultiplexes();
+    OpenSelected();
+}
+
+void CLumviewBehaviour::ChooseMultiplex(int index)
+{
+    m_state.multiplex = index;
+    OpenSelected();
+}
+
+void CLumviewBehaviour::ChooseService(int row)
+{
+    m_state.service = row >= 0 && row < int(m_state.services.size()) ? row : -1;
+    Play();
+    RefreshGuide();
+}
+
+void CLumviewBehaviour::Configure()
+{
+    if (CLUMInputPlugin* plugin = CurrentPlugin(); plugin && plugin->ConfigureMultiplexDefinitions()) {
+        Close();
+        FillMultiplexes();
+        OpenSelected();
+    }
+}
+
+void CLumviewBehaviour::TestMultiplex()
+{
+    CLUMInputPlugin* plugin = CurrentPlugin();
+    if (plugin && m_state.multiplex >= 0)
+        plugin->TestMultiplexDefinition(plugin->GetMultiplexDefinitionAtIndex(m_state.multiplex));
+}
+
+bool CLumviewBehaviour::Open(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition)
+{
+    Close();
+    m_name = definition->GetName().Str();
+    const std::string& name = m_name;
+    m_source = plugin->OpenMultiplex(definition);
+    if (m_source == nullptr) {
+        auto* extension = dynamic_cast<CLUMInputPluginExtension*>(plugin);
+        const std::string why = extension ? extension->GetLastOpenFailureText().Str() : std::string();
+        m_state.message = name + " could not be opened" + (why.empty() ? "." : ": " + why);
+        return false;
+    }
+    m_plugin = plugin;
+    m_receiver = std::make_unique<CGuideReceiver>(m_source, nullptr);
+    m_receiver->Initialise();
+    m_receiver->Start();
+    m_quietRefreshes = 0;
+    m_state.message.clear();
+    m_state.title = name + " - lumview";
+    m_state.receiving = true;
+    m_settings.SetSetting("input", plugin->GetName().Str());
+    m_settings.SetSetting("multiplex", name);
+    return true;
+}
+
+void CLumviewBehaviour::Close()
+{
+    m_state.receiving = false;
+    m_player.Stop();   // the decoder goes before its receiver
+    if (m_receiver) {
+        m_receiver->Stop();
+        m_receiver->WaitForStop(1000);
+        m_receiver->DeInitialise();
+        m_receiver.reset();
+    }
+    if (m_source)
+        m_plugin->CloseMultiplex(m_source);
+    m_source = nullptr;
+    m_state.services.clear();
+    m_state.service = -1;
+    m_state.guide.clear();
+    ++m_state.guideChanges;
+    m_guideShown.clear();
+    m_guideSeen = {~std::uint64_t(0), -1};   // a new receiver counts its revisions afresh
+    m_state.videoText.clear();
+    ClearPicture();
+    m_state.status.clear();
+}
+
+void CLumviewBehaviour::OnRefresh()
+{
+    if (!m_receiver)
+        return;
+    CServiceReport report;
+    report.Take(*m_receiver);
+    m_state.services.clear();
+    for (const CServiceReport::Service& service : report.Services())
+        m_state.services.push_back({service.id, service.transportStreamId,
+                                    service.name.empty() ? "Service " + std::to_string(service.id) : service.name,
+                                    EventText(service.now), EventText(service.next)});
+    // rows are kept by their place, as a list keeps its current row
+    const int rows = int(m_state.services.size());
+    m_state.service = std::min(m_state.service, rows - 1);
+    if (m_state.service < 0 && rows > 0)
+        m_state.service = 0;   // plays it
+    Play();   // again until its program map has come
+    RefreshGuide();
+
+    CString sourceStatus;
+    m_source->GetStatus(sourceStatus);
+    const bool receiving = m_receiver->IsDataBeingReceived();
+    m_quietRefreshes = receiving ? 0 : m_quietRefreshes + 1;
+    auto* finite = dynamic_cast<CDVBFiniteSource*>(m_source);
+    const std::string& name = m_name;
+    if (finite && finite->HasEnded())   // a file played once is silent because it is over
+        m_state.message = name + " has been played to its end.";
+    else if (m_quietRefreshes >= kQuietRefreshes)
+        m_state.message = "Nothing is being received from " + name + ".";
+    else if (receiving)
+        m_state.message.clear();
+    m_state.status = Megabits(m_receiver->GetBitrate()) + (sourceStatus.IsEmpty() ? "" : "  —  " + sourceStatus.Str());
+}
+
+void CLumviewBehaviour::Play()
+{
+    if (!m_receiver || m_state.service < 0)
+        return;
+    const WORD service = WORD(m_state.services[std::size_t(m_state.service)].id);
+    if (service != m_player.GetService())
+        ClearPicture();
+    switch (m_player.Play(*m_receiver, service)) {
+    case CServicePlayer::State::Waiting:
+    case CServicePlayer::State::Playing:
+        m_state.videoText = "Waiting for the service's picture...";
+        break;
+    case CServicePlayer::State::NoVideo:
+        m_state.videoText = "This service has no picture.";
+        break;
+    case CServicePlayer::State::NoPlugins:
+        m_state.videoText = "No decoder or display plug-in is installed.";
+        break;
+    case CServicePlayer::State::NoDecoder:
+        m_state.videoText = "The decoder plug-in cannot decode this service's video.";
+        break;
+    }
+}
+
+void CLumviewBehaviour::OnFrame()
+{
+    int width = 0, height = 0;
+    long long time = -1;
+    if (!m_player.GetLatestFrame(m_frame, width, height, time) || (time == m_state.pictureTime && m_state.width > 0))
+        return;
+    m_state.rgb.swap(m_frame);
+    m_state.width = width;
+    m_state.height = height;
+    m_state.pictureTime = time;
+    ++m_state.pictureChanges;
+}
+
+void CLumviewBehaviour::ClearPicture()
+{
+    m_state.rgb.clear();
+    m_state.width = m_state.height = 0;
+    m_state.pictureTime = -1;
+    ++m_state.pictureChanges;
+}
+
+void CLumviewBehaviour::RefreshGuide()
+{
+    const int row = m_state.service;
+    const CLumviewState::Service* current = row >= 0 ? &m_state.services[std::size_t(row)] : nullptr;
+    const std::pair<std::uint64_t, int> seen{m_receiver ? m_receiver->Guide().GetRevision() : 0, current ? current->id : -1};
+    if (seen == m_guideSeen && m_receiver)
+        return;   // nothing new for this service: the store is not copied
+    m_guideSeen = seen;
+    std::vector<CDVBGuideStore::Event> events;
+    if (m_receiver && current) {
+        for (CDVBGuideStore::Event& event : m_receiver->Guide().GetEvents())
+            if (std::get<2>(event.service) == current->id &&
+                (current->transportStreamId == 0xFFFF || std::get<1>(event.service) == current->transportStreamId))
+                events.push_back(std::move(event));
+    }
+    std::vector<std::tuple<WORD, std::int64_t, DWORD>> shown;
+    for (const auto& event : events)
+        shown.emplace_back(event.eventId, event.start, event.duration);
+    if (shown == m_guideShown)
+        return;   // as it is: the reader's place in the list is kept
+    m_guideShown = std::move(shown);
+    m_state.guide.clear();
+    for (const auto& event : events)
+        m_state.guide.push_back({event.start, event.duration, CDVBText::ToUTF8(event.title),
+                                 CDVBText::ToUTF8(event.shortText.IsEmpty() ? event.extendedText : event.shortText),
+                                 CDVBText::ToUTF8(event.extendedText.IsEmpty() ? event.shortText : event.extendedText)});
+    ++m_state.guideChanges;
+}

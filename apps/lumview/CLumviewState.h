@@ -1,0 +1,48 @@
+#pragma once
+// What lumview's window shows, as its behaviour decided it: the view copies it to its
+// widgets and decides nothing. Texts are UTF-8.
+#include "platform/LUMTypes.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CLumviewState
+{
+public:
+    struct Service
+    {
+        int id;
+        int transportStreamId;   // 0xFFFF until the PAT or SDT says
+        std::string name;
+        std::string now;   // "HH:MM  title"
+        std::string next;
+    };
+    struct GuideEvent
+    {
+        std::int64_t start;   // seconds since 1970, UTC: the view writes it in local time
+        DWORD duration;       // seconds
+        std::string title;
+        std::string text;     // the short text, else the extended one
+        std::string fullText;   // the extended text, else the short one
+    };
+
+    std::vector<std::string> inputs;   // the input plug-ins, by name
+    int input = -1;
+    std::vector<std::string> multiplexes;   // the definitions of the chosen input
+    int multiplex = -1;
+    std::string title = "lumview";
+    std::string message;   // above the lists; none when empty
+    std::string status;    // the bitrate and the source's status
+    bool receiving = false;   // a multiplex is open: the view's timers run
+    std::vector<Service> services;
+    int service = -1;   // the chosen row; -1 for none
+    std::vector<GuideEvent> guide;   // of the chosen service
+    std::uint64_t guideChanges = 0;   // moves on when `guide` does: the reader's place is kept otherwise
+    std::string videoText;   // why there is no picture yet
+    std::vector<std::uint8_t> rgb;   // the picture, width * height * 3 bytes; empty for none
+    int width = 0;
+    int height = 0;
+    long long pictureTime = -1;   // its PTS
+    std::uint64_t pictureChanges = 0;
+};
