@@ -1,7 +1,6 @@
 // lumrx as a new user meets it: the README's examples as printed, nothing read written over,
-// standard output as an output, definitions added and removed with their mistakes named, and
-// a live block that fits its terminal. Each runs on a copy of lumrx's folder, so that the
-// definitions it changes are its own.
+// definitions added and removed with their mistakes named, and a live block that fits its
+// terminal. Each runs on a copy of lumrx's folder, so that the definitions it changes are its own.
 #include "tests/support/CommandOutput.h"
 
 #include "peer_streams.h"
@@ -88,14 +87,6 @@ TEST_F(LumrxSafetyTest, NothingReadIsWrittenOver)
     }
     EXPECT_EQ(std::system(("cmp -s " + m_work + "/in.ts " LUM_PEER_THREE_PROGRAMS_TS " && cmp -s " + m_work +
                            "/epg/epg.xml " LUM_PEER_THREE_PROGRAMS_TS).c_str()), 0);
-}
-
-// "-" is standard output, which then carries the recording or the elementary stream alone.
-TEST_F(LumrxSafetyTest, StandardOutputCarriesTheDataAlone)
-{
-    EXPECT_EQ(Shell("lumrx record --simulate " LUM_PEER_THREE_PROGRAMS_TS " - 2>/dev/null | cmp - " LUM_PEER_THREE_PROGRAMS_TS).status, 0);
-    EXPECT_EQ(Shell("lumrx extract " LUM_PEER_THREE_PROGRAMS_TS " 0x101 es.m2v >/dev/null && lumrx extract "
-                    LUM_PEER_THREE_PROGRAMS_TS " 0x101 - 2>/dev/null | cmp - es.m2v").status, 0);
 }
 
 // add refuses what it cannot use and says what it did; remove takes one of two alike; list
