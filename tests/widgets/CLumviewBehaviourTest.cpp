@@ -22,21 +22,25 @@ using LumviewBehaviourTest = CFileInputFixture;
 TEST_F(LumviewBehaviourTest, SaysWhatDoesNotOpenIsSilentOrHasEndedAndShowsTheChosenServicesGuide)
 {
     Define("Missing, /no/such.ts, pcr, off");
+    m_folder.Write("empty.ts", {});
+    Define("Silent, empty.ts, fast, on");   // opens, and never delivers a byte: silent whatever the timing
     Define("Once, " LUM_SAMPLE ", fast, off");
     Remembered settings;
     CLumviewBehaviour lumview(settings);
     const CLumviewState& state = lumview.State();
     lumview.OpenRemembered();   // nothing remembered: the first
     EXPECT_EQ(state.message.rfind("Missing could not be opened", 0), 0u) << state.message;
-    settings.values["multiplex"] = "Once";
+    settings.values["multiplex"] = "Silent";
     lumview.OpenRemembered();
     ASSERT_TRUE(state.receiving);
     EXPECT_EQ(settings.values["input"], m_plugin->GetName().Str());
-    for (int refresh = 0; refresh < 6; ++refresh) {   // at once, before the first second's count of data
+    for (int refresh = 0; refresh < 6; ++refresh) {
         EXPECT_EQ(state.message, "") << refresh;
         lumview.OnRefresh();
     }
-    EXPECT_EQ(state.message, "Nothing is being received from Once.");
+    EXPECT_EQ(state.message, "Nothing is being received from Silent.");
+    settings.values["multiplex"] = "Once";
+    lumview.OpenRemembered();
     for (int refresh = 0; refresh < 400 && state.message.find("end") == std::string::npos; ++refresh) {   // a bounded poll
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         lumview.OnRefresh();
