@@ -18,6 +18,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "FakeDVBNames.h"
+
 #include <linux/dvb/dmx.h>
 #include <linux/dvb/frontend.h>
 
@@ -29,6 +31,9 @@
 #include <tuple>
 #include <utility>
 #include <vector>
+
+
+using namespace fakedvb;
 
 namespace {
 
@@ -47,30 +52,6 @@ void sleepUntilNs(int64_t t)
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) continue;
 }
 
-// The unsigned numbers of a comma-separated list; other items are skipped.
-std::set<uint64_t> numbers(const char* s)
-{
-    std::set<uint64_t> out;
-    for (const char* p = s; p && *p; p = *p ? p + 1 : p) {
-        p += strspn(p, " ");
-        char* end = const_cast<char*>(p);
-        uint64_t v = *p >= '0' && *p <= '9' ? strtoull(p, &end, 10) : 0;
-        if (end != p && strchr(",", end[strspn(end, " ")])) out.insert(v); // then a comma or the end
-        p = strchrnul(p, ',');
-    }
-    return out;
-}
-
-// One write per line, so that processes sharing the file do not interleave inside a line.
-void logLine(const std::string& path, const std::string& device, const std::string& text)
-{
-    if (path.empty()) return;
-    int saved = errno;
-    std::string line = device + " " + text + "\n";
-    long fd = syscall(SYS_openat, AT_FDCWD, path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd >= 0) syscall(SYS_write, fd, line.data(), line.size()), syscall(SYS_close, fd);
-    errno = saved;
-}
 
 enum class Band { Terrestrial, Cable, Satellite };
 const struct { const char* name; uint32_t sys; Band band; } kSystems[] = {
@@ -90,26 +71,8 @@ const uint32_t kTerrMin = 42000000, kTerrMax = 870000000, kSatMin = 950000, kSat
 const uint32_t kSymMin = 1000000, kSymMax = 45000000;
 bool inRange(uint32_t v, uint32_t lo, uint32_t hi) { return v >= lo && v <= hi; }
 
-const char* const kPropNames[] = {
-    "UNDEFINED", "TUNE", "CLEAR", "FREQUENCY", "MODULATION", "BANDWIDTH_HZ", "INVERSION", "DISEQC_MASTER",
-    "SYMBOL_RATE", "INNER_FEC", "VOLTAGE", "TONE", "PILOT", "ROLLOFF", "DISEQC_SLAVE_REPLY", "FE_CAPABILITY_COUNT",
-    "FE_CAPABILITY", "DELIVERY_SYSTEM", "ISDBT_PARTIAL_RECEPTION", "ISDBT_SOUND_BROADCASTING",
-    "ISDBT_SB_SUBCHANNEL_ID", "ISDBT_SB_SEGMENT_IDX", "ISDBT_SB_SEGMENT_COUNT", "ISDBT_LAYERA_FEC",
-    "ISDBT_LAYERA_MODULATION", "ISDBT_LAYERA_SEGMENT_COUNT", "ISDBT_LAYERA_TIME_INTERLEAVING", "ISDBT_LAYERB_FEC",
-    "ISDBT_LAYERB_MODULATION", "ISDBT_LAYERB_SEGMENT_COUNT", "ISDBT_LAYERB_TIME_INTERLEAVING", "ISDBT_LAYERC_FEC",
-    "ISDBT_LAYERC_MODULATION", "ISDBT_LAYERC_SEGMENT_COUNT", "ISDBT_LAYERC_TIME_INTERLEAVING", "API_VERSION",
-    "CODE_RATE_HP", "CODE_RATE_LP", "GUARD_INTERVAL", "TRANSMISSION_MODE", "HIERARCHY", "ISDBT_LAYER_ENABLED",
-    "STREAM_ID", "DVBT2_PLP_ID_LEGACY", "ENUM_DELSYS", "ATSCMH_FIC_VER", "ATSCMH_PARADE_ID", "ATSCMH_NOG",
-    "ATSCMH_TNOG", "ATSCMH_SGN", "ATSCMH_PRC", "ATSCMH_RS_FRAME_MODE", "ATSCMH_RS_FRAME_ENSEMBLE",
-    "ATSCMH_RS_CODE_MODE_PRI", "ATSCMH_RS_CODE_MODE_SEC", "ATSCMH_SCCC_BLOCK_MODE", "ATSCMH_SCCC_CODE_MODE_A",
-    "ATSCMH_SCCC_CODE_MODE_B", "ATSCMH_SCCC_CODE_MODE_C", "ATSCMH_SCCC_CODE_MODE_D", "INTERLEAVING", "LNA",
-    "STAT_SIGNAL_STRENGTH", "STAT_CNR", "STAT_PRE_ERROR_BIT_COUNT", "STAT_PRE_TOTAL_BIT_COUNT",
-    "STAT_POST_ERROR_BIT_COUNT", "STAT_POST_TOTAL_BIT_COUNT", "STAT_ERROR_BLOCK_COUNT", "STAT_TOTAL_BLOCK_COUNT",
-    "SCRAMBLING_SEQUENCE_INDEX"};
-static_assert(sizeof kPropNames / sizeof kPropNames[0] == DTV_MAX_COMMAND + 1, "a name for every DTV_ command");
 
-enum class Kind { Frontend, Demux, Dvr };
-const char* const kKindNames[] = {"frontend", "demux", "dvr"};
+
 enum class Stats { Decibel, Relative, None };
 
 // The state of one open descriptor of a fake device.
@@ -133,28 +96,6 @@ std::map<int, Device*>* gDevices; // under gMutex, never freed: in use until exi
 struct Lock { Lock() { pthread_mutex_lock(&gMutex); } ~Lock() { pthread_mutex_unlock(&gMutex); } };
 bool mayBeFake(int fd) { return fd >= 0 && gFakeCount.load(std::memory_order_acquire) > 0; }
 Device* findLocked(int fd) { return gDevices && gDevices->count(fd) ? (*gDevices)[fd] : nullptr; }
-
-// The root less trailing slashes; empty when nothing is faked.
-std::string rootPath()
-{
-    const char* r = getenv("LUM_FAKE_DVB_ROOT");
-    std::string s = r ? r : "";
-    while (!s.empty() && s.back() == '/') s.pop_back();
-    return s;
-}
-
-// "adapterN/kindM" and nothing more.
-bool parseName(const char* rel, Kind& kind)
-{
-    unsigned a, m;
-    char k[16];
-    int used = 0;
-    if (sscanf(rel, "adapter%u/%15[a-z]%u%n", &a, k, &m, &used) != 3 || rel[used] || rel[7] < '0' || rel[7] > '9')
-        return false;
-    for (int i = 0; i < 3; ++i)
-        if (strcmp(k, kKindNames[i]) == 0) return kind = Kind(i), true;
-    return false;
-}
 
 void configure(Device& d, Kind kind, const char* name)
 {
@@ -287,7 +228,7 @@ int setProperty(Device& fe, struct dtv_properties* props)
     int err = badProperties(props) ? EINVAL : 0;
     for (uint32_t i = 0; !err && i < props->num; ++i) {
         uint32_t cmd = props->props[i].cmd;
-        line += " " + (cmd <= DTV_MAX_COMMAND ? std::string(kPropNames[cmd]) : std::to_string(cmd)) + "=" +
+        line += " " + propertyName(cmd) + "=" +
                 std::to_string(props->props[i].u.data);
     }
     for (uint32_t i = 0; !err && i < props->num; ++i) {
@@ -509,63 +450,6 @@ int doOpen(const char* p, int flags, mode_t mode)
     return registerIfFake(int(syscall(SYS_openat, AT_FDCWD, p, flags, mode)), p, flags);
 }
 
-// libudev: with the root set, every call is on a fake enumeration of the device files under it.
-struct FakeEntry { std::string name; FakeEntry* next; };
-using FakeEnumerate = std::vector<FakeEntry>;
-struct FakeDevice { std::string syspath, sysname, subsystem, type, devnode; FakeDevice* parent; };
-char gUdev; // one udev for all: it holds nothing
-
-const char kSysPrefix[] = "/sys/devices/platform/lumfakedvb/dvb/";
-
-// As libudev: a parent belongs to its child, so one never freed does for all.
-FakeDevice* platformDevice()
-{
-    static FakeDevice* p = new FakeDevice{"/sys/devices/platform/lumfakedvb", "lumfakedvb", "platform", "", "", {}};
-    return p;
-}
-
-bool faking() { return !rootPath().empty(); }
-
-// The syspaths of ROOT/adapterN/kindM, by adapter, kind and number.
-FakeEnumerate scanRoot()
-{
-    std::string top = rootPath();
-    std::vector<std::tuple<int, int, int>> found;
-    DIR* t = opendir(top.c_str());
-    while (struct dirent* a = t ? readdir(t) : nullptr) {
-        DIR* dir = strncmp(a->d_name, "adapter", 7) ? nullptr : opendir((top + "/" + a->d_name).c_str());
-        Kind k;
-        while (struct dirent* e = dir ? readdir(dir) : nullptr)
-            if (parseName((std::string(a->d_name) + "/" + e->d_name).c_str(), k))
-                found.emplace_back(atoi(a->d_name + 7), int(k), atoi(e->d_name + strlen(kKindNames[int(k)])));
-        if (dir) closedir(dir);
-    }
-    if (t) closedir(t);
-    std::sort(found.begin(), found.end());
-    FakeEnumerate entries;
-    for (const auto& [adapter, kind, index] : found)
-        entries.push_back({kSysPrefix + ("dvb" + std::to_string(adapter) + ".") + kKindNames[kind] +
-                               std::to_string(index), nullptr});
-    for (size_t i = 0; i + 1 < entries.size(); ++i) entries[i].next = &entries[i + 1];
-    return entries;
-}
-
-FakeDevice* deviceFromSyspath(const char* syspath)
-{
-    size_t n = strlen(kSysPrefix);
-    unsigned a, m;
-    char t[16];
-    int used = 0;
-    Kind kind;
-    const char* sysname = syspath ? syspath + n : nullptr;
-    if (!syspath || strncmp(syspath, kSysPrefix, n) != 0 ||
-        sscanf(sysname, "dvb%u.%15[a-z]%u%n", &a, t, &m, &used) != 3 || sysname[used])
-        return nullptr;
-    std::string rel = "adapter" + std::to_string(a) + "/" + t + std::to_string(m);
-    if (!parseName(rel.c_str(), kind)) return nullptr;
-    return new FakeDevice{syspath, sysname, "dvb", kKindNames[int(kind)], rootPath() + "/" + rel, platformDevice()};
-}
-
 } // namespace
 
 extern "C" {
@@ -595,55 +479,5 @@ int ioctl(int fd, unsigned long request, ...) noexcept
     va_end(ap);
     return doIoctl(fd, request, arg);
 }
-
-struct udev; struct udev_enumerate; struct udev_list_entry; struct udev_device; struct udev_monitor;
-
-// A libudev call: without the root, the real library's, if the process has one.
-#define UDEV(ret, name, params, args, ...)                                                             \
-    ret name params                                                                                    \
-    {                                                                                                  \
-        if (!faking()) {                                                                               \
-            auto real = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name));                    \
-            return real ? real args : static_cast<ret>(0);                                             \
-        }                                                                                              \
-        __VA_ARGS__                                                                                    \
-    }
-#define AS(type, ...) reinterpret_cast<type*>(__VA_ARGS__)
-#define DEVICE AS(FakeDevice, d)
-
-UDEV(udev*, udev_new, (void), (), { return AS(udev, &gUdev); })
-UDEV(udev*, udev_unref, (udev* u), (u), { return nullptr; })
-UDEV(udev_enumerate*, udev_enumerate_new, (udev* u), (u), { return AS(udev_enumerate, new FakeEnumerate()); })
-// Only libdvbv5 enumerates, and only "dvb".
-UDEV(int, udev_enumerate_add_match_subsystem, (udev_enumerate* e, const char* sub), (e, sub), { return 0; })
-UDEV(int, udev_enumerate_scan_devices, (udev_enumerate* e), (e), { return *AS(FakeEnumerate, e) = scanRoot(), 0; })
-UDEV(udev_list_entry*, udev_enumerate_get_list_entry, (udev_enumerate* e), (e),
-     { return AS(FakeEnumerate, e)->empty() ? nullptr : AS(udev_list_entry, AS(FakeEnumerate, e)->data()); })
-UDEV(udev_enumerate*, udev_enumerate_unref, (udev_enumerate* e), (e),
-     { delete AS(FakeEnumerate, e); return nullptr; })
-UDEV(udev_list_entry*, udev_list_entry_get_next, (udev_list_entry* l), (l),
-     { return l ? AS(udev_list_entry, AS(FakeEntry, l)->next) : nullptr; })
-UDEV(const char*, udev_list_entry_get_name, (udev_list_entry* l), (l),
-     { return l ? AS(FakeEntry, l)->name.c_str() : nullptr; })
-UDEV(udev_device*, udev_device_new_from_syspath, (udev* u, const char* path), (u, path),
-     { return AS(udev_device, deviceFromSyspath(path)); })
-UDEV(const char*, udev_device_get_devnode, (udev_device* d), (d),
-     { return d && !DEVICE->devnode.empty() ? DEVICE->devnode.c_str() : nullptr; })
-UDEV(const char*, udev_device_get_property_value, (udev_device* d, const char* key), (d, key), {
-    bool type = d && key && strcmp(key, "DVB_DEVICE_TYPE") == 0 && !DEVICE->type.empty();
-    return type ? DEVICE->type.c_str() : nullptr;
-})
-UDEV(const char*, udev_device_get_sysname, (udev_device* d), (d), { return d ? DEVICE->sysname.c_str() : nullptr; })
-UDEV(udev_device*, udev_device_get_parent, (udev_device* d), (d),
-     { return d ? AS(udev_device, DEVICE->parent) : nullptr; })
-UDEV(const char*, udev_device_get_subsystem, (udev_device* d), (d),
-     { return d ? DEVICE->subsystem.c_str() : nullptr; })
-UDEV(const char*, udev_device_get_sysattr_value, (udev_device* d, const char* attr), (d, attr), { return nullptr; })
-UDEV(const char*, udev_device_get_action, (udev_device* d), (d), { return nullptr; })
-UDEV(udev_device*, udev_device_unref, (udev_device* d), (d),
-     { if (DEVICE != platformDevice()) delete DEVICE; return nullptr; })
-// A fake udev has no netlink socket.
-UDEV(udev_monitor*, udev_monitor_new_from_netlink, (udev* u, const char* name), (u, name),
-     { return errno = ENOSYS, nullptr; })
 
 } // extern "C"
