@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -43,8 +42,7 @@ bool TimeTableClock(const BYTE* packet, std::uint64_t& clock)
 }  // namespace
 
 CFileInputSource::CFileInputSource(const CString& path, Pacing pacing, double megabitsPerSecond, bool loop)
-    : m_path(path), m_pacing(pacing), m_bitsPerSecond(megabitsPerSecond * 1e6), m_loop(loop),
-      m_ring(QueuePackets * kPacket)
+    : m_path(path), m_pacing(pacing), m_bitsPerSecond(megabitsPerSecond * 1e6), m_loop(loop)
 {
 }
 
@@ -89,12 +87,7 @@ bool CFileInputSource::Start()
     if (m_file == nullptr)
         return false;
     Stop();
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_head = m_count = 0;
-        m_endOfFile = false;
-        m_stopReader = false;
-    }
+    m_queue.Clear();
     std::fseek(m_file, long(m_firstOffset), SEEK_SET);
     m_startNs = m_clock->GetMonotonicTime();
     m_delivered = 0;
@@ -108,12 +101,7 @@ bool CFileInputSource::Stop()
 {
     if (!m_reader.joinable())
         return true;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_stopReader = true;
-    }
-    m_space.notify_all();
-    m_filled.notify_all();
+    m_queue.Close();
     m_reader.join();
     return true;
 }
@@ -125,11 +113,6 @@ void CFileInputSource::ReaderThread()
     std::vector<BYTE> packets;
     bool packetsThisPass = false;
     for (;;) {
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            if (m_stopReader)
-                return;
-        }
         std::size_t n = std::fread(chunk.data(), 1, chunk.size(), m_file);
         packets.clear();
         if (n == 0) {
@@ -142,9 +125,7 @@ void CFileInputSource::ReaderThread()
                 framer.Reset();   // the last partial packet of the file is not part of the first
                 packetsThisPass = false;
             } else if (packets.empty()) {
-                std::lock_guard<std::mutex> guard(m_lock);
-                m_endOfFile = true;
-                m_filled.notify_all();
+                m_queue.Finish();
                 return;
             }
         } else {
@@ -153,38 +134,15 @@ void CFileInputSource::ReaderThread()
             packetsThisPass = packetsThisPass || !packets.empty();
         }
         m_skippedBytes = framer.GetSkippedBytes();
-        std::size_t at = 0;
-        while (at < packets.size()) {
-            std::unique_lock<std::mutex> guard(m_lock);
-            // a full queue is refilled once half of it has gone: a few wakes a second,
-            // not one for every read
-            if (m_count == m_ring.size())
-                m_space.wait(guard, [this] { return m_stopReader || m_count <= m_ring.size() / 2; });
-            if (m_stopReader)
-                return;
-            const std::size_t take = std::min(packets.size() - at, m_ring.size() - m_count);
-            for (std::size_t copied = 0; copied < take;) {
-                const std::size_t tail = (m_head + m_count) % m_ring.size();
-                const std::size_t run = std::min(take - copied, m_ring.size() - tail);
-                std::memcpy(&m_ring[tail], &packets[at + copied], run);
-                copied += run;
-                m_count += run;
-            }
-            at += take;
-            m_filled.notify_all();
-        }
+        if (!m_queue.PushWaiting(packets.data(), packets.size()))
+            return;
     }
 }
 
-BYTE* CFileInputSource::QueuedPacket(std::size_t index)
+template <class PacketAt>
+std::size_t CFileInputSource::PacketsDue(std::size_t queued, PacketAt packetAt, std::int64_t now)
 {
-    return &m_ring[(m_head + index * kPacket) % m_ring.size()];
-}
-
-std::size_t CFileInputSource::PacketsDue(std::size_t wanted, std::int64_t now)
-{
-    const std::size_t queued = m_count / kPacket;
-    std::size_t due = std::min(wanted, queued);
+    std::size_t due = queued;
     if (m_pacing == Pacing::Fixed) {
         const double seconds = double(now - m_startNs) / 1e9;
         const double bytes = std::min(seconds * m_bitsPerSecond / 8.0, 1e18);   // stays an integer
@@ -195,7 +153,7 @@ std::size_t CFileInputSource::PacketsDue(std::size_t wanted, std::int64_t now)
         // Up to the first packet whose PCR lies in the future; a stream without PCR keeps
         // to the clock of its time and date tables.
         for (std::size_t i = 0; i < due; ++i) {
-            BYTE* packet = QueuedPacket(i);
+            BYTE* packet = packetAt(i);
             std::uint64_t pcr = 0;
             const int pid = ((packet[1] & 0x1F) << 8) | packet[2];
             const bool isPcr = (m_pcrPid < 0 || pid == m_pcrPid) && CDVBPCRReceiver::GetPCRFromPacket(packet, pcr);
@@ -219,37 +177,21 @@ std::size_t CFileInputSource::PacketsDue(std::size_t wanted, std::int64_t now)
 
 DWORD CFileInputSource::ReadBuffer(BYTE* buffer, DWORD size)
 {
-    std::size_t n = 0;
-    bool refill = false;
-    {
-        std::unique_lock<std::mutex> guard(m_lock);
-        // no time passes on a simulated clock while the disk is read: the read waits for it,
-        // and finds what a real-time one would
-        const std::size_t wanted = std::min<std::size_t>(size / kPacket * kPacket, m_ring.size());
-        if (m_clock->IsSimulated() && m_reader.joinable())
-            m_filled.wait_for(guard, std::chrono::seconds(10),
-                              [&] { return m_count >= wanted || m_endOfFile || m_stopReader; });
-        const std::size_t packets = PacketsDue(size / kPacket, m_clock->GetMonotonicTime());
-        n = packets * kPacket;
-        for (std::size_t copied = 0; copied < n;) {
-            const std::size_t run = std::min(n - copied, m_ring.size() - m_head);
-            std::memcpy(buffer + copied, &m_ring[m_head], run);
-            copied += run;
-            m_head = (m_head + run) % m_ring.size();
-            m_count -= run;
-        }
-        refill = n > 0 && m_count <= m_ring.size() / 2 && m_count + n > m_ring.size() / 2;
-    }
-    if (refill)
-        m_space.notify_one();
+    // no time passes on a simulated clock while the disk is read: the read waits for it,
+    // and finds what a real-time one would
+    if (m_clock->IsSimulated() && m_reader.joinable())
+        m_queue.WaitFor(size / kPacket * kPacket, std::chrono::seconds(10));
+    const std::int64_t now = m_clock->GetMonotonicTime();
+    const DWORD n = m_queue.ReadDue(buffer, size, [&](std::size_t queued, auto packetAt) {
+        return PacketsDue(queued, packetAt, now);
+    });
     m_delivered += n;
-    return DWORD(n);
+    return n;
 }
 
 bool CFileInputSource::HasEnded()
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_endOfFile && m_count == 0;
+    return m_queue.HasEnded();
 }
 
 void CFileInputSource::GetStatus(CString& status)
@@ -263,13 +205,8 @@ void CFileInputSource::GetStatus(CString& status)
         played = std::fmod(played, pass);   // where in the file this pass is
     played += double(m_firstOffset);
     const bool ended = HasEnded();
-    bool paced = true;
-    bool byTimeTable = false;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        paced = m_pcrPid >= 0 || m_timeTablePaced || m_delivered == 0;
-        byTimeTable = m_timeTablePaced;
-    }
+    const bool byTimeTable = m_timeTablePaced;
+    const bool paced = m_pcrPid >= 0 || byTimeTable || m_delivered == 0;
     const double percent =
         ended || m_fileSize == 0 ? 100.0 : std::min(100.0, 100.0 * played / double(m_fileSize));
     status.Format("%s, %.0f%% played", static_cast<const char*>(name), percent);

@@ -5,16 +5,14 @@
 #include "core/CDVBClockedSource.h"
 #include "core/CDVBFiniteSource.h"
 #include "core/CDVBTransportStreamSource.h"
+#include "modules/inputs/common/CTransportPacketRing.h"
 #include "modules/inputs/file/CFileMultiplexDefinition.h"
 #include "platform/CClock.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 class CFileInputSource : public CDVBTransportStreamSource, public CDVBFiniteSource, public CDVBClockedSource
 {
@@ -41,9 +39,9 @@ public:
 
 private:
     void ReaderThread();
-    // Packets at the queue's head that may go now; caller holds m_lock.
-    std::size_t PacketsDue(std::size_t wanted, std::int64_t now);
-    BYTE* QueuedPacket(std::size_t index);   // caller holds m_lock
+    // Of the `queued` packets at the queue's head, how many may go now.
+    template <class PacketAt>
+    std::size_t PacketsDue(std::size_t queued, PacketAt packetAt, std::int64_t now);
 
     CString m_path;
     Pacing m_pacing;
@@ -54,24 +52,17 @@ private:
     std::size_t m_firstOffset = 0;
     std::uint64_t m_fileSize = 0;
 
-    std::mutex m_lock;
-    std::condition_variable m_space;   // the reader waits here while the queue is full
-    std::condition_variable m_filled;  // a read on simulated time waits here for the reader
-    std::vector<BYTE> m_ring;          // whole 188-byte packets, m_count bytes from m_head
-    std::size_t m_head = 0;
-    std::size_t m_count = 0;
-    bool m_endOfFile = false;
-    bool m_stopReader = false;
+    CTransportPacketRing m_queue{QueuePackets};
     std::atomic<std::uint64_t> m_skippedBytes{0};
     std::thread m_reader;
 
     CClock* m_clock = &CClock::System();
-    // Pacing state, receive thread only.
+    // Pacing state, receive thread only but for what GetStatus reads.
     std::int64_t m_startNs = 0;
-    std::atomic<std::uint64_t> m_delivered{0};   // bytes since Start; read by GetStatus
-    int m_pcrPid = -1;
+    std::atomic<std::uint64_t> m_delivered{0};   // bytes since Start
+    std::atomic<int> m_pcrPid{-1};
     std::uint64_t m_anchorPcr = 0;
     std::int64_t m_anchorNs = 0;
     std::uint64_t m_lastPcr = 0;
-    bool m_timeTablePaced = false;   // no PCR: paced by the TDT/TOT, m_anchorPcr and m_lastPcr in its time
+    std::atomic<bool> m_timeTablePaced{false};   // no PCR: paced by the TDT/TOT, m_anchorPcr and m_lastPcr in its time
 };
