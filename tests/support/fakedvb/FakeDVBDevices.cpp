@@ -45,17 +45,12 @@ std::string propertyName(uint32_t command)
     return std::to_string(command);
 }
 
-// The unsigned numbers of a comma-separated list; other items are skipped.
+// The numbers of a comma-separated list, up to what is not one.
 std::set<uint64_t> numbers(const char* s)
 {
     std::set<uint64_t> out;
-    for (const char* p = s; p && *p; p = *p ? p + 1 : p) {
-        p += strspn(p, " ");
-        char* end = const_cast<char*>(p);
-        uint64_t v = *p >= '0' && *p <= '9' ? strtoull(p, &end, 10) : 0;
-        if (end != p && strchr(",", end[strspn(end, " ")])) out.insert(v); // then a comma or the end
-        p = strchrnul(p, ',');
-    }
+    for (char* end = nullptr; s && *s >= '0' && *s <= '9'; s = *end == ',' ? end + 1 : "")
+        out.insert(strtoull(s, &end, 10));
     return out;
 }
 
@@ -337,20 +332,19 @@ int64_t nextDueNs(const Device& d)
     return d.stream < 0 ? -1 : d.start + int64_t((want * 8000000000ull + kBitrate - 1) / kBitrate);
 }
 
-bool overflowNext(const Device& d) { return d.overflowAt.count(d.reads + 1) > 0; }
-
-// One read as read() does it, or, when a blocking read has nothing due, *wait = when to look again.
-ssize_t dvrReadLocked(Device& d, char* buf, size_t count, bool nonblock, int64_t* wait)
+// One read as read() does it, or, when nothing is due yet, *wait = when to look again: a read,
+// even a non-blocking one, waits for the next packet, so that the count of reads, which
+// overflows go by, does not depend on a reader's timing.
+ssize_t dvrReadLocked(Device& d, char* buf, size_t count, int64_t* wait)
 {
     int64_t now = nowNs();
     uint64_t due = dueBytes(d, now), done = 0, n = std::min<uint64_t>(due - std::min(due, d.served), count);
-    if (overflowNext(d)) {
+    if (d.overflowAt.count(d.reads + 1)) {
         ++d.reads;
         d.served = std::max(d.served, due);
         logLine(d.log, d.name, "EOVERFLOW");
         return fail(EOVERFLOW);
     }
-    if (n == 0 && nonblock) return fail(EAGAIN); // not counted: overflows must not depend on a reader's timing
     if (n == 0) return *wait = d.stream < 0 ? now + 1000000000 : nextDueNs(d), -1;
     ++d.reads;
     for (long r = 1; done < n && r > 0; done += r > 0 ? uint64_t(r) : 0) {
@@ -370,47 +364,35 @@ ssize_t doRead(int fd, void* buf, size_t count)
         if (!d) break;
         if (d->kind != Kind::Dvr) return fail(EINVAL); // no test reads sections from a demux
         if (count == 0) return 0;
-        bool nonblock = syscall(SYS_fcntl, fd, F_GETFL) & O_NONBLOCK;
         wait = 0;
-        ssize_t r = dvrReadLocked(*d, static_cast<char*>(buf), count, nonblock, &wait);
+        ssize_t r = dvrReadLocked(*d, static_cast<char*>(buf), count, &wait);
         if (!wait) return r;
     }
     return syscall(SYS_read, fd, buf, count);
 }
 
-// A set holding a fake descriptor is all fake: only a dvr ever becomes readable.
+// A set holding a fake descriptor is all fake: a dvr with a stream is always readable (its
+// read waits for the packet due next), the rest never.
 int doPoll(struct pollfd* fds, nfds_t nfds, int timeout)
 {
-    bool fake = false;
+    int fake = 0, ready = 0;
     if (fds && gFakeCount.load(std::memory_order_acquire) > 0) {
         Lock lock;
-        for (nfds_t i = 0; i < nfds && !fake; ++i) fake = findLocked(fds[i].fd) != nullptr;
+        for (nfds_t i = 0; i < nfds; ++i) {
+            Device* d = findLocked(fds[i].fd);
+            fake += d != nullptr;
+            bool readable = d && d->kind == Kind::Dvr && d->stream >= 0;
+            fds[i].revents = readable ? short(fds[i].events & (POLLIN | POLLRDNORM)) : 0;
+            ready += fds[i].revents != 0;
+        }
     }
     if (!fake) {
         struct timespec ts = {timeout / 1000, (timeout % 1000) * 1000000L};
         return int(syscall(SYS_ppoll, fds, nfds, timeout < 0 ? nullptr : &ts, nullptr, 8));
     }
-    int64_t deadline = timeout < 0 ? -1 : nowNs() + int64_t(timeout) * 1000000;
-    for (;;) {
-        int ready = 0;
-        int64_t next = deadline;
-        {
-            Lock lock;
-            int64_t now = nowNs();
-            for (nfds_t i = 0; i < nfds; ++i) {
-                Device* d = findLocked(fds[i].fd);
-                bool dvr = d && d->kind == Kind::Dvr;
-                bool readable = dvr && (overflowNext(*d) || dueBytes(*d, now) > d->served);
-                fds[i].revents = readable ? short(fds[i].events & (POLLIN | POLLRDNORM)) : 0;
-                ready += fds[i].revents != 0;
-                int64_t t = dvr && !readable ? nextDueNs(*d) : -1;
-                if (t >= 0 && (next < 0 || t < next)) next = t;
-            }
-        }
-        int64_t now = nowNs();
-        if (ready > 0 || (deadline >= 0 && now >= deadline)) return ready;
-        sleepUntilNs(next >= 0 ? next : now + 1000000000);
-    }
+    while (!ready && timeout < 0) sleepUntilNs(nowNs() + 1000000000);   // never readable: for ever, as the kernel
+    if (!ready) sleepUntilNs(nowNs() + int64_t(timeout) * 1000000);
+    return ready;
 }
 
 int doIoctl(int fd, unsigned long request, void* arg)
