@@ -81,7 +81,7 @@ protected:
 
 // Every packet once, in order, through reads that do not end on packet boundaries, then the
 // end (the framer's own test covers damage). The definitions file is edited by hand: a rate
-// too high to reach is played as fast.
+// too high to reach is played as fast; a file without PCR or TDT to keep to is too.
 TEST_F(CFileInputSourceTest, DeliversEveryWholePacketInOrderThenEnds)
 {
     std::vector<BYTE> noisy = CNumberedPackets::Stream(0, 3000);
@@ -90,6 +90,7 @@ TEST_F(CFileInputSourceTest, DeliversEveryWholePacketInOrderThenEnds)
     struct Case { std::vector<BYTE> bytes; const char* pacing; const char* end; };
     for (const Case& c : {Case{noisy, "fast", "as fast as it is read, 77 bytes skipped to resync, at its end"},
                           Case{{}, "fast", "as fast as it is read, at its end"},
+                          Case{hundred, "pcr", "without PCR or TDT: as fast as it is read, at its end"},
                           Case{hundred, "1e300", nullptr}, Case{hundred, "inf", nullptr}}) {
         ASSERT_NE(nullptr, Open(c.bytes, c.pacing)) << c.pacing;
         ASSERT_NE(nullptr, m_finite) << "a file source must say when it has ended";
@@ -132,7 +133,7 @@ TEST_F(CFileInputSourceTest, StartsAgainFromTheFirstPacketAfterAStopOrAtTheEndOf
 }
 
 // The reader, 16384 packets ahead of the fixed rate, still waits for room when the source closes.
-TEST_F(CFileInputSourceTest, HandsOutAFixedRateOrPacketsAfterAPcrOnlyWhenItsTimeHasCome)
+TEST_F(CFileInputSourceTest, HandsOutAFixedRateOnlyAsItsTimeComes)
 {
     // 2 Mbit/s is 1329.8 packets a second
     ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 20000), "2"));
@@ -146,58 +147,42 @@ TEST_F(CFileInputSourceTest, HandsOutAFixedRateOrPacketsAfterAPcrOnlyWhenItsTime
     ASSERT_TRUE(ReadUntil(799)) << Status();
     EXPECT_EQ(0u, Read());
     EXPECT_EQ(CNumberedPackets::Range(799), m_numbers);
-
-    std::vector<BYTE> bytes;   // packets 0, 10 and 20 carry PCRs 0.5 s apart
-    for (int number = 0; number < 30; ++number) {
-        const std::vector<BYTE> packet = number % 10 == 0 ? CNumberedPackets::WithPcr(number, 45000 * (number / 10))
-                                                          : CNumberedPackets::Packet(number);
-        bytes.insert(bytes.end(), packet.begin(), packet.end());
-    }
-    ASSERT_NE(nullptr, Open(bytes, "pcr"));
-    EXPECT_EQ("clip.ts, 0% played, in real time", Status());
-    ASSERT_TRUE(m_source->Start());
-    ASSERT_TRUE(ReadUntil(10)) << Status();   // the first read that finds packets anchors the clock at the first PCR
-    EXPECT_EQ(CNumberedPackets::Range(10), m_numbers);
-    for (int half = 1; half <= 2; ++half) {
-        m_clock.Advance(500 * kMs - 1);
-        EXPECT_EQ(0u, Read()) << "packet " << half * 10 << " came before its PCR's time";
-        m_clock.Advance(1);
-        ASSERT_TRUE(ReadUntil(std::size_t(half + 1) * 10)) << Status();
-    }
-    EXPECT_TRUE(ReadUntil(0)) << Status();
-    EXPECT_EQ(CNumberedPackets::Range(30), m_numbers);
-    EXPECT_EQ("clip.ts, 100% played, in real time, at its end", Status());
 }
 
-// Without PCR a file keeps to the clock of its time and date tables, here a second apart;
-// without either it plays as fast as it is read, and says so.
-TEST_F(CFileInputSourceTest, WithoutPcrTheTimeTablesPaceIt)
+// Packets 0, 10 and 20 carry PCRs 0.5 s apart, or, without PCR, time and date tables a second
+// apart (MJD 0xE89A, 12:00:0N); the first read that finds packets anchors the clock at the
+// first, and each packet after one comes only when the clock reaches its time.
+TEST_F(CFileInputSourceTest, PacketsAfterAPcrOrATdtComeOnlyWhenTheirTimeHasCome)
 {
-    std::vector<BYTE> bytes;
-    for (int number = 0; number < 30; ++number) {
-        std::vector<BYTE> packet = CNumberedPackets::Packet(number);
-        if (number % 10 == 0) {   // a TDT on PID 0x14: MJD 0xE89A, 12:00:0N
+    for (const bool pcr : {true, false}) {
+        std::vector<BYTE> bytes;
+        for (int number = 0; number < 30; ++number) {
+            std::vector<BYTE> packet = CNumberedPackets::Packet(number);
             const BYTE tdt[] = {0x47, 0x40, 0x14, 0x10, 0x00, 0x70, 0x70, 0x05, 0xE8, 0x9A, 0x12, 0x00, BYTE(number / 10)};
-            std::copy(std::begin(tdt), std::end(tdt), packet.begin());
+            if (number % 10 == 0 && pcr)
+                packet = CNumberedPackets::WithPcr(number, 45000 * std::uint64_t(number / 10));
+            else if (number % 10 == 0)
+                std::copy(std::begin(tdt), std::end(tdt), packet.begin());
+            bytes.insert(bytes.end(), packet.begin(), packet.end());
         }
-        bytes.insert(bytes.end(), packet.begin(), packet.end());
+        ASSERT_NE(nullptr, Open(bytes, "pcr"));
+        EXPECT_EQ("clip.ts, 0% played, in real time", Status());
+        ASSERT_TRUE(m_source->Start());
+        ASSERT_TRUE(ReadUntil(10)) << Status();
+        for (int step = 1; step <= 2; ++step) {
+            m_clock.Advance((pcr ? 500 : 1000) * kMs - 1);
+            EXPECT_EQ(0u, Read()) << "packet " << step * 10 << " came before its time, " << (pcr ? "PCR" : "TDT");
+            m_clock.Advance(1);
+            ASSERT_TRUE(ReadUntil(std::size_t(step + 1) * 10)) << Status();
+        }
+        EXPECT_TRUE(ReadUntil(0)) << Status();
+        std::vector<int> numbers = CNumberedPackets::Range(30);
+        for (std::size_t table = 0; !pcr && table < 30; table += 10)
+            numbers[table] = -1;   // a TDT is not one of the numbered packets
+        EXPECT_EQ(numbers, m_numbers);
+        EXPECT_EQ(pcr ? "clip.ts, 100% played, in real time, at its end" : "clip.ts, 100% played, in real time by its TDT, at its end",
+                  Status());
     }
-    ASSERT_NE(nullptr, Open(bytes, "pcr"));
-    ASSERT_TRUE(m_source->Start());
-    ASSERT_TRUE(ReadUntil(10)) << Status();
-    for (int second = 1; second <= 2; ++second) {
-        m_clock.Advance(1000 * kMs - 1);
-        EXPECT_EQ(0u, Read()) << "the TDT of second " << second << " came early";
-        m_clock.Advance(1);
-        ASSERT_TRUE(ReadUntil(std::size_t(second + 1) * 10)) << Status();
-    }
-    EXPECT_NE(Status().find("in real time by its TDT"), std::string::npos) << Status();
-
-    ASSERT_NE(nullptr, Open(CNumberedPackets::Stream(0, 30), "pcr"));
-    ASSERT_TRUE(m_source->Start());
-    EXPECT_TRUE(ReadUntil(0)) << Status();
-    EXPECT_EQ(CNumberedPackets::Range(30), m_numbers);
-    EXPECT_NE(Status().find("without PCR or TDT: as fast as it is read"), std::string::npos) << Status();
 }
 
 }  // namespace

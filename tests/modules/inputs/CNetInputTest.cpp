@@ -1,6 +1,7 @@
 // The network input plug-in on loopback: a sender thread or a small HTTP server of the
 // test's own streams a committed FFmpeg-made file; lumrx reads it over UDP, RTP and HTTP
-// as from the file, losses and reconnections are counted, and bad input is said.
+// as from the file, losses and reconnections are counted, and bad input is said. Ports are
+// ones the kernel finds free: a fixed one may be another run's on the same machine.
 #include "core/CDVBTransportStreamSource.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "platform/CEvent.h"
@@ -15,17 +16,16 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <functional>
-#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,11 +33,15 @@
 namespace {
 
 using Bytes = std::vector<BYTE>;
+constexpr std::size_t kDatagram = 7 * 188;
 
-Bytes Stream()
+const Bytes& Stream()
 {
-    std::ifstream file(LUM_STREAM, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    static const Bytes stream = [] {
+        std::ifstream file(LUM_STREAM, std::ios::binary);
+        return Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    }();
+    return stream;
 }
 
 std::pair<int, std::string> Lumrx(const std::string& arguments)
@@ -45,50 +49,68 @@ std::pair<int, std::string> Lumrx(const std::string& arguments)
     return CommandOutput(LUMRX_PATH " " + arguments + " 2>&1");
 }
 
+sockaddr_in Address(const char* host, int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(port));
+    ::inet_pton(AF_INET, host, &address.sin_addr);
+    return address;
+}
+
+// Binds `s` to a port of loopback that nobody holds, and says which.
+int BindFreePort(int s)
+{
+    sockaddr_in at = Address("127.0.0.1", 0);
+    socklen_t length = sizeof at;
+    ::bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&at), &length);
+    return ntohs(at.sin_port);
+}
+
+int FreePort()
+{
+    const int s = ::socket(AF_INET, SOCK_DGRAM, 0), port = BindFreePort(s);
+    ::close(s);
+    return port;
+}
+
 // Sends the stream to `address`:`port` in datagrams of seven packets until stopped, as
-// RTP when asked; a datagram `drop` names is left out, one `late` names comes after the
-// next, one `damage` names has five stray bytes before its packets.
+// RTP when asked; `fate` says what becomes of a datagram by its sequence number.
+enum class Fate { Sent, Dropped, Late, Damaged };   // late: after the next; damaged: five stray bytes first
 class CSender
 {
 public:
-    using Rule = std::function<bool(std::uint16_t)>;
-    CSender(int port, bool rtp, Rule drop = {}, Rule late = {}, Rule damage = {}, const char* address = "127.0.0.1")
-        : m_bytes(Stream())
+    CSender(int port, bool rtp, std::function<Fate(std::uint16_t)> fate = {}, const char* address = "127.0.0.1")
     {
-        m_thread = std::thread([this, port, rtp, drop, late, damage, address] {
+        m_thread = std::thread([this, port, rtp, fate, address] {
             const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-            sockaddr_in to{};
-            to.sin_family = AF_INET;
-            to.sin_port = htons(std::uint16_t(port));
-            ::inet_pton(AF_INET, address, &to.sin_addr);
+            const sockaddr_in to = Address(address, port);
             const int hops = 0;   // a group's datagrams loop back to this host and go nowhere else
             ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops);
-            std::uint16_t sequence = 0;
+            const auto send = [&](const Bytes& d) { ::sendto(s, d.data(), d.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to); };
             Bytes held;
-            while (!m_stop) {
-                for (std::size_t at = 0; at + 7 * 188 <= m_bytes.size() && !m_stop; at += 7 * 188, ++sequence) {
+            for (std::uint16_t sequence = 0; !m_stop;)
+                for (std::size_t at = 0; at + kDatagram <= Stream().size() && !m_stop; at += kDatagram, ++sequence) {
+                    const Fate f = fate ? fate(sequence) : Fate::Sent;
                     Bytes datagram;
                     if (rtp)
                         datagram = {0x80, 33, BYTE(sequence >> 8), BYTE(sequence), 0, 0, 0, 0, 0, 0, 0, 1};
-                    if (damage && damage(sequence))
+                    if (f == Fate::Damaged)
                         datagram.insert(datagram.end(), {0x47, 0x47, 0, 0x47, 0});
-                    datagram.insert(datagram.end(), m_bytes.begin() + long(at), m_bytes.begin() + long(at + 7 * 188));
-                    auto send = [&](const Bytes& d) {
-                        ::sendto(s, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-                    };
-                    if (late && late(sequence)) {
+                    datagram.insert(datagram.end(), Stream().begin() + long(at), Stream().begin() + long(at + kDatagram));
+                    if (f == Fate::Late) {
                         held = datagram;
-                    } else if (!(drop && drop(sequence))) {
+                    } else if (f != Fate::Dropped) {
                         send(datagram);
                         if (!held.empty())
                             send(held);
                         held.clear();
                     }
-                    m_sent = sequence + 1;
+                    m_sent = sequence + 1u;
                     if (sequence % 16 == 0)
                         m_stopEvent.Wait(1);   // a sender's pace, not a flood; a stop ends it at once
                 }
-            }
             ::close(s);
         });
     }
@@ -101,7 +123,6 @@ public:
     std::atomic<unsigned> m_sent{0};
 
 private:
-    Bytes m_bytes;
     std::atomic<bool> m_stop{false};
     CEvent m_stopEvent{true, false};
     std::thread m_thread;
@@ -113,16 +134,9 @@ class CHttpServer
 {
 public:
     explicit CHttpServer(std::function<std::string(int)> answer)
+        : m_socket(::socket(AF_INET, SOCK_STREAM, 0)), m_port(BindFreePort(m_socket))
     {
-        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof at;
-        ::bind(m_socket, reinterpret_cast<sockaddr*>(&at), sizeof at);
         ::listen(m_socket, 4);
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&at), &length);
-        m_port = ntohs(at.sin_port);
         m_thread = std::thread([this, answer] {
             for (int n = 0;; ++n) {
                 const int client = ::accept(m_socket, nullptr, nullptr);
@@ -130,13 +144,8 @@ public:
                     return;
                 char request[4096];
                 (void)::recv(client, request, sizeof request, 0);
-                const std::string response = answer(n);
-                for (std::size_t sent = 0; sent < response.size();) {
-                    const ssize_t k = ::send(client, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
-                    if (k <= 0)
-                        break;
-                    sent += std::size_t(k);
-                }
+                const std::string response = answer(n);   // a blocking send sends it all, or the client left
+                (void)::send(client, response.data(), response.size(), MSG_NOSIGNAL);
                 ::close(client);
             }
         });
@@ -150,34 +159,19 @@ public:
     std::string Url(const char* path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
 
 private:
-    int m_socket;
-    int m_port = 0;
+    int m_socket, m_port;
     std::thread m_thread;
 };
 
-std::string Stream200(std::size_t bytes)
-{
-    const Bytes stream = Stream();
-    return "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" +
-           std::string(stream.begin(), stream.begin() + long(std::min(bytes, stream.size())));
-}
-
-std::vector<std::pair<int, std::string>> Services(const std::string& json)
+// The services of lumrx's JSON, which follows whatever it said first.
+std::vector<std::pair<int, std::string>> Services(const std::string& out)
 {
     std::vector<std::pair<int, std::string>> services;
-    const auto parsed = nlohmann::json::parse(json, nullptr, false);
+    const auto parsed = nlohmann::json::parse(out.substr(std::min(out.size(), out.find('{'))), nullptr, false);
     if (!parsed.is_discarded())
         for (const auto& s : parsed["services"])
             services.emplace_back(s["id"], s["name"]);
     return services;
-}
-
-CDVBMultiplexDefinition* Define(CLUMInputPlugin* input, const char* line)
-{
-    CDVBMultiplexDefinition* definition = input->CreateMultiplexDefinition();
-    definition->ReadFromString(line);
-    input->AddMultiplexDefinition(definition);
-    return definition;
 }
 
 // The plug-in loaded as a host loads it, in a process of its own.
@@ -195,6 +189,23 @@ protected:
         m_input = dynamic_cast<CLUMInputPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeInput, 0));
         ASSERT_NE(m_input, nullptr);
     }
+    void TearDown() override
+    {
+        if (m_input)
+            m_input->DeInitialise();
+    }
+    // A source of the definition read from `line`, started; null when it does not open.
+    CDVBTransportStreamSource* Open(const std::string& line)
+    {
+        CDVBMultiplexDefinition* definition = m_input->CreateMultiplexDefinition();
+        definition->ReadFromString(line.c_str());
+        m_input->AddMultiplexDefinition(definition);
+        CDVBTransportStreamSource* source = m_input->OpenMultiplex(definition);
+        EXPECT_TRUE(!source || source->Start());
+        return source;
+    }
+    std::string FailureText() { return dynamic_cast<CLUMInputPluginExtension&>(*m_input).GetLastOpenFailureText().Str(); }
+
     CTestPluginFolder m_folder;
     CLUMInputPlugin* m_input = nullptr;
 };
@@ -215,75 +226,69 @@ Bytes ReadUntil(CDVBTransportStreamSource* source, const std::function<bool(cons
 
 }  // namespace
 
-// Over UDP, RTP and HTTP (whose server closes the first connection halfway), the
-// services the file holds; the file's own reading is the reference.
+// Over UDP, RTP, UDP to a group (where the host has a route for it) and HTTP (whose server
+// closes the first connection halfway), the services the file holds.
 TEST(CNetInputTest, ServicesOverEveryTransportAreTheFilesServices)
 {
     const auto expected = Services(Lumrx(std::string("services --json ") + LUM_STREAM).second);
     ASSERT_EQ(expected.size(), 3u);
-    {
-        CSender sender(47001, false);
-        const auto [status, out] = Lumrx("services --json --timeout 20 udp://127.0.0.1:47001");
-        EXPECT_EQ(Services(out.substr(out.find('{'))), expected) << out;
+    const bool multicast = ::system("ip route get 239.1.2.3 >/dev/null 2>&1") == 0;
+    for (const auto& [scheme, address] : {std::pair{"udp", "127.0.0.1"}, {"rtp", "127.0.0.1"}, {"udp", "239.1.2.3"}}) {
+        if (address[0] == '2' && !multicast)
+            continue;
+        const int port = FreePort();
+        CSender sender(port, scheme[0] == 'r', {}, address);
+        const std::string out = Lumrx("services --json --timeout 20 " + std::string(scheme) + "://" + address + ":" + std::to_string(port)).second;
+        EXPECT_EQ(Services(out), expected) << out;
     }
-    if (::system("ip route get 239.1.2.3 >/dev/null 2>&1") == 0) {   // a route for multicast: the group joined
-        CSender sender(47005, false, {}, {}, {}, "239.1.2.3");
-        const auto [status, out] = Lumrx("services --json --timeout 20 udp://239.1.2.3:47005");
-        EXPECT_EQ(Services(out.substr(std::min(out.size(), out.find('{')))), expected) << out;
-    }
-    {
-        CSender sender(47002, true);
-        const auto [status, out] = Lumrx("services --json --timeout 20 rtp://127.0.0.1:47002");
-        EXPECT_EQ(Services(out.substr(out.find('{'))), expected) << out;
-    }
-    CHttpServer server([](int n) { return Stream200(n == 0 ? 30000 : SIZE_MAX); });
-    const auto [status, out] = Lumrx("services --json --timeout 20 " + server.Url("/live.ts"));
-    EXPECT_EQ(Services(out.substr(out.find('{'))), expected) << out;
+    CHttpServer server([](int n) {
+        const Bytes& stream = Stream();
+        return "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + std::string(stream.begin(), stream.begin() + (n == 0 ? 30000 : long(stream.size())));
+    });
+    const std::string out = Lumrx("services --json --timeout 20 " + server.Url("/live.ts")).second;
+    EXPECT_EQ(Services(out), expected) << out;
 }
 
+// Every hundredth datagram left out: 1%, and the count must come within 1% of it; every
+// hundredth but one sent after the next: reordered, not lost; and every hundredth but two
+// not a whole number of packets: resynchronised, the stray bytes counted.
 TEST_F(CNetInputPluginTest, RTPLossesAreCountedAndReorderingIsNotALoss)
 {
-    CLUMInputPlugin* input = m_input;
-    CDVBTransportStreamSource* source = input->OpenMultiplex(Define(input, "Lossy, rtp://127.0.0.1:47003"));
-    ASSERT_NE(source, nullptr);
-    source->Start();
-    // every hundredth datagram left out: 1%; the count must come within 1% of it;
-    // every hundredth but one sent after the next: reordered, not lost; and every
-    // hundredth but two not a whole number of packets: resynchronised, counted
-    CSender* sender = new CSender(47003, true, [](std::uint16_t sequence) { return sequence % 100 == 50; },
-                                  [](std::uint16_t sequence) { return sequence % 100 == 20; },
-                                  [](std::uint16_t sequence) { return sequence % 100 == 30; });
-    const std::size_t packets = ReadUntil(source, [sender](const Bytes&) { return sender->m_sent >= 3000; }, 30).size() / 188;
+    const int port = FreePort();
+    CDVBTransportStreamSource* source = Open("Lossy, rtp://127.0.0.1:" + std::to_string(port));
+    ASSERT_NE(source, nullptr) << FailureText();
+    auto sender = std::make_unique<CSender>(port, true, [](std::uint16_t sequence) {
+        const int n = sequence % 100;
+        return n == 50 ? Fate::Dropped : n == 20 ? Fate::Late : n == 30 ? Fate::Damaged : Fate::Sent;
+    });
+    const std::size_t packets = ReadUntil(source, [&](const Bytes&) { return sender->m_sent >= 3000; }, 30).size() / 188;
     const unsigned sent = sender->m_sent;
-    delete sender;
+    sender.reset();
     CString status;
     source->GetStatus(status);
-    unsigned long long lost = 0;
     const std::string text = status.Str();
     ASSERT_NE(text.find("packets lost"), std::string::npos) << text;
+    unsigned long long lost = 0;
     std::sscanf(text.c_str() + text.find(", ") + 2, "%llu", &lost);
-    const double dropped = sent / 100.0;
-    EXPECT_NEAR(double(lost), dropped, dropped * 0.01 + 1) << text;
+    EXPECT_NEAR(double(lost), sent / 100.0, sent / 100.0 * 0.01 + 1) << text;
     EXPECT_GT(packets, 7u * sent * 9 / 10) << "reception went on";
     const std::size_t skipped = text.find(" bytes skipped to resync");
     ASSERT_NE(skipped, std::string::npos) << text;
     EXPECT_EQ(std::stoull(text.substr(text.rfind(", ", skipped) + 2)) % 5, 0u) << text;   // the stray bytes, no packet
-    EXPECT_TRUE(input->CloseMultiplex(source));
-    input->DeInitialise();
+    EXPECT_TRUE(m_input->CloseMultiplex(source));
 }
 
 // A URL that does not parse is kept, so that saving loses nothing, and named by the check.
 TEST_F(CNetInputPluginTest, AURLThatDoesNotParseIsKeptAndNamedByTheCheck)
 {
-    CLUMInputPlugin* input = m_input;
-    auto* extension = dynamic_cast<CLUMInputPluginExtension*>(input);
+    auto* extension = dynamic_cast<CLUMInputPluginExtension*>(m_input);
     ASSERT_NE(extension, nullptr);
     const std::pair<const char*, bool> urls[] = {
         {"udp://239.1.1.1:1234", true}, {"rtp://10.0.0.5@232.1.1.1:5000", true}, {"udp://[ff15::1]:5000", true},
         {"https://tv/a.ts", true}, {"udp://239.1.1.1", false}, {"udp://239.1.1.1:99999", false},
         {"239.1.1.1:1234", false}, {"ftp://host/a.ts", false}};
     for (const auto& [url, good] : urls) {
-        std::unique_ptr<CDVBMultiplexDefinition> definition{input->CreateMultiplexDefinition()};
+        std::unique_ptr<CDVBMultiplexDefinition> definition{m_input->CreateMultiplexDefinition()};
         EXPECT_TRUE(definition->ReadFromString(CString("News, ") + url + ", eth0")) << url;
         EXPECT_EQ(definition->m_firstFieldNotRead, good ? -1 : 1) << url;
         CString line, problem;
@@ -300,39 +305,30 @@ TEST_F(CNetInputPluginTest, AURLThatDoesNotParseIsKeptAndNamedByTheCheck)
 // datagrams sent arrives, the last one too.
 TEST_F(CNetInputPluginTest, ASourceSpecificGroupIsJoinedOnItsInterfaceAndDeliversEveryPacket)
 {
-    CLUMInputPlugin* input = m_input;
     const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    in_addr loopback{};
-    loopback.s_addr = htonl(INADDR_LOOPBACK);
+    const in_addr loopback{htonl(INADDR_LOOPBACK)};
     const int hops = 0;
     ASSERT_EQ(::setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &loopback, sizeof loopback), 0) << std::strerror(errno);
     ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_TTL, &hops, sizeof hops);
-    const Bytes stream = Stream();
-    constexpr std::size_t kDatagrams = 20, kDatagram = 7 * 188;
-    ASSERT_GE(stream.size(), kDatagrams * kDatagram);
-    const Bytes sent(stream.begin(), stream.begin() + long(kDatagrams * kDatagram));
-    struct Case { const char* line; const char* group; std::uint16_t port; };
-    for (const Case& c : {Case{"Named, udp://127.0.0.1@232.1.2.3:47006, lo", "232.1.2.3", 47006},
-                          Case{"Routed, udp://127.0.0.1@232.1.2.4:47007", "232.1.2.4", 47007}}) {
-        CDVBTransportStreamSource* source = input->OpenMultiplex(Define(input, c.line));
-        ASSERT_NE(source, nullptr) << c.line;
-        source->Start();
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(c.port);
-        ::inet_pton(AF_INET, c.group, &to.sin_addr);
+    constexpr std::size_t kDatagrams = 20;
+    ASSERT_GE(Stream().size(), kDatagrams * kDatagram);
+    const Bytes sent(Stream().begin(), Stream().begin() + long(kDatagrams * kDatagram));
+    for (const auto& [group, interface] : {std::pair{"232.1.2.3", ", lo"}, {"232.1.2.4", ""}}) {
+        const int port = FreePort();   // after the sender's own port is taken: never the same
+        const std::string line = std::string("SSM, udp://127.0.0.1@") + group + ":" + std::to_string(port) + interface;
+        CDVBTransportStreamSource* source = Open(line);
+        ASSERT_NE(source, nullptr) << line << ": " << FailureText();
+        const sockaddr_in to = Address(group, port);
         for (std::size_t i = 0; i < kDatagrams; ++i)
-            if (::sendto(s, stream.data() + i * kDatagram, kDatagram, 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0)
+            if (::sendto(s, sent.data() + i * kDatagram, kDatagram, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0)
                 GTEST_SKIP() << "the kernel refuses multicast on lo: " << std::strerror(errno);
         const Bytes got = ReadUntil(source, [&](const Bytes& got) { return got.size() >= sent.size(); }, 10);
-        EXPECT_TRUE(got == sent) << c.line << ": " << got.size() / 188 << " packets";
-        EXPECT_TRUE(input->CloseMultiplex(source));
+        EXPECT_TRUE(got == sent) << line << ": " << got.size() / 188 << " packets";
+        EXPECT_TRUE(m_input->CloseMultiplex(source));
     }
     ::close(s);
-    EXPECT_EQ(input->OpenMultiplex(Define(input, "Nowhere, udp://127.0.0.1@232.1.2.5:47008, nosuch0")), nullptr);
-    EXPECT_STREQ(dynamic_cast<CLUMInputPluginExtension&>(*input).GetLastOpenFailureText(),
-                 "there is no network interface nosuch0");
-    input->DeInitialise();
+    EXPECT_EQ(Open("Nowhere, udp://127.0.0.1@232.1.2.5:" + std::to_string(FreePort()) + ", nosuch0"), nullptr);
+    EXPECT_EQ(FailureText(), "there is no network interface nosuch0");
 }
 
 TEST(CNetInputTest, BadInputIsSaidWithItsOwnExitCode)
@@ -344,7 +340,7 @@ TEST(CNetInputTest, BadInputIsSaidWithItsOwnExitCode)
         {server.Url("/missing.ts"), 5, "404"},
         {page.Url("/"), 6, "text/html"},
         {"http://127.0.0.1:1/refused.ts", 7, "connect"},
-        {"udp://127.0.0.1:47004 --timeout 2", 1, "no service found"},   // nobody sends there
+        {"udp://127.0.0.1:" + std::to_string(FreePort()) + " --timeout 2", 1, "no service found"},   // nobody sends there
     };
     for (const auto& [url, code, message] : cases) {
         const auto [status, out] = Lumrx("services " + url);

@@ -4,16 +4,11 @@
 // The fortified inline wrappers of open() and read() would collide with the definitions below.
 #undef _FORTIFY_SOURCE
 
-#include <dirent.h>
-#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <stdarg.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -28,16 +23,47 @@
 #include <map>
 #include <set>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
-
 
 using namespace fakedvb;
 
 namespace {
 
 int fail(int e) { return errno = e, -1; }
+
+// FREQUENCY for DTV_FREQUENCY, a number for the properties no test meets.
+std::string propertyName(uint32_t command)
+{
+#define NAME(p) case DTV_##p: return #p;
+    switch (command) {
+    NAME(TUNE) NAME(FREQUENCY) NAME(MODULATION) NAME(BANDWIDTH_HZ) NAME(INVERSION) NAME(SYMBOL_RATE) NAME(INNER_FEC)
+    NAME(PILOT) NAME(ROLLOFF) NAME(DELIVERY_SYSTEM) NAME(CODE_RATE_HP) NAME(CODE_RATE_LP) NAME(GUARD_INTERVAL)
+    NAME(TRANSMISSION_MODE) NAME(HIERARCHY) NAME(STREAM_ID)
+    }
+#undef NAME
+    return std::to_string(command);
+}
+
+// The numbers of a comma-separated list, up to what is not one.
+std::set<uint64_t> numbers(const char* s)
+{
+    std::set<uint64_t> out;
+    for (char* end = nullptr; s && *s >= '0' && *s <= '9'; s = *end == ',' ? end + 1 : "")
+        out.insert(strtoull(s, &end, 10));
+    return out;
+}
+
+// One write per line, so that processes sharing the file do not interleave inside a line.
+void logLine(const std::string& path, const std::string& device, const std::string& text)
+{
+    if (path.empty()) return;
+    int saved = errno;
+    std::string line = device + " " + text + "\n";
+    long fd = syscall(SYS_openat, AT_FDCWD, path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0) syscall(SYS_write, fd, line.data(), line.size()), syscall(SYS_close, fd);
+    errno = saved;
+}
 
 int64_t nowNs()
 {
@@ -51,7 +77,6 @@ void sleepUntilNs(int64_t t)
     struct timespec ts = {time_t(t / 1000000000), long(t % 1000000000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) continue;
 }
-
 
 enum class Band { Terrestrial, Cable, Satellite };
 const struct { const char* name; uint32_t sys; Band band; } kSystems[] = {
@@ -70,10 +95,7 @@ Band bandOf(uint32_t sys)
 const uint32_t kTerrMin = 42000000, kTerrMax = 870000000, kSatMin = 950000, kSatMax = 2150000;
 const uint32_t kSymMin = 1000000, kSymMax = 45000000;
 bool inRange(uint32_t v, uint32_t lo, uint32_t hi) { return v >= lo && v <= hi; }
-
-
-
-enum class Stats { Decibel, Relative, None };
+const uint64_t kBitrate = 20000000, kPacket = 188;
 
 // The state of one open descriptor of a fake device.
 struct Device {
@@ -82,11 +104,10 @@ struct Device {
     std::vector<uint32_t> systems;
     uint32_t current = 0;
     std::set<uint64_t> lockAt, overflowAt;
-    bool lockAny = true, tuned = false, locked = false;
-    Stats stats = Stats::Decibel;
+    bool lockAny = true, tuned = false, locked = false, relative = false;
     std::map<uint32_t, uint32_t> values;
     int stream = -1;
-    uint64_t statusFailures = 0, statReads = 0, size = 0, bitrate = 20000000, served = 0, reads = 0;
+    uint64_t statusFailures = 0, statReads = 0, size = 0, served = 0, reads = 0;
     int64_t start = 0;
 };
 
@@ -115,23 +136,16 @@ void configure(Device& d, Kind kind, const char* name)
     d.lockAny = !lock || !*lock || strchr(lock, '*');
     d.lockAt = numbers(lock);
     const char* stats = getenv("LUM_FAKE_DVB_STATS");
-    if (stats && strcmp(stats, "relative") == 0) d.stats = Stats::Relative;
-    if (stats && strcmp(stats, "none") == 0) d.stats = Stats::None;
+    d.relative = stats && strcmp(stats, "relative") == 0;
     for (uint64_t n : numbers(getenv("LUM_FAKE_DVB_STATUS_FAILURES"))) d.statusFailures = n;
-    for (uint64_t n : numbers(getenv("LUM_FAKE_DVB_BITRATE"))) d.bitrate = n ? n : d.bitrate;
     d.overflowAt = numbers(getenv("LUM_FAKE_DVB_OVERFLOW_AT"));
     d.start = nowNs();
     const char* stream = getenv("LUM_FAKE_DVB_STREAM");
     if (d.kind != Kind::Dvr || !stream || !*stream) return;
     int fd = int(syscall(SYS_openat, AT_FDCWD, stream, O_RDONLY | O_CLOEXEC, 0));
     long size = fd < 0 ? -1 : syscall(SYS_lseek, fd, 0, SEEK_END);
-    if (size > 0) {
-        d.stream = fd, d.size = uint64_t(size);
-        return;
-    }
-    int e = fd < 0 ? errno : EINVAL;
-    if (fd >= 0) syscall(SYS_close, fd);
-    logLine(d.log, d.name, std::string("STREAM ") + strerrorname_np(e));
+    if (size > 0) d.stream = fd, d.size = uint64_t(size);
+    else if (fd >= 0) syscall(SYS_close, fd);   // an empty stream: never readable
 }
 
 // After a successful open: ROOT/adapterN/kindM is a device, unless the test is making the file.
@@ -178,10 +192,9 @@ bool isStat(uint32_t cmd) { return cmd >= DTV_STAT_SIGNAL_STRENGTH && cmd <= DTV
 void fillStat(const Device& fe, uint32_t cmd, struct dtv_fe_stats& st)
 {
     memset(&st, 0, sizeof st);
-    if (fe.stats == Stats::None) return;
     st.len = 1;
     struct dtv_stats& s = st.stat[0];
-    bool relative = fe.stats == Stats::Relative, locked = fe.tuned && fe.locked;
+    bool relative = fe.relative, locked = fe.tuned && fe.locked;
     // Each step of the pre, post and block counters: errors, then the total.
     const uint64_t step[] = {210, 1000000, 21, 1000000, 3, 10000};
     s.scale = relative ? FE_SCALE_RELATIVE : FE_SCALE_DECIBEL;
@@ -226,11 +239,8 @@ int setProperty(Device& fe, struct dtv_properties* props)
 {
     std::string line = "FE_SET_PROPERTY";
     int err = badProperties(props) ? EINVAL : 0;
-    for (uint32_t i = 0; !err && i < props->num; ++i) {
-        uint32_t cmd = props->props[i].cmd;
-        line += " " + propertyName(cmd) + "=" +
-                std::to_string(props->props[i].u.data);
-    }
+    for (uint32_t i = 0; !err && i < props->num; ++i)
+        line += " " + propertyName(props->props[i].cmd) + "=" + std::to_string(props->props[i].u.data);
     for (uint32_t i = 0; !err && i < props->num; ++i) {
         struct dtv_property& p = props->props[i];
         uint32_t v = p.u.data;
@@ -239,13 +249,10 @@ int setProperty(Device& fe, struct dtv_properties* props)
             bool listed = std::find(fe.systems.begin(), fe.systems.end(), v) != fe.systems.end();
             err = listed ? 0 : EINVAL;
             fe.current = listed ? v : fe.current;
-        } else if (p.cmd == DTV_CLEAR) {
-            fe.values.clear(); // as the kernel: the delivery system survives a clear
         } else if (p.cmd == DTV_TUNE) {
-            uint32_t f = fe.values[DTV_FREQUENCY], sr = fe.values[DTV_SYMBOL_RATE];
-            Band band = bandOf(fe.current);
-            bool ok = band == Band::Satellite ? inRange(f, kSatMin, kSatMax) : inRange(f, kTerrMin, kTerrMax);
-            err = ok && (band == Band::Terrestrial || inRange(sr, kSymMin, kSymMax)) ? 0 : EINVAL;
+            uint32_t f = fe.values[DTV_FREQUENCY];
+            bool satellite = bandOf(fe.current) == Band::Satellite;
+            err = (satellite ? inRange(f, kSatMin, kSatMax) : inRange(f, kTerrMin, kTerrMax)) ? 0 : EINVAL;
             fe.tuned |= !err;
             fe.locked = err ? fe.locked : fe.lockAny || fe.lockAt.count(f) > 0;
             fe.statReads = err ? fe.statReads : 0;
@@ -265,7 +272,6 @@ int frontendIoctl(Device& fe, unsigned long request, void* arg)
     std::string line;
     switch (request) {
     case FE_GET_INFO:
-        if (!arg) return fail(EFAULT);
         fillInfo(fe, *static_cast<struct dvb_frontend_info*>(arg));
         return 0;
     case FE_GET_PROPERTY: return getProperty(fe, static_cast<struct dtv_properties*>(arg));
@@ -276,7 +282,6 @@ int frontendIoctl(Device& fe, unsigned long request, void* arg)
             logLine(fe.log, fe.name, "FE_READ_STATUS EIO");
             return fail(EIO);
         }
-        if (!arg) return fail(EFAULT);
         *static_cast<fe_status_t*>(arg) = fe_status_t(!fe.tuned ? 0 : fe.locked ? 0x1f : FE_HAS_SIGNAL);
         return 0;
     case FE_SET_VOLTAGE:
@@ -284,10 +289,7 @@ int frontendIoctl(Device& fe, unsigned long request, void* arg)
         break;
     case FE_SET_TONE: line = std::string("FE_SET_TONE ") + (v == SEC_TONE_ON ? "ON" : "OFF"); break;
     case FE_DISEQC_SEND_BURST: line = std::string("FE_DISEQC_SEND_BURST ") + (v == SEC_MINI_A ? "A" : "B"); break;
-    case FE_ENABLE_HIGH_LNB_VOLTAGE: line = std::string("FE_ENABLE_HIGH_LNB_VOLTAGE ") + (v ? "1" : "0"); break;
-    case FE_SET_FRONTEND_TUNE_MODE: line = "FE_SET_FRONTEND_TUNE_MODE " + std::to_string(unsigned(v)); break;
     case FE_DISEQC_SEND_MASTER_CMD:
-        if (!arg) return fail(EFAULT);
         line = "FE_DISEQC_SEND_MASTER_CMD";
         for (unsigned i = 0; i < diseqc->msg_len && i < sizeof diseqc->msg; ++i) {
             char hex[12];
@@ -305,16 +307,10 @@ int demuxIoctl(Device& d, unsigned long request, void* arg)
 {
     char buf[128];
     const auto* f = static_cast<const struct dmx_pes_filter_params*>(arg);
-    const char* name = request == DMX_START        ? "DMX_START"
-                       : request == DMX_STOP       ? "DMX_STOP"
-                       : request == DMX_SET_FILTER ? "DMX_SET_FILTER"
-                       : request == DMX_ADD_PID    ? "DMX_ADD_PID"
-                       : request == DMX_REMOVE_PID ? "DMX_REMOVE_PID" : nullptr;
     if (request == DMX_SET_BUFFER_SIZE)
         snprintf(buf, sizeof buf, "DMX_SET_BUFFER_SIZE %lu", reinterpret_cast<unsigned long>(arg));
-    else if (d.kind == Kind::Dvr || (!name && request != DMX_SET_PES_FILTER)) return -2;
-    else if (name) snprintf(buf, sizeof buf, "%s", name);
-    else if (!f) return fail(EFAULT);
+    else if (d.kind == Kind::Dvr || (request != DMX_STOP && request != DMX_SET_PES_FILTER)) return -2;
+    else if (request == DMX_STOP) snprintf(buf, sizeof buf, "DMX_STOP");
     else
         snprintf(buf, sizeof buf, "DMX_SET_PES_FILTER pid=%u input=%u output=%u pes_type=%u flags=%u",
                  unsigned(f->pid), unsigned(f->input), unsigned(f->output), unsigned(f->pes_type), f->flags);
@@ -322,12 +318,10 @@ int demuxIoctl(Device& d, unsigned long request, void* arg)
     return 0;
 }
 
-const uint64_t kPacket = 188;
-
 // Whole packets due since the dvr was opened.
 uint64_t dueBytes(const Device& d, int64_t now)
 {
-    unsigned __int128 bits = (unsigned __int128)uint64_t(now - d.start) * d.bitrate;
+    unsigned __int128 bits = (unsigned __int128)uint64_t(now - d.start) * kBitrate;
     return d.stream < 0 ? 0 : uint64_t(bits / 8000000000ull) / kPacket * kPacket;
 }
 
@@ -335,23 +329,22 @@ uint64_t dueBytes(const Device& d, int64_t now)
 int64_t nextDueNs(const Device& d)
 {
     unsigned __int128 want = (d.served / kPacket + 1) * kPacket;
-    return d.stream < 0 ? -1 : d.start + int64_t((want * 8000000000ull + d.bitrate - 1) / d.bitrate);
+    return d.stream < 0 ? -1 : d.start + int64_t((want * 8000000000ull + kBitrate - 1) / kBitrate);
 }
 
-bool overflowNext(const Device& d) { return d.overflowAt.count(d.reads + 1) > 0; }
-
-// One read as read() does it, or, when a blocking read has nothing due, *wait = when to look again.
-ssize_t dvrReadLocked(Device& d, char* buf, size_t count, bool nonblock, int64_t* wait)
+// One read as read() does it, or, when nothing is due yet, *wait = when to look again: a read,
+// even a non-blocking one, waits for the next packet, so that the count of reads, which
+// overflows go by, does not depend on a reader's timing.
+ssize_t dvrReadLocked(Device& d, char* buf, size_t count, int64_t* wait)
 {
     int64_t now = nowNs();
     uint64_t due = dueBytes(d, now), done = 0, n = std::min<uint64_t>(due - std::min(due, d.served), count);
-    if (overflowNext(d)) {
+    if (d.overflowAt.count(d.reads + 1)) {
         ++d.reads;
         d.served = std::max(d.served, due);
         logLine(d.log, d.name, "EOVERFLOW");
         return fail(EOVERFLOW);
     }
-    if (n == 0 && nonblock) return fail(EAGAIN); // not counted: overflows must not depend on a reader's timing
     if (n == 0) return *wait = d.stream < 0 ? now + 1000000000 : nextDueNs(d), -1;
     ++d.reads;
     for (long r = 1; done < n && r > 0; done += r > 0 ? uint64_t(r) : 0) {
@@ -369,51 +362,37 @@ ssize_t doRead(int fd, void* buf, size_t count)
         Lock lock;
         Device* d = findLocked(fd);
         if (!d) break;
-        bool nonblock = syscall(SYS_fcntl, fd, F_GETFL) & O_NONBLOCK;
-        if (d->kind == Kind::Frontend) return fail(EINVAL); // the kernel's frontend has no read
-        // No section ever arrives at a demux, as from a filter whose timeout ran out.
-        if (d->kind == Kind::Demux) return fail(nonblock ? EAGAIN : ETIMEDOUT);
+        if (d->kind != Kind::Dvr) return fail(EINVAL); // no test reads sections from a demux
         if (count == 0) return 0;
         wait = 0;
-        ssize_t r = dvrReadLocked(*d, static_cast<char*>(buf), count, nonblock, &wait);
+        ssize_t r = dvrReadLocked(*d, static_cast<char*>(buf), count, &wait);
         if (!wait) return r;
     }
     return syscall(SYS_read, fd, buf, count);
 }
 
-// A set holding a fake descriptor is all fake: only a dvr ever becomes readable.
+// A set holding a fake descriptor is all fake: a dvr with a stream is always readable (its
+// read waits for the packet due next), the rest never.
 int doPoll(struct pollfd* fds, nfds_t nfds, int timeout)
 {
-    bool fake = false;
+    int fake = 0, ready = 0;
     if (fds && gFakeCount.load(std::memory_order_acquire) > 0) {
         Lock lock;
-        for (nfds_t i = 0; i < nfds && !fake; ++i) fake = findLocked(fds[i].fd) != nullptr;
+        for (nfds_t i = 0; i < nfds; ++i) {
+            Device* d = findLocked(fds[i].fd);
+            fake += d != nullptr;
+            bool readable = d && d->kind == Kind::Dvr && d->stream >= 0;
+            fds[i].revents = readable ? short(fds[i].events & (POLLIN | POLLRDNORM)) : 0;
+            ready += fds[i].revents != 0;
+        }
     }
     if (!fake) {
         struct timespec ts = {timeout / 1000, (timeout % 1000) * 1000000L};
         return int(syscall(SYS_ppoll, fds, nfds, timeout < 0 ? nullptr : &ts, nullptr, 8));
     }
-    int64_t deadline = timeout < 0 ? -1 : nowNs() + int64_t(timeout) * 1000000;
-    for (;;) {
-        int ready = 0;
-        int64_t next = deadline;
-        {
-            Lock lock;
-            int64_t now = nowNs();
-            for (nfds_t i = 0; i < nfds; ++i) {
-                Device* d = findLocked(fds[i].fd);
-                bool dvr = d && d->kind == Kind::Dvr;
-                bool readable = dvr && (overflowNext(*d) || dueBytes(*d, now) > d->served);
-                fds[i].revents = readable ? short(fds[i].events & (POLLIN | POLLRDNORM)) : 0;
-                ready += fds[i].revents != 0;
-                int64_t t = dvr && !readable ? nextDueNs(*d) : -1;
-                if (t >= 0 && (next < 0 || t < next)) next = t;
-            }
-        }
-        int64_t now = nowNs();
-        if (ready > 0 || (deadline >= 0 && now >= deadline)) return ready;
-        sleepUntilNs(next >= 0 ? next : now + 1000000000);
-    }
+    while (!ready && timeout < 0) sleepUntilNs(nowNs() + 1000000000);   // never readable: for ever, as the kernel
+    if (!ready) sleepUntilNs(nowNs() + int64_t(timeout) * 1000000);
+    return ready;
 }
 
 int doIoctl(int fd, unsigned long request, void* arg)
@@ -463,13 +442,10 @@ int open(const char* path, int flags, ...)
     return doOpen(path, flags, mode);
 }
 int open64(const char* path, int flags, ...) __attribute__((alias("open")));
-int __open_2(const char* path, int flags) { return doOpen(path, flags, 0); }
-int __open64_2(const char* path, int flags) { return doOpen(path, flags, 0); }
+int __open64_2(const char* path, int flags) { return doOpen(path, flags, 0); }   // libdvbv5's
 int close(int fd) { return doClose(fd); }
 ssize_t read(int fd, void* buf, size_t count) { return doRead(fd, buf, count); }
-ssize_t __read_chk(int fd, void* buf, size_t count, size_t) { return doRead(fd, buf, count); }
 int poll(struct pollfd* fds, nfds_t nfds, int timeout) { return doPoll(fds, nfds, timeout); }
-int __poll_chk(struct pollfd* fds, nfds_t nfds, int timeout, size_t) { return doPoll(fds, nfds, timeout); }
 
 int ioctl(int fd, unsigned long request, ...) noexcept
 {
