@@ -20,15 +20,11 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
-// A PES start of video with a PTS (flags 2) or PTS and DTS (flags 3).
+// A PES start of video with a PTS (flags 2), or a PTS and a DTS (flags 3), all of 0.
 Bytes PesStart(WORD pid, BYTE flags, BYTE scrambling = 0)
 {
-    const Bytes pts = {0x31, 0x00, 0x01, 0x00, 0x01}, dts = {0x11, 0x00, 0x01, 0x00, 0x01};
-    Bytes header = {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, BYTE(flags << 6), BYTE(flags == 3 ? 10 : 5)};
-    header.insert(header.end(), pts.begin(), pts.end());
-    if (flags == 3)
-        header.insert(header.end(), dts.begin(), dts.end());
-    Bytes packet = CTestPacket::Pes(pid, header);
+    Bytes packet = CTestPacket::Pes(pid, {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, BYTE(flags << 6), BYTE(flags == 3 ? 10 : 5),
+                                          0x31, 0x00, 0x01, 0x00, 0x01, 0x11, 0x00, 0x01, 0x00, 0x01});
     packet[3] |= BYTE(scrambling << 6);
     return packet;
 }
@@ -75,14 +71,10 @@ TEST(CDVBPullReceiverTest, TheRingKeepsWhatFitsAndDropsTheRestWithoutWaiting)
 TEST(CDVBPullReceiverTest, PacketsStartAtAPESStartAndTimeStampsStartABuffer)
 {
     CTestPullReceiver receiver(8, 1000);
-    Bytes loose = CTestPacket::Payload(0x100, false, 0xAA);
-    receiver.OnReceivePacket(0, loose.data());   // before the first start: not written
-    for (BYTE flags : {2, 3}) {
-        Bytes start = PesStart(0x100, flags);
-        receiver.OnReceivePacket(0, start.data());
-    }
-    Bytes scrambled = PesStart(0x100, 2, 2);
-    receiver.OnReceivePacket(0, scrambled.data());
+    // data before the first start, a PTS, a PTS and a DTS, then a scrambled start
+    for (Bytes packet : {CTestPacket::Payload(0x100, false, 0xAA), PesStart(0x100, 2), PesStart(0x100, 3),
+                         PesStart(0x100, 2, 2)})
+        receiver.OnReceivePacket(0, packet.data());
     receiver.Stop();
     std::vector<DWORD> flags;
     while (CDVBBuffer* buffer = receiver.m_filledBuffers.RemoveBuffer()) {
@@ -99,17 +91,13 @@ TEST(CDVBPullReceiverTest, PacketsStartAtAPESStartAndTimeStampsStartABuffer)
     EXPECT_EQ(receiver.m_writeBuffer->m_timeStampFlags, 5u);
 }
 
-// Registered (SetPID), the object is whole; stopped before that, DecodeStream would run on a
-// half-destroyed object.
-TEST(CDVBPullReceiverTest, DecodeStreamRunsOnceTheObjectIsInUseAndNeverAfterAStopBeforeIt)
+// Stopped before it is in use (registered, given a packet or started), DecodeStream would run
+// on a half-destroyed object; once in use it runs, as the stuck decoder below shows.
+TEST(CDVBPullReceiverTest, DecodeStreamNeverRunsAfterAStopBeforeTheObjectIsInUse)
 {
-    for (bool used : {false, true}) {
-        CTestPullReceiver receiver(2, 10);
-        if (used)
-            receiver.SetPID(0x100);
-        receiver.Stop();
-        EXPECT_EQ(receiver.m_decodeCalls, used ? 1 : 0);
-    }
+    CTestPullReceiver receiver(2, 10);
+    receiver.Stop();
+    EXPECT_EQ(receiver.m_decodeCalls, 0);
 }
 
 // Hung in a display, say: Stop gives up after its second and says so, a Start meanwhile starts

@@ -67,7 +67,7 @@ protected:
 class CDVBTransportStreamReceiverSITest : public ::testing::Test
 {
 protected:
-    CDVBTransportStreamReceiverSITest() { m_receiver.Start(); }   // SI receivers, no thread
+    CDVBTransportStreamReceiverSITest() { m_receiver.Start(); }
 
     void Send(WORD pid, const Bytes& section) { m_receiver.Send(pid, section); }
     void SendPat(BYTE v, const Programs& p) { Send(0, B::Long(0x00, 0x1004, v, 0, 0, B::PATBody(p))); }
@@ -262,7 +262,6 @@ TEST_F(CDVBTransportStreamReceiverSITest, PATAndPMTMakeProgramsAndReceiversCompl
         CSingleLock guard(*m_receiver.GetProgramsSection());
         ASSERT_EQ(m_receiver.GetProgramsList()->size(), 2u);
         EXPECT_EQ(m_receiver.GetProgram(2)->m_pmtPid, 0x200);
-        EXPECT_EQ(m_receiver.GetProgram(2)->m_patTransportStreamId, 0x1004);
     }
     SendPat(2, {{0, 0x10}, {1, 0x100}, {2, 0x200}});
     EXPECT_EQ(Drain(), (Updates{{1, 1}, {2, 1}})) << "a new version is notified again";
@@ -277,9 +276,6 @@ TEST_F(CDVBTransportStreamReceiverSITest, PATAndPMTMakeProgramsAndReceiversCompl
     EXPECT_TRUE(m_receiver.GetComponentDefinition(1, 0x102, &definition));
     EXPECT_EQ(definition.m_description, "audio (eng)");
     EXPECT_FALSE(m_receiver.GetComponentDefinition(1, 0x103, &definition));
-    EXPECT_EQ(definition.m_description, "audio (eng)") << "left as it was";
-    EXPECT_EQ(definition.m_pid, 0x103);
-    EXPECT_EQ(definition.m_programNumber, 1);
     SendSdt(0x42, B::Cat({B::SDTService(1, 4, false, {}), B::SDTService(2, 4, false, {}), B::SDTService(3, 4, false, {})}));
     EXPECT_FALSE(Complete()) << "service 3 has no map";
     SendPat(3, {{3, 0x300}});
@@ -346,16 +342,12 @@ TEST_F(CDVBTransportStreamReceiverSITest, BitrateIsTheMeanOfCountingPCRReceivers
     EXPECT_EQ(m_receiver.GetBitrate(), 5000000);
 
     std::int64_t clock = 0;
-    CString text;
     EXPECT_TRUE(m_receiver.GetProgramClock(1, clock));
-    EXPECT_TRUE(m_receiver.GetProgramClock(1, text));
     EXPECT_FALSE(m_receiver.GetProgramClock(2, clock));
     EXPECT_FALSE(m_receiver.GetProgramClock(4, clock)) << "no map: no PCR PID";
     {
         CDVBProgramClock programClock;
-        EXPECT_FALSE(programClock.GetProgramClock(clock, false));
         programClock.SetTransportStreamReceiver(&m_receiver);
-        EXPECT_FALSE(programClock.SetProgram(4));
         EXPECT_TRUE(programClock.SetProgram(1));
         EXPECT_FALSE(programClock.SetProgram(4)) << "keeps program 1's PCR receiver";
         EXPECT_TRUE(programClock.GetProgramClock(clock, false));
