@@ -40,44 +40,16 @@ Bytes Joined(const std::vector<Bytes>& reads)
     return all;
 }
 
-class CDVBRecorderTest : public ::testing::Test
+std::string TempPath(const char* name)
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_receiver.Initialise());
-        m_receiver.Start();
-        ASSERT_TRUE(m_clock.WaitForWaiters(1));
-    }
-    void TearDown() override
-    {
-        m_receiver.Stop();
-        m_receiver.WaitForStop(10000);
-        m_receiver.DeInitialise();
-    }
-    bool Record(const std::string& path)
-    {
-        CDVBRecordingParameters parameters;
-        parameters.m_fileName = path.c_str();
-        return m_receiver.StartRecording(&parameters);
-    }
-    void Deliver(const std::vector<Bytes>& reads)
-    {
-        for (const Bytes& read : reads)
-            m_source.AddStep(read);
-        ASSERT_TRUE(m_clock.Run(int(reads.size()), CDVBTransportStreamReceiver::QuietPeriodMs * 1000000, 1));
-    }
-    Bytes FileBytes(const char* name)
-    {
-        std::ifstream file(m_dir + name, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
+    return ::testing::TempDir() + name;
+}
 
-    const std::string m_dir = ::testing::TempDir();
-    CManualClock m_clock;
-    CScriptedSource m_source;
-    CDVBTransportStreamReceiver m_receiver{&m_source, nullptr, &m_clock};
-};
+Bytes FileBytes(const char* name)
+{
+    std::ifstream file(TempPath(name), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
 
 // A disk that takes at most Chunk bytes a write, fails the writes numbered from m_firstFailing
 // for m_failures calls, and holds writes back until m_release is set. The test's thread plays
@@ -117,33 +89,50 @@ private:
 
 // A new recording closes the last with all received before; lumrx stops on --seconds or
 // Ctrl-C between two wakes of the receive thread, and what the source holds then is recorded.
-TEST_F(CDVBRecorderTest, TheFileHoldsEveryReadAsDeliveredUpToTheStop)
+TEST(CDVBRecorderTest, TheFileHoldsEveryReadAsDeliveredUpToTheStop)
 {
+    CManualClock clock;
+    CScriptedSource source;
+    CDVBTransportStreamReceiver receiver(&source, nullptr, &clock);
+    ASSERT_TRUE(receiver.Initialise());
+    receiver.Start();
+    ASSERT_TRUE(clock.WaitForWaiters(1));
+    auto record = [&](const char* name) {
+        const std::string path = TempPath(name);
+        CDVBRecordingParameters parameters;
+        parameters.m_fileName = path.c_str();
+        return receiver.StartRecording(&parameters);
+    };
+    auto deliver = [&](const std::vector<Bytes>& reads) {   // a read a wake
+        for (const Bytes& read : reads)
+            source.AddStep(read);
+        return clock.Run(int(reads.size()), CDVBTransportStreamReceiver::QuietPeriodMs * 1000000, 1);
+    };
     const std::vector<Bytes> first = {Read(1, 1), Read(1024, 2), {}, Read(7, 3)};
-    ASSERT_TRUE(Record(m_dir + "first.ts"));
-    Deliver(first);
-    ASSERT_TRUE(Record(m_dir + "second.ts"));
-    Deliver({Read(3, 4)});
-    m_source.AddStep(Read(7, 5));   // after the last wake
-    m_receiver.Stop();
-    ASSERT_TRUE(m_receiver.WaitForStop(10000));
-    EXPECT_TRUE(m_receiver.StopRecording());
+    ASSERT_TRUE(record("first.ts"));
+    ASSERT_TRUE(deliver(first));
+    ASSERT_TRUE(record("second.ts"));
+    ASSERT_TRUE(deliver({Read(3, 4)}));
+    source.AddStep(Read(7, 5));   // after the last wake
+    receiver.Stop();
+    ASSERT_TRUE(receiver.WaitForStop(10000));
+    EXPECT_TRUE(receiver.StopRecording());
     EXPECT_EQ(FileBytes("first.ts"), Joined(first));
     EXPECT_EQ(FileBytes("second.ts"), Joined({Read(3, 4), Read(7, 5)}));
-    EXPECT_EQ(m_receiver.GetRecorder().GetBytesWritten(), 10u * 188);
-    EXPECT_TRUE(m_receiver.StopRecording());   // without a recording: nothing to do
+    EXPECT_EQ(receiver.GetRecorder().GetBytesWritten(), 10u * 188);
+    EXPECT_TRUE(receiver.StopRecording());   // without a recording: nothing to do
 }
 
 // The record thread held back in its first write while twelve reads come: the ten buffers
 // fill, and the two reads after them are left out whole; asked to wait (simulated time), the
 // eleventh waits until the held write goes through, and no read is lost.
-TEST_F(CDVBRecorderTest, ADiskThatFallsBehindLosesWholeReadsOrWithWaitingNone)
+TEST(CDVBRecorderTest, ADiskThatFallsBehindLosesWholeReadsOrWithWaitingNone)
 {
     for (bool wait : {false, true}) {
         SCOPED_TRACE(wait ? "waiting" : "not waiting");
         CTestDisk disk;
         disk.m_release.Reset();
-        ASSERT_TRUE(disk.Start((m_dir + "slow.ts").c_str(), 188 * 100, nullptr, wait));
+        ASSERT_TRUE(disk.Start(TempPath("slow.ts").c_str(), 188 * 100, nullptr, wait));
         std::vector<Bytes> reads;
         for (int i = 0; i < CDVBRecorder::BufferCount + 2; ++i)
             reads.push_back(Read(2, BYTE(i)));
@@ -167,7 +156,7 @@ TEST_F(CDVBRecorderTest, ADiskThatFallsBehindLosesWholeReadsOrWithWaitingNone)
 
 // A write that fails once is tried again and loses nothing; one that fails WriteAttempts
 // times in a row ends the recording (a full disk, say), and nothing after it is written.
-TEST_F(CDVBRecorderTest, AOneOffWriteErrorIsCountedAndALastingOneEndsTheRecording)
+TEST(CDVBRecorderTest, AOneOffWriteErrorIsCountedAndALastingOneEndsTheRecording)
 {
     const std::vector<Bytes> reads = {Read(3, 1), Read(4, 2), Read(5, 3)};
     for (int failures : {1, CDVBRecorder::WriteAttempts}) {
@@ -176,7 +165,7 @@ TEST_F(CDVBRecorderTest, AOneOffWriteErrorIsCountedAndALastingOneEndsTheRecordin
         CTestDisk disk;
         disk.m_firstFailing = 2;
         disk.m_failures = failures;
-        ASSERT_TRUE(disk.Start((m_dir + "flaky.ts").c_str(), 188 * 100));
+        ASSERT_TRUE(disk.Start(TempPath("flaky.ts").c_str(), 188 * 100));
         disk.RecordReads(reads, 0, reads.size());
         disk.Stop();
         const Bytes all = Joined(reads);
