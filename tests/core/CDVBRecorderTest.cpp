@@ -1,6 +1,6 @@
-// Recording through the real receive thread on a manual clock, and through a recorder on
-// a disk of the test's own: the file holds every read as delivered, whole reads go
-// missing when the disk falls behind (none when asked to wait), and failures are said.
+// Recording through the real receive thread on a manual clock, and through a recorder on a
+// disk of the test's own: the file holds every read as delivered, whole reads go missing when
+// the disk falls behind (none when asked to wait), and a write error is tried again.
 #include "core/CDVBRecorder.h"
 #include "core/CDVBRecordingParameters.h"
 #include "receiver/CDVBTransportStreamReceiver.h"
@@ -10,10 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fstream>
@@ -35,129 +32,32 @@ Bytes Read(int packets, BYTE mark)
     return read;
 }
 
-class CDVBRecorderTest : public ::testing::Test
+Bytes Joined(const std::vector<Bytes>& reads)
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_receiver.Initialise());
-        m_receiver.Start();
-        ASSERT_TRUE(m_clock.WaitForWaiters(1));
-    }
-    void TearDown() override
-    {
-        m_receiver.Stop();
-        m_receiver.WaitForStop(10000);
-        m_receiver.DeInitialise();
-    }
-    bool Record(const std::string& path)
-    {
-        CDVBRecordingParameters parameters;
-        parameters.m_fileName = path.c_str();
-        return m_receiver.StartRecording(&parameters);
-    }
-    void Deliver(const std::vector<Bytes>& reads)
-    {
-        for (const Bytes& read : reads)
-            m_source.AddStep(read);
-        ASSERT_TRUE(m_clock.Run(int(reads.size()), CDVBTransportStreamReceiver::QuietPeriodMs * 1000000, 1));
-    }
-    static Bytes Joined(const std::vector<Bytes>& reads)
-    {
-        Bytes all;
-        for (const Bytes& read : reads)
-            all.insert(all.end(), read.begin(), read.end());
-        return all;
-    }
-    Bytes FileBytes(const char* name)
-    {
-        std::ifstream file(m_dir + name, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-
-    const std::string m_dir = ::testing::TempDir();
-    CManualClock m_clock;
-    CScriptedSource m_source;
-    CDVBTransportStreamReceiver m_receiver{&m_source, nullptr, &m_clock};
-};
-
-}  // namespace
-
-TEST_F(CDVBRecorderTest, TheFileHoldsEveryReadAsDeliveredUpToTheStop)
-{
-    const std::vector<Bytes> first = {Read(1, 1), Read(1024, 2), {}, Read(7, 3)};
-    ASSERT_TRUE(Record(m_dir + "first.ts"));
-    Deliver(first);
-    ASSERT_TRUE(Record(m_dir + "second.ts"));   // closes the first with all received before
-    Deliver({Read(3, 4)});
-    EXPECT_TRUE(m_receiver.StopRecording());   // at once: the last buffers are still written
-    EXPECT_EQ(FileBytes("first.ts"), Joined(first));
-    EXPECT_EQ(FileBytes("second.ts"), Read(3, 4));
-    EXPECT_EQ(m_receiver.GetRecorder().GetBytesWritten(), 3u * 188);
-    EXPECT_TRUE(m_receiver.StopRecording());   // without a recording: nothing to do
+    Bytes all;
+    for (const Bytes& read : reads)
+        all.insert(all.end(), read.begin(), read.end());
+    return all;
 }
 
-// A reader that does not keep up: the record thread blocks in its first write, ten reads
-// fill the ten buffers, and the reads after them are left out whole.
-TEST_F(CDVBRecorderTest, ARecordThreadHeldBackLosesWholeReadsAndCorruptsNone)
+std::string TempPath(const char* name)
 {
-    const std::string fifo = m_dir + "slow.fifo";
-    ::unlink(fifo.c_str());
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);   // the writer's open must not block
-    ASSERT_GE(reader, 0);
-    ASSERT_TRUE(Record(fifo));
-    std::vector<Bytes> reads;
-    for (int i = 0; i < 15; ++i)
-        reads.push_back(Read(400, BYTE(i)));   // more than a pipe holds
-    Deliver(reads);
-    EXPECT_EQ(m_receiver.GetRecorder().GetReadsDropped(), 5u);
-    Bytes got;
-    std::thread drain([&] {
-        ::fcntl(reader, F_SETFL, 0);
-        BYTE chunk[65536];
-        for (ssize_t n; (n = ::read(reader, chunk, sizeof chunk)) > 0;)
-            got.insert(got.end(), chunk, chunk + n);
-    });
-    m_receiver.StopRecording();   // writes the nine waiting buffers, then closes
-    drain.join();
-    ::close(reader);
-    reads.resize(10);
-    EXPECT_TRUE(got == Joined(reads)) << got.size() << " bytes";
+    return ::testing::TempDir() + name;
 }
 
-// lumrx stops on --seconds or Ctrl-C between two wakes of the receive thread: what the
-// source holds then was received before the stop.
-TEST_F(CDVBRecorderTest, WhatTheSourceHoldsAtTheStopIsDispatchedAndRecorded)
+Bytes FileBytes(const char* name)
 {
-    ASSERT_TRUE(Record(m_dir + "last.ts"));
-    m_source.AddStep(Read(7, 5));   // after the last wake
-    m_receiver.Stop();
-    ASSERT_TRUE(m_receiver.WaitForStop(10000));
-    EXPECT_EQ(m_receiver.GetPacketsReceived(), 7u);
-    m_receiver.StopRecording();
-    EXPECT_EQ(FileBytes("last.ts"), Read(7, 5));
+    std::ifstream file(TempPath(name), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-TEST_F(CDVBRecorderTest, AFileThatCannotBeWrittenIsSaid)
-{
-    EXPECT_FALSE(Record(m_dir + "no/such/folder/x.ts"));
-    EXPECT_EQ(m_receiver.GetRecorder().GetError(), ENOENT);
-    EXPECT_FALSE(m_receiver.GetRecorder().IsRecording());
-    ASSERT_TRUE(Record("/dev/full"));   // a disk that is full
-    Deliver({Read(10, 1)});
-    m_receiver.StopRecording();
-    EXPECT_EQ(m_receiver.GetRecorder().GetError(), ENOSPC);
-    EXPECT_EQ(m_receiver.GetRecorder().GetWriteErrors(), std::uint64_t(CDVBRecorder::WriteAttempts)) << "then given up";
-}
-
-namespace {
-
-// A disk whose n-th write fails once, and whose writes can be held back until released.
-// The test's thread plays the receive thread.
+// A disk that takes at most Chunk bytes a write, fails the writes numbered from m_firstFailing
+// for m_failures calls, and holds writes back until m_release is set. The test's thread plays
+// the receive thread.
 class CTestDisk : public CDVBRecorder
 {
 public:
+    static constexpr DWORD Chunk = 100;
     ~CTestDisk() override
     {
         m_release.Set();
@@ -166,18 +66,19 @@ public:
     long WriteFile(const BYTE* data, DWORD length) override
     {
         m_release.Wait(INFINITE);
-        if (++m_calls == m_failingCall) {
+        const int call = ++m_calls;
+        if (call >= m_firstFailing && call < m_firstFailing + m_failures) {
             errno = EIO;
             return -1;
         }
-        return CDVBRecorder::WriteFile(data, length);
+        return CDVBRecorder::WriteFile(data, std::min(length, Chunk));
     }
     void RecordReads(const std::vector<Bytes>& reads, std::size_t from, std::size_t to)
     {
         for (std::size_t i = from; i < to; ++i)
             Record(reads[i].data(), DWORD(reads[i].size()));
     }
-    int m_failingCall = 0;
+    int m_firstFailing = 0, m_failures = 0;
     CEvent m_release{true, true};
 
 private:
@@ -186,39 +87,91 @@ private:
 
 }  // namespace
 
-TEST_F(CDVBRecorderTest, AOneOffWriteErrorIsCountedAndLosesNothing)
+// A new recording closes the last with all received before; lumrx stops on --seconds or
+// Ctrl-C between two wakes of the receive thread, and what the source holds then is recorded.
+TEST(CDVBRecorderTest, TheFileHoldsEveryReadAsDeliveredUpToTheStop)
 {
-    CTestDisk disk;
-    disk.m_failingCall = 2;
-    ASSERT_TRUE(disk.Start((m_dir + "flaky.ts").c_str(), 188 * 100));
-    const std::vector<Bytes> reads = {Read(3, 1), Read(4, 2), Read(5, 3)};
-    disk.RecordReads(reads, 0, reads.size());
-    disk.Stop();
-    EXPECT_EQ(FileBytes("flaky.ts"), Joined(reads));
-    EXPECT_EQ(disk.GetError(), 0) << "the recording went on";
-    EXPECT_EQ(disk.GetWriteErrors(), 1u);
-    EXPECT_EQ(disk.GetFirstWriteError(), EIO);
+    CManualClock clock;
+    CScriptedSource source;
+    CDVBTransportStreamReceiver receiver(&source, nullptr, &clock);
+    ASSERT_TRUE(receiver.Initialise());
+    receiver.Start();
+    ASSERT_TRUE(clock.WaitForWaiters(1));
+    auto record = [&](const char* name) {
+        const std::string path = TempPath(name);
+        CDVBRecordingParameters parameters;
+        parameters.m_fileName = path.c_str();
+        return receiver.StartRecording(&parameters);
+    };
+    auto deliver = [&](const std::vector<Bytes>& reads) {   // a read a wake
+        for (const Bytes& read : reads)
+            source.AddStep(read);
+        return clock.Run(int(reads.size()), CDVBTransportStreamReceiver::QuietPeriodMs * 1000000, 1);
+    };
+    const std::vector<Bytes> first = {Read(1, 1), Read(1024, 2), {}, Read(7, 3)};
+    ASSERT_TRUE(record("first.ts"));
+    ASSERT_TRUE(deliver(first));
+    ASSERT_TRUE(record("second.ts"));
+    ASSERT_TRUE(deliver({Read(3, 4)}));
+    source.AddStep(Read(7, 5));   // after the last wake
+    receiver.Stop();
+    ASSERT_TRUE(receiver.WaitForStop(10000));
+    EXPECT_TRUE(receiver.StopRecording());
+    EXPECT_EQ(FileBytes("first.ts"), Joined(first));
+    EXPECT_EQ(FileBytes("second.ts"), Joined({Read(3, 4), Read(7, 5)}));
+    EXPECT_EQ(receiver.GetRecorder().GetBytesWritten(), 10u * 188);
+    EXPECT_TRUE(receiver.StopRecording());   // without a recording: nothing to do
 }
 
-// On simulated time the receive thread waits for the disk: the eleventh read, which finds
-// all ten buffers out, waits until the held write goes through, and no read is lost.
-TEST_F(CDVBRecorderTest, WaitingForFreeBuffersLosesNoReadWhenTheDiskFallsBehind)
+// The record thread held back in its first write while twelve reads come: the ten buffers
+// fill, and the two reads after them are left out whole; asked to wait (simulated time), the
+// eleventh waits until the held write goes through, and no read is lost.
+TEST(CDVBRecorderTest, ADiskThatFallsBehindLosesWholeReadsOrWithWaitingNone)
 {
-    CTestDisk disk;
-    disk.m_release.Reset();
-    ASSERT_TRUE(disk.Start((m_dir + "slow.ts").c_str(), 188 * 100, nullptr, true));
-    std::vector<Bytes> reads;
-    for (int i = 0; i < CDVBRecorder::BufferCount + 2; ++i)
-        reads.push_back(Read(2, BYTE(i)));
-    disk.RecordReads(reads, 0, CDVBRecorder::BufferCount);
-    std::thread receive([&] { disk.RecordReads(reads, CDVBRecorder::BufferCount, reads.size()); });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (disk.GetReadsWaited() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::yield();
-    EXPECT_EQ(disk.GetReadsWaited(), 1u);
-    disk.m_release.Set();
-    receive.join();
-    disk.Stop();
-    EXPECT_EQ(disk.GetReadsDropped(), 0u);
-    EXPECT_TRUE(FileBytes("slow.ts") == Joined(reads));
+    for (bool wait : {false, true}) {
+        SCOPED_TRACE(wait ? "waiting" : "not waiting");
+        CTestDisk disk;
+        disk.m_release.Reset();
+        ASSERT_TRUE(disk.Start(TempPath("slow.ts").c_str(), 188 * 100, nullptr, wait));
+        std::vector<Bytes> reads;
+        for (int i = 0; i < CDVBRecorder::BufferCount + 2; ++i)
+            reads.push_back(Read(2, BYTE(i)));
+        disk.RecordReads(reads, 0, CDVBRecorder::BufferCount);
+        std::thread receive([&] { disk.RecordReads(reads, CDVBRecorder::BufferCount, reads.size()); });
+        if (!wait)
+            receive.join();   // before the release, or a freed buffer would take the last read
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (wait && disk.GetReadsWaited() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_EQ(disk.GetReadsWaited(), wait ? 1u : 0u);
+        disk.m_release.Set();
+        if (wait)
+            receive.join();
+        disk.Stop();
+        EXPECT_EQ(disk.GetReadsDropped(), wait ? 0u : 2u);
+        reads.resize(wait ? reads.size() : CDVBRecorder::BufferCount);
+        EXPECT_TRUE(FileBytes("slow.ts") == Joined(reads));
+    }
+}
+
+// A write that fails once is tried again and loses nothing; one that fails WriteAttempts
+// times in a row ends the recording (a full disk, say), and nothing after it is written.
+TEST(CDVBRecorderTest, AOneOffWriteErrorIsCountedAndALastingOneEndsTheRecording)
+{
+    const std::vector<Bytes> reads = {Read(3, 1), Read(4, 2), Read(5, 3)};
+    for (int failures : {1, CDVBRecorder::WriteAttempts}) {
+        SCOPED_TRACE(failures);
+        const bool lasting = failures == CDVBRecorder::WriteAttempts;
+        CTestDisk disk;
+        disk.m_firstFailing = 2;
+        disk.m_failures = failures;
+        ASSERT_TRUE(disk.Start(TempPath("flaky.ts").c_str(), 188 * 100));
+        disk.RecordReads(reads, 0, reads.size());
+        disk.Stop();
+        const Bytes all = Joined(reads);
+        EXPECT_EQ(FileBytes("flaky.ts"), lasting ? Bytes(all.begin(), all.begin() + CTestDisk::Chunk) : all);
+        EXPECT_EQ(disk.GetError(), lasting ? EIO : 0);
+        EXPECT_EQ(disk.GetWriteErrors(), std::uint64_t(failures));
+        EXPECT_EQ(disk.GetFirstWriteError(), EIO);
+    }
 }
