@@ -10,16 +10,16 @@
 
 namespace {
 
-std::mutex& SinkLock()
+struct Installed
 {
-    static std::mutex lock;
-    return lock;
-}
+    std::mutex lock;
+    DebugOutputSink sink;
+};
 
-DebugOutputSink& Sink()
+Installed& Sink()   // not a global: debug lines may come from static constructors
 {
-    static DebugOutputSink sink;
-    return sink;
+    static Installed installed;
+    return installed;
 }
 std::atomic<bool> g_hasSink{false};
 
@@ -54,9 +54,9 @@ void OutputDebugStringA(const char* line)
 {
     if (line == nullptr)
         return;
-    std::lock_guard<std::mutex> guard(SinkLock());
-    if (Sink()) {
-        Sink()(line);
+    std::lock_guard<std::mutex> guard(Sink().lock);
+    if (Sink().sink) {
+        Sink().sink(line);
         return;
     }
     if (DebuggerSeenRecently())
@@ -70,9 +70,9 @@ bool IsDebugOutputWanted()
 
 DebugOutputSink SetDebugOutputSink(DebugOutputSink sink)
 {
-    std::lock_guard<std::mutex> guard(SinkLock());
-    DebugOutputSink previous = std::move(Sink());
-    Sink() = std::move(sink);
-    g_hasSink = static_cast<bool>(Sink());
+    std::lock_guard<std::mutex> guard(Sink().lock);
+    DebugOutputSink previous = std::move(Sink().sink);
+    Sink().sink = std::move(sink);
+    g_hasSink = static_cast<bool>(Sink().sink);
     return previous;
 }

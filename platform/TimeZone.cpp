@@ -12,6 +12,7 @@ namespace {
 
 struct Override
 {
+    std::mutex lock;
     bool active = false;
     TIME_ZONE_INFORMATION information;
     DWORD result = TIME_ZONE_ID_UNKNOWN;
@@ -36,12 +37,6 @@ void ReloadZoneRules()
     nextRead = monotonic + 1000000000;
 }
 
-std::mutex& OverrideLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
 Override& TestZone()
 {
     static Override zone;
@@ -59,7 +54,7 @@ void CopyName(char (&to)[32], const char* from)
 DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* information)
 {
     {
-        std::lock_guard<std::mutex> guard(OverrideLock());
+        std::lock_guard<std::mutex> guard(TestZone().lock);
         if (TestZone().active) {
             if (information)
                 *information = TestZone().information;
@@ -108,7 +103,7 @@ DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* information)
 
 void SetTimeZoneForTesting(const TIME_ZONE_INFORMATION* information, DWORD result)
 {
-    std::lock_guard<std::mutex> guard(OverrideLock());
+    std::lock_guard<std::mutex> guard(TestZone().lock);
     TestZone().active = information != nullptr;
     if (information)
         TestZone().information = *information;
@@ -118,7 +113,7 @@ void SetTimeZoneForTesting(const TIME_ZONE_INFORMATION* information, DWORD resul
 long GetUTCOffsetAt(std::int64_t unixTime)
 {
     {
-        std::lock_guard<std::mutex> guard(OverrideLock());
+        std::lock_guard<std::mutex> guard(TestZone().lock);
         if (TestZone().active) {
             const TIME_ZONE_INFORMATION& zone = TestZone().information;
             const bool daylight = TestZone().result == TIME_ZONE_ID_DAYLIGHT;
@@ -142,7 +137,7 @@ void SetTimeZoneNameForTesting(const char* zoneName)
         std::string value;
     };
     static SavedTZ original;   // TZ as it was before the first call
-    std::lock_guard<std::mutex> guard(OverrideLock());
+    std::lock_guard<std::mutex> guard(TestZone().lock);
     if (!original.saved) {
         const char* tz = std::getenv("TZ");
         original = {true, tz != nullptr, tz ? tz : ""};

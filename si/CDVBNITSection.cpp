@@ -10,10 +10,8 @@ bool CDVBNITSection::ParseBody(CDVBByteReader reader)
         return false;
     m_reserved1 = BYTE(word >> 12);
     m_networkDescriptorsLength = WORD(word & 0x0FFF);
-    CDVBByteReader network;
-    if (!reader.Split(m_networkDescriptorsLength, network))
+    if (!ParseDescriptorLoop(m_descriptors, reader, m_networkDescriptorsLength))
         return false;
-    ParseDescriptorLoop(m_descriptors, network);
     if (!reader.ReadWord(word))
         return false;
     m_reserved2 = BYTE(word >> 12);
@@ -28,10 +26,8 @@ bool CDVBNITSection::ParseBody(CDVBByteReader reader)
             return false;
         entry->m_reserved = BYTE(word >> 12);
         entry->m_transportDescriptorsLength = WORD(word & 0x0FFF);
-        CDVBByteReader descriptors;
-        if (!loop.Split(entry->m_transportDescriptorsLength, descriptors))
+        if (!ParseDescriptorLoop(entry->m_descriptors, loop, entry->m_transportDescriptorsLength))
             return false;
-        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

@@ -12,10 +12,8 @@ bool CDVBPMTSection::ParseBody(CDVBByteReader reader)
     m_pcrPid = WORD(pcr & 0x1FFF);
     m_reserved2 = BYTE(info >> 12);
     m_programInfoLength = WORD(info & 0x0FFF);
-    CDVBByteReader programInfo;
-    if (!reader.Split(m_programInfoLength, programInfo))
+    if (!ParseDescriptorLoop(m_descriptors, reader, m_programInfoLength))
         return false;
-    ParseDescriptorLoop(m_descriptors, programInfo);
 
     while (reader.Remaining() >= 5) {   // fewer trailing bytes are not a stream
         auto entry = std::make_unique<CDVBPMTEntry>();
@@ -26,10 +24,8 @@ bool CDVBPMTSection::ParseBody(CDVBByteReader reader)
         entry->m_elementaryPid = WORD(pid & 0x1FFF);
         entry->m_reserved2 = BYTE(esInfo >> 12);
         entry->m_esInfoLength = WORD(esInfo & 0x0FFF);
-        CDVBByteReader descriptors;
-        if (!reader.Split(entry->m_esInfoLength, descriptors))
+        if (!ParseDescriptorLoop(entry->m_descriptors, reader, entry->m_esInfoLength))
             return false;   // a lying length drops the section; the one held before stays
-        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

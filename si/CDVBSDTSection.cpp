@@ -18,10 +18,8 @@ bool CDVBSDTSection::ParseBody(CDVBByteReader reader)
         entry->m_runningStatus = BYTE(loop >> 13);
         entry->m_freeCaMode = BYTE((loop >> 12) & 1);
         entry->m_descriptorsLoopLength = WORD(loop & 0x0FFF);
-        CDVBByteReader descriptors;
-        if (!reader.Split(entry->m_descriptorsLoopLength, descriptors))
+        if (!ParseDescriptorLoop(entry->m_descriptors, reader, entry->m_descriptorsLoopLength))
             return false;
-        ParseDescriptorLoop(entry->m_descriptors, descriptors);
         m_entries.push_back(entry.release());
     }
     return true;

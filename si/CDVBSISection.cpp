@@ -47,10 +47,14 @@ bool CDVBSISection::ParseBody(CDVBByteReader)
     return true;
 }
 
-void CDVBSISection::ParseDescriptorLoop(CDVBDescriptorList& list, CDVBByteReader loop)
+bool CDVBSISection::ParseDescriptorLoop(CDVBDescriptorList& list, CDVBByteReader& reader, WORD length)
 {
+    CDVBByteReader loop;
+    if (!reader.Split(length, loop))
+        return false;
     if (!list.Parse(loop))
         ++m_damagedDescriptorLoops;
+    return true;
 }
 
 CDVBSISection* CreateLongSection(BYTE tableId)

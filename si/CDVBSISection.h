@@ -52,7 +52,8 @@ public:
 protected:
     // Every table reads its descriptor loops through this, for one rule (docs/choices.md): a
     // descriptor that runs past its loop ends the loop, and the entry and the section stay.
-    void ParseDescriptorLoop(CDVBDescriptorList& list, CDVBByteReader loop);
+    // False only when `reader` holds fewer than the loop's `length` bytes.
+    bool ParseDescriptorLoop(CDVBDescriptorList& list, CDVBByteReader& reader, WORD length);
 };
 
 // The section class for a table_id: long form for any table_id (header-only sections for

@@ -5,14 +5,12 @@
 bool CDVBTOTSection::ParseBody(CDVBByteReader reader)
 {
     WORD loop = 0;
-    CDVBByteReader descriptors;
     if (!reader.ReadWord(m_utcDate) || !reader.Read24(m_utcTime) || !reader.ReadWord(loop))
         return false;
     m_reserved = BYTE(loop >> 12);
     m_descriptorsLoopLength = WORD(loop & 0x0FFF);
-    if (!reader.Split(m_descriptorsLoopLength, descriptors))
+    if (!ParseDescriptorLoop(m_descriptors, reader, m_descriptorsLoopLength))
         return false;
-    ParseDescriptorLoop(m_descriptors, descriptors);
     // the CRC_32 field must follow; its value was not tested for this short-form section
     return reader.Remaining() >= 4;   // the receiver's time line says it came
 }
