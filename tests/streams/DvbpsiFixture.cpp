@@ -427,6 +427,11 @@ std::string Hex(const uint8_t* data, std::size_t size)
     return hex;
 }
 
+std::string Language(const uint8_t* code)   // ISO 639
+{
+    return std::string(reinterpret_cast<const char*>(code), 3);
+}
+
 // A libdvbpsi list (linked by p_next) as a JSON array of what `item` makes of each.
 template <typename T, typename Item>
 json Each(T* first, Item item)
@@ -437,36 +442,42 @@ json Each(T* first, Item item)
     return list;
 }
 
-json Descriptors(dvbpsi_descriptor_t* first)
+// An entry's descriptors as tag and length; those the tests compare by content add their
+// fields to the entry itself.
+json Described(json entry, dvbpsi_descriptor_t* first)
 {
-    return Each(first, [](dvbpsi_descriptor_t* d) { return json{{"tag", d->i_tag}, {"length", d->i_length}}; });
-}
-
-// The last descriptor of `tag` in a list, decoded; null when there is none.
-template <typename Decoded>
-Decoded* Decode(dvbpsi_descriptor_t* first, uint8_t tag, Decoded* (*decode)(dvbpsi_descriptor_t*))
-{
-    Decoded* found = nullptr;
-    for (dvbpsi_descriptor_t* d = first; d != nullptr; d = d->p_next)
-        if (Decoded* decoded = d->i_tag == tag ? decode(d) : nullptr)
-            found = decoded;
-    return found;
-}
-
-std::string Code(const uint8_t* code)   // an ISO 639 language code
-{
-    return std::string(reinterpret_cast<const char*>(code), 3);
+    entry["descriptors"] = Each(first, [&entry](dvbpsi_descriptor_t* d) {
+        if (const auto* l = d->i_tag == 0x0A ? dvbpsi_DecodeISO639Dr(d) : nullptr; l && l->i_code_count > 0)
+            entry.update({{"language", Language(l->code[0].iso_639_code)}, {"audio_type", l->code[0].i_audio_type}});
+        if (const auto* n = d->i_tag == 0x40 ? dvbpsi_DecodeNetworkNameDr(d) : nullptr)
+            entry["network_name_hex"] = Hex(n->i_name_byte, n->i_name_length);
+        if (const auto* s = d->i_tag == 0x48 ? dvbpsi_DecodeServiceDr(d) : nullptr)
+            entry.update({{"service_type", s->i_service_type},
+                          {"provider_hex", Hex(s->i_service_provider_name, s->i_service_provider_name_length)},
+                          {"name_hex", Hex(s->i_service_name, s->i_service_name_length)}});
+        if (const auto* e = d->i_tag == 0x4D ? dvbpsi_DecodeShortEventDr(d) : nullptr)
+            entry.update({{"language", Language(e->i_iso_639_code)},
+                          {"name_hex", Hex(e->i_event_name, std::size_t(e->i_event_name_length))},
+                          {"text_hex", Hex(e->i_text, std::size_t(e->i_text_length))}});
+        if (const Terrestrial* t = d->i_tag == 0x5A ? dvbpsi_DecodeTerrDelivSysDr(d) : nullptr) {
+            json& fields = entry["terrestrial"] = {{"frequency", t->i_centre_frequency}};
+            for (const auto& [key, field] : kTerrestrialFields)
+                fields[key] = t->*field;
+            fields["other_frequency"] = t->i_other_frequency_flag != 0;
+        }
+        return json{{"tag", d->i_tag}, {"length", d->i_length}};
+    });
+    return entry;
 }
 
 void Attach(int pid, int program);
 
 void OnPat(void*, dvbpsi_pat_t* pat)
 {
-    for (const dvbpsi_pat_program_t* p = pat->p_first_program; p != nullptr; p = p->p_next)
-        if (p->i_number != 0 && g_handles.count(p->i_pid) == 0)
-            Attach(p->i_pid, p->i_number);
     g_read["pat"] = {{"transport_stream_id", pat->i_ts_id}, {"version", pat->i_version},
                      {"programs", Each(pat->p_first_program, [](dvbpsi_pat_program_t* p) {
+                          if (p->i_number != 0 && g_handles.count(p->i_pid) == 0)
+                              Attach(p->i_pid, p->i_number);
                           return json{{"number", p->i_number}, {"pid", p->i_pid}};
                       })}};
     dvbpsi_pat_delete(pat);
@@ -474,55 +485,38 @@ void OnPat(void*, dvbpsi_pat_t* pat)
 
 void OnPmt(void* data, dvbpsi_pmt_t* pmt)
 {
-    const json streams = Each(pmt->p_first_es, [](dvbpsi_pmt_es_t* es) {
-        json s = {{"type", es->i_type}, {"pid", es->i_pid}, {"descriptors", Descriptors(es->p_first_descriptor)}};
-        const dvbpsi_iso639_dr_t* language = Decode(es->p_first_descriptor, 0x0A, dvbpsi_DecodeISO639Dr);
-        if (language != nullptr && language->i_code_count > 0)
-            s.update({{"language", Code(language->code[0].iso_639_code)}, {"audio_type", language->code[0].i_audio_type}});
-        return s;
-    });
-    g_read["pmts"][std::to_string(pmt->i_program_number)] = {
-        {"program_number", pmt->i_program_number}, {"pid", static_cast<Handle*>(data)->pid},
-        {"version", pmt->i_version}, {"pcr_pid", pmt->i_pcr_pid},
-        {"descriptors", Descriptors(pmt->p_first_descriptor)}, {"streams", streams}};
+    g_read["pmts"][std::to_string(pmt->i_program_number)] = Described(
+        {{"program_number", pmt->i_program_number}, {"pid", static_cast<Handle*>(data)->pid},
+         {"version", pmt->i_version}, {"pcr_pid", pmt->i_pcr_pid},
+         {"streams", Each(pmt->p_first_es, [](dvbpsi_pmt_es_t* es) {
+              return Described({{"type", es->i_type}, {"pid", es->i_pid}}, es->p_first_descriptor);
+          })}},
+        pmt->p_first_descriptor);
     dvbpsi_pmt_delete(pmt);
 }
 
 void OnSdt(void*, dvbpsi_sdt_t* sdt)
 {
-    const json services = Each(sdt->p_first_service, [](dvbpsi_sdt_service_t* s) {
-        json e = {{"service_id", s->i_service_id}, {"eit_schedule", s->b_eit_schedule}, {"eit_pf", s->b_eit_present},
-                  {"running_status", s->i_running_status}, {"free_ca", s->b_free_ca},
-                  {"descriptors", Descriptors(s->p_first_descriptor)}};
-        if (const dvbpsi_service_dr_t* dr = Decode(s->p_first_descriptor, 0x48, dvbpsi_DecodeServiceDr))
-            e.update({{"service_type", dr->i_service_type},
-                      {"provider_hex", Hex(dr->i_service_provider_name, dr->i_service_provider_name_length)},
-                      {"name_hex", Hex(dr->i_service_name, dr->i_service_name_length)}});
-        return e;
-    });
     g_read["sdt"] = {{"transport_stream_id", sdt->i_extension}, {"original_network_id", sdt->i_network_id},
-                     {"version", sdt->i_version}, {"services", services}};
+                     {"version", sdt->i_version},
+                     {"services", Each(sdt->p_first_service, [](dvbpsi_sdt_service_t* s) {
+                          return Described({{"service_id", s->i_service_id}, {"eit_schedule", s->b_eit_schedule},
+                                            {"eit_pf", s->b_eit_present}, {"running_status", s->i_running_status},
+                                            {"free_ca", s->b_free_ca}},
+                                           s->p_first_descriptor);
+                      })}};
     dvbpsi_sdt_delete(sdt);
 }
 
 void OnNit(void*, dvbpsi_nit_t* nit)
 {
-    json j = {{"network_id", nit->i_network_id}, {"version", nit->i_version},
-              {"descriptors", Descriptors(nit->p_first_descriptor)}};
-    if (const dvbpsi_network_name_dr_t* name = Decode(nit->p_first_descriptor, 0x40, dvbpsi_DecodeNetworkNameDr))
-        j["network_name_hex"] = Hex(name->i_name_byte, name->i_name_length);
-    j["transport_streams"] = Each(nit->p_first_ts, [](dvbpsi_nit_ts_t* ts) {
-        json e = {{"tsid", ts->i_ts_id}, {"onid", ts->i_orig_network_id}, {"descriptors", Descriptors(ts->p_first_descriptor)}};
-        if (const Terrestrial* t = Decode(ts->p_first_descriptor, 0x5A, dvbpsi_DecodeTerrDelivSysDr)) {
-            e["terrestrial"] = {{"frequency", t->i_centre_frequency}};
-            for (const auto& [key, field] : kTerrestrialFields)
-                e["terrestrial"][key] = t->*field;
-            e["terrestrial"]["other_frequency"] = t->i_other_frequency_flag != 0;
-        }
-        return e;
-    });
     if (nit->i_table_id == 0x40)
-        g_read["nit"] = j;
+        g_read["nit"] = Described({{"network_id", nit->i_network_id}, {"version", nit->i_version},
+                                   {"transport_streams", Each(nit->p_first_ts, [](dvbpsi_nit_ts_t* ts) {
+                                        return Described({{"tsid", ts->i_ts_id}, {"onid", ts->i_orig_network_id}},
+                                                         ts->p_first_descriptor);
+                                    })}},
+                                  nit->p_first_descriptor);
     dvbpsi_nit_delete(nit);
 }
 
@@ -530,7 +524,7 @@ void OnTot(void*, dvbpsi_tot_t* tot)
 {
     json j = {{"mjd", unsigned(tot->i_utc_time >> 24)}, {"time_bcd", unsigned(tot->i_utc_time & 0xFFFFFF)}};
     if (tot->i_table_id == 0x73)
-        j["descriptors"] = Descriptors(tot->p_first_descriptor);
+        j = Described(j, tot->p_first_descriptor);
     g_read[tot->i_table_id == 0x70 ? "tdt" : "tot"] = j;
     dvbpsi_tot_delete(tot);
 }
@@ -551,16 +545,11 @@ void EitSection(dvbpsi_psi_section_t* s)
     s->p_next = nullptr;
     dvbpsi_eit_sections_decode(eit, s);
     s->p_next = next;
-    const json events = Each(eit->p_first_event, [](dvbpsi_eit_event_t* ev) {
-        json e = {{"event_id", ev->i_event_id}, {"mjd", unsigned(ev->i_start_time >> 24)},
-                  {"start_bcd", unsigned(ev->i_start_time & 0xFFFFFF)}, {"duration_bcd", ev->i_duration},
-                  {"running_status", ev->i_running_status}, {"free_ca", ev->b_free_ca},
-                  {"descriptors", Descriptors(ev->p_first_descriptor)}};
-        if (const dvbpsi_short_event_dr_t* se = Decode(ev->p_first_descriptor, 0x4D, dvbpsi_DecodeShortEventDr))
-            e.update({{"language", Code(se->i_iso_639_code)},
-                      {"name_hex", Hex(se->i_event_name, std::size_t(se->i_event_name_length))},
-                      {"text_hex", Hex(se->i_text, std::size_t(se->i_text_length))}});
-        return e;
+    const json events = Each(eit->p_first_event, [](dvbpsi_eit_event_t* e) {
+        return Described({{"event_id", e->i_event_id}, {"mjd", unsigned(e->i_start_time >> 24)},
+                          {"start_bcd", unsigned(e->i_start_time & 0xFFFFFF)}, {"duration_bcd", e->i_duration},
+                          {"running_status", e->i_running_status}, {"free_ca", e->b_free_ca}},
+                         e->p_first_descriptor);
     });
     const std::string key = std::to_string(s->i_table_id) + "/" + std::to_string(s->i_extension) + "/" +
                             std::to_string(s->i_number);
