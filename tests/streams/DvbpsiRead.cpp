@@ -159,10 +159,7 @@ void EitSection(dvbpsi_psi_section_t* s)
         return;
     dvbpsi_eit_t* eit = dvbpsi_eit_new(s->i_table_id, s->i_extension, s->i_version, s->b_current_next,
                                        uint16_t(p[0] << 8 | p[1]), uint16_t(p[2] << 8 | p[3]), p[4], p[5]);
-    dvbpsi_psi_section_t* next = s->p_next;
-    s->p_next = nullptr;
-    dvbpsi_eit_sections_decode(eit, s);
-    s->p_next = next;
+    dvbpsi_eit_sections_decode(eit, s);   // a section just gathered is no chain yet
     const json events = Each(eit->p_first_event, [](dvbpsi_eit_event_t* e) {
         return Described({{"event_id", e->i_event_id}, {"mjd", unsigned(e->i_start_time >> 24)},
                           {"start_bcd", unsigned(e->i_start_time & 0xFFFFFF)}, {"duration_bcd", e->i_duration},
