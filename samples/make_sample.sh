@@ -37,8 +37,8 @@ mkdir -p "$out"
 
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
-g++ -std=c++17 -O2 "$root/tests/streams/DvbpsiFixture.cpp" $(pkg-config --cflags --libs libdvbpsi) \
-    -o "$tmp/DvbpsiFixture" || fail "cannot build tests/streams/DvbpsiFixture.cpp"
+g++ -std=c++17 -O2 "$root"/tests/streams/{DvbpsiFixture,DvbpsiMake,DvbpsiRead}.cpp \
+    $(pkg-config --cflags --libs libdvbpsi) -o "$tmp/DvbpsiFixture" || fail "cannot build tests/streams/DvbpsiFixture"
 
 # The recipe. Every number here is part of the sample's bytes: the mux rate, the durations, the
 # encoder settings and the PIDs FFmpeg derives from the program order. bitexact and one thread

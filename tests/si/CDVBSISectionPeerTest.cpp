@@ -36,83 +36,88 @@ std::string Hex(const CString& text)   // byte for byte
     return hex;
 }
 
-template <typename D>
-const D* Find(const CDVBDescriptorList& list, BYTE tag) { return static_cast<const D*>(list.FindDescriptor(tag)); }
-
-json Descriptors(const CDVBDescriptorList& list)
+// A list of entries as a JSON array of what `item` makes of each.
+template <typename List, typename Item>
+json Each(const List& list, Item item)
 {
     json out = json::array();
-    for (const CDVBDescriptor* d : list)
-        out.push_back({{"tag", d->m_tag}, {"length", d->m_length}});
+    for (const auto* entry : list)
+        out.push_back(item(entry));
     return out;
 }
 
-// Section fields, in the names and shapes of libdvbpsi's reading (tests/streams).
+// An entry's descriptors as tag and length, and the fields of those libdvbpsi's reading decodes
+// in the entry itself (tests/streams/DvbpsiRead.cpp).
+json Described(json entry, const CDVBDescriptorList& list)
+{
+    entry["descriptors"] = Each(list, [&entry](const CDVBDescriptor* d) {
+        if (auto* l = d->m_tag == 0x0A ? static_cast<const CDVBISO639LanguageDescriptor*>(d) : nullptr)
+            entry.update({{"language", l->m_languageCode}, {"audio_type", l->m_audioType}});
+        if (auto* n = d->m_tag == 0x40 ? static_cast<const CDVBNetworkNameDescriptor*>(d) : nullptr)
+            entry["network_name_hex"] = Hex(n->m_networkName);
+        if (auto* s = d->m_tag == 0x48 ? static_cast<const CDVBServiceDescriptor*>(d) : nullptr)
+            entry.update({{"service_type", s->m_serviceType}, {"provider_hex", Hex(s->m_providerName)},
+                          {"name_hex", Hex(s->m_serviceName)}});
+        if (auto* e = d->m_tag == 0x4D ? static_cast<const CDVBShortEventDescriptor*>(d) : nullptr)
+            entry.update({{"language", e->m_languageCode.Str()}, {"name_hex", Hex(e->m_eventName)},
+                          {"text_hex", Hex(e->m_text)}});
+        if (auto* t = d->m_tag == 0x5A ? static_cast<const CDVBTerrestrialDeliverySystemDescriptor*>(d) : nullptr)
+            entry["terrestrial"] = {{"frequency", t->m_centreFrequency}, {"bandwidth", t->m_bandwidth},
+                {"priority", (t->m_reserved1 >> 4) & 1}, {"time_slicing", (t->m_reserved1 >> 3) & 1},
+                {"mpe_fec", (t->m_reserved1 >> 2) & 1}, {"constellation", t->m_constellation},
+                {"hierarchy", t->m_hierarchyInformation}, {"code_rate_hp", t->m_codeRateHP},
+                {"code_rate_lp", t->m_codeRateLP}, {"guard_interval", t->m_guardInterval},
+                {"transmission_mode", t->m_transmissionMode}, {"other_frequency", t->m_otherFrequencyFlag != 0}};
+        return json{{"tag", d->m_tag}, {"length", d->m_length}};
+    });
+    return entry;
+}
+
+// Section fields, in the names and shapes of libdvbpsi's reading.
 json Read(WORD pid, CDVBSISection* section)
 {
-    json out = {{"version", section->m_versionNumber}};
+    json out;
     if (auto* pat = dynamic_cast<CDVBPATSection*>(section)) {
-        out.update({{"transport_stream_id", pat->m_tableIdExtension}, {"programs", json::array()}});
-        for (const CDVBPATEntry* e : pat->m_entries)
-            out["programs"].push_back({{"number", e->m_programNumber}, {"pid", e->m_pid}});
+        out = {{"transport_stream_id", pat->m_tableIdExtension}, {"programs", Each(pat->m_entries, [](const CDVBPATEntry* e) {
+                    return json{{"number", e->m_programNumber}, {"pid", e->m_pid}};
+                })}};
     } else if (auto* pmt = dynamic_cast<CDVBPMTSection*>(section)) {
-        out.update({{"program_number", pmt->m_tableIdExtension}, {"pid", pid}, {"pcr_pid", pmt->m_pcrPid},
-                    {"descriptors", Descriptors(pmt->m_descriptors)}, {"streams", json::array()}});
-        for (const CDVBPMTEntry* e : pmt->m_entries) {
-            json stream = {{"type", e->m_streamType}, {"pid", e->m_elementaryPid}, {"descriptors", Descriptors(e->m_descriptors)}};
-            if (auto* d = Find<CDVBISO639LanguageDescriptor>(e->m_descriptors, 0x0A))
-                stream.update({{"language", d->m_languageCode}, {"audio_type", d->m_audioType}});
-            out["streams"].push_back(stream);
-        }
+        out = Described({{"program_number", pmt->m_tableIdExtension}, {"pid", pid}, {"pcr_pid", pmt->m_pcrPid},
+                         {"streams", Each(pmt->m_entries, [](const CDVBPMTEntry* e) {
+                              return Described({{"type", e->m_streamType}, {"pid", e->m_elementaryPid}}, e->m_descriptors);
+                          })}},
+                        pmt->m_descriptors);
     } else if (auto* sdt = dynamic_cast<CDVBSDTSection*>(section)) {
-        out.update({{"transport_stream_id", sdt->m_tableIdExtension}, {"original_network_id", sdt->m_originalNetworkId},
-                    {"services", json::array()}});
-        for (const CDVBSDTEntry* e : sdt->m_entries) {
-            json s = {{"service_id", e->m_serviceId}, {"eit_schedule", e->m_eitScheduleFlag != 0},
-                      {"eit_pf", e->m_eitPresentFollowingFlag != 0}, {"running_status", e->m_runningStatus},
-                      {"free_ca", e->m_freeCaMode != 0}, {"descriptors", Descriptors(e->m_descriptors)}};
-            if (auto* d = Find<CDVBServiceDescriptor>(e->m_descriptors, 0x48))
-                s.update({{"service_type", d->m_serviceType}, {"provider_hex", Hex(d->m_providerName)},
-                          {"name_hex", Hex(d->m_serviceName)}});
-            out["services"].push_back(s);
-        }
+        out = {{"transport_stream_id", sdt->m_tableIdExtension}, {"original_network_id", sdt->m_originalNetworkId},
+               {"services", Each(sdt->m_entries, [](const CDVBSDTEntry* e) {
+                    return Described({{"service_id", e->m_serviceId}, {"eit_schedule", e->m_eitScheduleFlag != 0},
+                                      {"eit_pf", e->m_eitPresentFollowingFlag != 0}, {"running_status", e->m_runningStatus},
+                                      {"free_ca", e->m_freeCaMode != 0}},
+                                     e->m_descriptors);
+                })}};
     } else if (auto* nit = dynamic_cast<CDVBNITSection*>(section)) {
-        out.update({{"network_id", nit->m_tableIdExtension}, {"descriptors", Descriptors(nit->m_descriptors)},
-                    {"transport_streams", json::array()}});
-        if (auto* name = Find<CDVBNetworkNameDescriptor>(nit->m_descriptors, 0x40))
-            out["network_name_hex"] = Hex(name->m_networkName);
-        for (const CDVBNITEntry* e : nit->m_entries) {
-            json ts = {{"tsid", e->m_transportStreamId}, {"onid", e->m_originalNetworkId},
-                       {"descriptors", Descriptors(e->m_descriptors)}};
-            if (auto* t = Find<CDVBTerrestrialDeliverySystemDescriptor>(e->m_descriptors, 0x5A))
-                ts["terrestrial"] = {{"frequency", t->m_centreFrequency}, {"bandwidth", t->m_bandwidth},
-                    {"priority", (t->m_reserved1 >> 4) & 1}, {"time_slicing", (t->m_reserved1 >> 3) & 1},
-                    {"mpe_fec", (t->m_reserved1 >> 2) & 1}, {"constellation", t->m_constellation},
-                    {"hierarchy", t->m_hierarchyInformation}, {"code_rate_hp", t->m_codeRateHP},
-                    {"code_rate_lp", t->m_codeRateLP}, {"guard_interval", t->m_guardInterval},
-                    {"transmission_mode", t->m_transmissionMode}, {"other_frequency", t->m_otherFrequencyFlag != 0}};
-            out["transport_streams"].push_back(ts);
-        }
+        out = Described({{"network_id", nit->m_tableIdExtension}, {"transport_streams", Each(nit->m_entries, [](const CDVBNITEntry* e) {
+                             return Described({{"tsid", e->m_transportStreamId}, {"onid", e->m_originalNetworkId}},
+                                              e->m_descriptors);
+                         })}},
+                        nit->m_descriptors);
     } else if (auto* eit = dynamic_cast<CDVBEITSection*>(section)) {
-        out.update({{"table_id", eit->m_tableId}, {"service_id", eit->m_tableIdExtension},
-                    {"section_number", eit->m_sectionNumber}, {"last_section_number", eit->m_lastSectionNumber},
-                    {"segment_last_section_number", eit->m_segmentLastSectionNumber},
-                    {"last_table_id", eit->m_lastTableId}, {"tsid", eit->m_transportStreamId},
-                    {"onid", eit->m_originalNetworkId}, {"events", json::array()}});
-        for (const CDVBEITEntry* e : eit->m_entries) {
-            json event = {{"event_id", e->m_eventId}, {"mjd", e->m_startDate}, {"start_bcd", e->m_startTime},
-                          {"duration_bcd", e->m_duration}, {"running_status", e->m_runningStatus},
-                          {"free_ca", e->m_freeCaMode != 0}, {"descriptors", Descriptors(e->m_descriptors)}};
-            if (auto* d = Find<CDVBShortEventDescriptor>(e->m_descriptors, 0x4D))
-                event.update({{"language", d->m_languageCode.Str()}, {"name_hex", Hex(d->m_eventName)},
-                              {"text_hex", Hex(d->m_text)}});
-            out["events"].push_back(event);
-        }
+        out = {{"table_id", eit->m_tableId}, {"service_id", eit->m_tableIdExtension},
+               {"section_number", eit->m_sectionNumber}, {"last_section_number", eit->m_lastSectionNumber},
+               {"segment_last_section_number", eit->m_segmentLastSectionNumber}, {"last_table_id", eit->m_lastTableId},
+               {"tsid", eit->m_transportStreamId}, {"onid", eit->m_originalNetworkId},
+               {"events", Each(eit->m_entries, [](const CDVBEITEntry* e) {
+                    return Described({{"event_id", e->m_eventId}, {"mjd", e->m_startDate}, {"start_bcd", e->m_startTime},
+                                      {"duration_bcd", e->m_duration}, {"running_status", e->m_runningStatus},
+                                      {"free_ca", e->m_freeCaMode != 0}},
+                                     e->m_descriptors);
+                })}};
     } else if (auto* tdt = dynamic_cast<CDVBTDTSection*>(section)) {
-        out = {{"mjd", tdt->m_utcDate}, {"time_bcd", tdt->m_utcTime}};
+        return {{"mjd", tdt->m_utcDate}, {"time_bcd", tdt->m_utcTime}};
     } else if (auto* tot = dynamic_cast<CDVBTOTSection*>(section)) {
-        out = {{"mjd", tot->m_utcDate}, {"time_bcd", tot->m_utcTime}, {"descriptors", Descriptors(tot->m_descriptors)}};
+        return Described({{"mjd", tot->m_utcDate}, {"time_bcd", tot->m_utcTime}}, tot->m_descriptors);
     }
+    out["version"] = section->m_versionNumber;
     return out;
 }
 
@@ -161,26 +166,6 @@ const json& Ours(const std::string& name)
     return cache[name] = drained && stopped ? receiver.m_captured : json();
 }
 
-// Everything the peer read, but its counters, must be in ours and agree, and ours may hold
-// nothing more (but the versions it notes).
-void ExpectAgrees(const json& theirs, const json& ours, const std::string& where)
-{
-    if (theirs.is_object() && ours.is_object()) {
-        for (const auto& [key, value] : theirs.items()) {
-            if (key != "counters" && !value.is_null())
-                ExpectAgrees(value, ours.contains(key) ? ours.at(key) : json(), where + "." + key);
-        }
-        for (const auto& [key, value] : ours.items())
-            EXPECT_TRUE(theirs.contains(key) || key == "versions") << where << ": only ours has " << key;
-    } else if (theirs.is_array() && ours.is_array()) {
-        ASSERT_EQ(theirs.size(), ours.size()) << where;
-        for (std::size_t i = 0; i < theirs.size(); ++i)
-            ExpectAgrees(theirs[i], ours[i], where + "[" + std::to_string(i) + "]");
-    } else {
-        EXPECT_EQ(theirs, ours) << where;
-    }
-}
-
 class CDVBSISectionPeer : public ::testing::TestWithParam<const char*> {};
 
 }  // namespace
@@ -189,10 +174,17 @@ class CDVBSISectionPeer : public ::testing::TestWithParam<const char*> {};
 // short, which neither of us may read.
 TEST_P(CDVBSISectionPeer, EveryTableAgreesWithLibdvbpsi)
 {
-    const json theirs = ReadJson(LUM_PEER_STREAM("") + std::string(GetParam()) + ".dvbpsi.json");
+    json theirs = ReadJson(LUM_PEER_STREAM("") + std::string(GetParam()) + ".dvbpsi.json");
     ASSERT_FALSE(theirs.is_discarded());
-    ASSERT_FALSE(Ours(GetParam()).is_null()) << "the stream did not play";
-    ExpectAgrees(theirs, Ours(GetParam()), GetParam());
+    json ours = Ours(GetParam());
+    ASSERT_FALSE(ours.is_null()) << "the stream did not play";
+    // all that the peer read but its counters and the tables it never saw, and nothing more
+    // but the versions we note: no difference at all
+    theirs.erase("counters");
+    for (auto table = theirs.begin(); table != theirs.end();)
+        table = table->is_null() ? theirs.erase(table) : std::next(table);
+    ours.erase("versions");
+    EXPECT_EQ(json::diff(theirs, ours), json::array()) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, CDVBSISectionPeer, ::testing::Values("three_programs", "latin_tables", "cut_section"));

@@ -19,8 +19,7 @@ TEST(DVBTimeTest, BCDDigitsModifiedJulianDatesAndImpossibleTimes)
         EXPECT_EQ(std::vector<int>({year, month, day}), date) << mjd;
     }
     CString text;
-    SYSTEMTIME time;
-    time.wMonth = 13;
+    SYSTEMTIME time{2024, 13, 0, 1};   // 1 Undecimber 2024
     std::uint64_t seconds = 1;
     EXPECT_FALSE(SystemTimeToSeconds(&time, &seconds));
     EXPECT_EQ(seconds, 0u);

@@ -14,8 +14,8 @@ check=0
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
-g++ -std=c++17 -O2 -Wall -Wextra -Werror "$here/DvbpsiFixture.cpp" $(pkg-config --cflags --libs libdvbpsi) \
-    -o "$tmp/DvbpsiFixture"
+g++ -std=c++17 -O2 -Wall -Wextra -Werror "$here"/{DvbpsiFixture,DvbpsiMake,DvbpsiRead}.cpp \
+    $(pkg-config --cflags --libs libdvbpsi) -o "$tmp/DvbpsiFixture"
 fixture="$tmp/DvbpsiFixture"
 
 # Three programs, 8 s at a constant 240 kbit/s: long enough to be played in real time and to
