@@ -11,7 +11,8 @@ void CTransportPacketRing::Push(const BYTE* packets, std::size_t length)
         std::memcpy(&m_ring[(m_head + m_count) % m_ring.size()], packets + at, PacketSize);
         m_count += PacketSize;
     }
-    m_filled.notify_all();
+    if (m_readersWaiting > 0)   // seldom: a live source's reader does not wait
+        m_filled.notify_all();
 }
 
 bool CTransportPacketRing::PushWaiting(const BYTE* packets, std::size_t length)
@@ -83,7 +84,9 @@ void CTransportPacketRing::WaitFor(std::size_t bytes, std::chrono::nanoseconds t
 {
     std::unique_lock<std::mutex> guard(m_lock);
     bytes = std::min(bytes, m_ring.size());
+    ++m_readersWaiting;
     m_filled.wait_for(guard, timeout, [&] { return m_count >= bytes || m_finished || m_closed; });
+    --m_readersWaiting;
 }
 
 bool CTransportPacketRing::HasEnded()

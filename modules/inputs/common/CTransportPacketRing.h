@@ -56,6 +56,7 @@ private:
     std::size_t m_count = 0;
     bool m_finished = false;
     bool m_closed = false;
+    int m_readersWaiting = 0;
     std::atomic<std::uint64_t> m_dropped{0};
 };
 
