@@ -271,7 +271,8 @@ TEST_F(CNetInputPluginTest, RTPLossesAreCountedAndReorderingIsNotALoss)
     unsigned long long lost = 0;
     std::sscanf(text.c_str() + text.find(", ") + 2, "%llu", &lost);
     EXPECT_NEAR(double(lost), sent / 100.0, sent / 100.0 * 0.01 + 1) << text;
-    EXPECT_GT(packets, 7u * sent * 9 / 10) << "reception went on";
+    // what was sent last may still be on its way; a reception that stopped at a loss has a tenth
+    EXPECT_GT(packets, 7u * sent / 2) << "reception went on";
     const std::size_t skipped = text.find(" bytes skipped to resync");
     ASSERT_NE(skipped, std::string::npos) << text;
     EXPECT_EQ(std::stoull(text.substr(text.rfind(", ", skipped) + 2)) % 5, 0u) << text;   // the stray bytes, no packet
