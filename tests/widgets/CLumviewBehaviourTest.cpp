@@ -1,5 +1,5 @@
 // lumview's window as its behaviour decides it, without a view: the real file input plug-in
-// plays the bundled sample as fast as it reads, and the test plays the view's timers.
+// plays the bundled sample, and the test plays the view's timers.
 #include "apps/lumview/CLumviewBehaviour.h"
 #include "apps/lumview/CLumviewSettings.h"
 #include "tests/plugins/CFileInputFixture.h"
@@ -22,8 +22,8 @@ using LumviewBehaviourTest = CFileInputFixture;
 TEST_F(LumviewBehaviourTest, SaysWhatDoesNotOpenIsSilentOrHasEndedAndShowsTheChosenServicesGuide)
 {
     Define("Missing, /no/such.ts, pcr, off");
-    m_folder.Write("empty.ts", {});
-    Define("Silent, empty.ts, fast, on");   // opens, and never delivers a byte: silent whatever the timing
+    // opens, and at a bit a second its first packet is due in 25 minutes: silent, and not over
+    Define("Silent, " LUM_SAMPLE ", 0.000001, on");
     Define("Once, " LUM_SAMPLE ", fast, off");
     Remembered settings;
     CLumviewBehaviour lumview(settings);
