@@ -141,8 +141,8 @@ bool CDVBRecorder::WriteOneBuffer()
             done += DWORD(n);
             m_bytesWritten += std::uint64_t(n);
             failures = 0;
-        } else if (n < 0 && errno != EINTR) {
-            const int error = errno;
+        } else if (n == 0 || errno != EINTR) {
+            const int error = n == 0 ? EIO : errno;   // a write that takes nothing would be tried for ever
             if (m_writeErrors++ == 0)
                 m_firstWriteError = error;
             if (++failures == WriteAttempts)

@@ -52,7 +52,7 @@ Bytes FileBytes(const char* name)
 }
 
 // A disk that takes at most Chunk bytes a write, fails the writes numbered from m_firstFailing
-// for m_failures calls, and holds writes back until m_release is set. The test's thread plays
+// for m_failures calls (with EIO, or by taking nothing when m_takesNothing), and holds writes back until m_release is set. The test's thread plays
 // the receive thread.
 class CTestDisk : public CDVBRecorder
 {
@@ -68,8 +68,8 @@ public:
         m_release.Wait(INFINITE);
         const int call = ++m_calls;
         if (call >= m_firstFailing && call < m_firstFailing + m_failures) {
-            errno = EIO;
-            return -1;
+            errno = m_takesNothing ? 0 : EIO;
+            return m_takesNothing ? 0 : -1;
         }
         return CDVBRecorder::WriteFile(data, std::min(length, Chunk));
     }
@@ -79,6 +79,7 @@ public:
             Record(reads[i].data(), DWORD(reads[i].size()));
     }
     int m_firstFailing = 0, m_failures = 0;
+    bool m_takesNothing = false;
     CEvent m_release{true, true};
 
 private:
@@ -156,15 +157,18 @@ TEST(CDVBRecorderTest, ADiskThatFallsBehindLosesWholeReadsOrWithWaitingNone)
 
 // A write that fails once is tried again and loses nothing; one that fails WriteAttempts
 // times in a row ends the recording (a full disk, say), and nothing after it is written.
+// A write that takes nothing and says no error fails as one that says EIO.
 TEST(CDVBRecorderTest, AOneOffWriteErrorIsCountedAndALastingOneEndsTheRecording)
 {
     const std::vector<Bytes> reads = {Read(3, 1), Read(4, 2), Read(5, 3)};
-    for (int failures : {1, CDVBRecorder::WriteAttempts}) {
-        SCOPED_TRACE(failures);
+    for (const auto& [failures, takesNothing] : {std::pair(1, false), std::pair(CDVBRecorder::WriteAttempts, false),
+                                                 std::pair(1, true), std::pair(CDVBRecorder::WriteAttempts, true)}) {
+        SCOPED_TRACE(testing::Message() << failures << (takesNothing ? " taking nothing" : ""));
         const bool lasting = failures == CDVBRecorder::WriteAttempts;
         CTestDisk disk;
         disk.m_firstFailing = 2;
         disk.m_failures = failures;
+        disk.m_takesNothing = takesNothing;
         ASSERT_TRUE(disk.Start(TempPath("flaky.ts").c_str(), 188 * 100));
         disk.RecordReads(reads, 0, reads.size());
         disk.Stop();
