@@ -111,7 +111,10 @@ bool CNetInputSource::OpenSocket()
     const addrinfo* a = found;
     m_socket = ::socket(a->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     const int on = 1, size = 8 << 20;
-    ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    // a group's datagrams go to every socket joined to it; a unicast port held twice would
+    // give each datagram to one of them, so a second receiver there is refused
+    if (IsMulticast(a->ai_addr))
+        ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     ::setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);   // bursts of a multiplex
     const bool bound = m_socket >= 0 && ::bind(m_socket, a->ai_addr, a->ai_addrlen) == 0;
     const int error = errno;

@@ -336,7 +336,9 @@ TEST(CNetInputTest, BadInputIsSaidWithItsOwnExitCode)
 {
     CHttpServer server([](int) { return std::string("HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\n\r\nno"); });
     CHttpServer page([](int) { return std::string("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html></html>"); });
+    const int held = ::socket(AF_INET, SOCK_DGRAM, 0), heldPort = BindFreePort(held);   // another receiver's port
     const std::tuple<std::string, int, const char*> cases[] = {
+        {"udp://127.0.0.1:" + std::to_string(heldPort), 7, "cannot listen there: Address already in use"},
         {"udp://nonsense", 5, "does not parse"},
         {server.Url("/missing.ts"), 5, "404"},
         {page.Url("/"), 6, "text/html"},
@@ -348,4 +350,5 @@ TEST(CNetInputTest, BadInputIsSaidWithItsOwnExitCode)
         EXPECT_EQ(status, code) << url << "\n" << out;
         EXPECT_NE(out.find(message), std::string::npos) << url << "\n" << out;
     }
+    ::close(held);
 }
