@@ -12,6 +12,7 @@ public:
     static constexpr int TypeInput = 1;
     static constexpr int TypeDecoder = 2;
     static constexpr int TypeDisplay = 3;
+    static constexpr int TypeAudioOutput = 4;
 
     virtual ~CLUMPlugin() = default;
     virtual int GetType() { return TypePlain; }

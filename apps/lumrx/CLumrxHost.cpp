@@ -111,6 +111,8 @@ std::string CLumrxHost::PluginTypeText(int type)
         return "decoder";
     case CLUMPlugin::TypeDisplay:
         return "display";
+    case CLUMPlugin::TypeAudioOutput:
+        return "audio output";
     default:
         return "plain";
     }

@@ -42,11 +42,13 @@ TEST_F(CLUMPluginManagerTest, RegistersLibrariesInNameOrderAndFindsTheNthOfAType
     m_folder.CopyIn(LUM_TEST_TWO_LIBRARY, "LUMTestTwo.so");
     m_folder.CopyIn(LUM_TEST_ONE_LIBRARY, "LUMTestOne.so");
     ASSERT_EQ(3, m_manager->LoadPlugins());
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Test One", "Test Two decoder", "Test Two display", "Test One"}));
-    EXPECT_EQ(nullptr, m_manager->GetPluginAtIndex(4));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Test One", "Test Two decoder", "Test Two display",
+                                                 "Test Two audio output", "Test One"}));
+    EXPECT_EQ(nullptr, m_manager->GetPluginAtIndex(5));
     // the type, which of that type, and the plug-in's index (-1: none)
-    const std::tuple<int, int, int> lookups[] = {{CLUMPlugin::TypeInput, 1, 3}, {CLUMPlugin::TypeInput, 2, -1},
-        {CLUMPlugin::TypeInput, -1, -1}, {CLUMPlugin::TypeDisplay, 0, 2}, {CLUMPlugin::TypePlain, 0, -1}};
+    const std::tuple<int, int, int> lookups[] = {{CLUMPlugin::TypeInput, 1, 4}, {CLUMPlugin::TypeInput, 2, -1},
+        {CLUMPlugin::TypeInput, -1, -1}, {CLUMPlugin::TypeDisplay, 0, 2}, {CLUMPlugin::TypeAudioOutput, 0, 3},
+        {CLUMPlugin::TypePlain, 0, -1}};
     for (const auto& [type, n, index] : lookups)
         EXPECT_EQ(m_manager->GetPluginAtIndex(index), m_manager->GetPluginWithType(type, n)) << type << " " << n;
 }
