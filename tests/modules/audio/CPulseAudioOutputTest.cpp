@@ -1,0 +1,180 @@
+// The PulseAudio output against a real server: the user-level one with a null sink that
+// the test scripts start. What the sink heard is recorded from its monitor with parec and
+// compared with what was played.
+#include "modules/audio/pulse/CPulseAudioOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Writes `seconds` of a sine of `hertz` at `amplitude`, the first frame presented at `pts`,
+// as a decoder would: what the output has room for, then again when it has more. The
+// presentation times heard meanwhile are kept.
+std::vector<long long> Play(CPulseAudioOutput& output, double hertz, double amplitude, double seconds, long long pts)
+{
+    const int rate = output.GetSampleRate(), channels = output.GetChannels();
+    const int total = int(seconds * rate);
+    std::vector<float> samples(std::size_t(total) * std::size_t(channels));
+    for (int i = 0; i < total; ++i)
+        for (int c = 0; c < channels; ++c)
+            samples[std::size_t(i * channels + c)] = float(amplitude * std::sin(2 * kPi * hertz * i / rate));
+    std::vector<long long> heard;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (int done = 0; done < total && std::chrono::steady_clock::now() < deadline;) {   // a bounded poll
+        const int n = output.Write(&samples[std::size_t(done * channels)], total - done,
+                                   pts + (long long)done * 90000 / rate);
+        done += n;
+        long long now = 0;
+        if (output.GetPlayingTime(now))
+            heard.push_back(now);
+        if (n == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));   // the pace of a device, not a wait for a thread
+    }
+    return heard;
+}
+
+// What the default sink's monitor hears for `seconds`, mono, through parec.
+class CMonitorRecording
+{
+public:
+    CMonitorRecording(int rate, int seconds)
+    {
+        const std::string parec = "timeout " + std::to_string(seconds) +
+            " parec --device=@DEFAULT_MONITOR@ --format=float32le --channels=1 --raw --latency-msec=20 --rate=" +
+            std::to_string(rate);
+        m_pipe = ::popen(parec.c_str(), "r");
+        if (m_pipe)
+            m_reader = std::thread([this] {
+                float block[1024];
+                for (std::size_t n; (n = std::fread(block, sizeof(float), 1024, m_pipe)) > 0;) {
+                    std::lock_guard<std::mutex> guard(m_lock);
+                    m_samples.insert(m_samples.end(), block, block + n);
+                }
+            });
+    }
+    ~CMonitorRecording() { Finish(); }
+    // Once parec hears the sink (silence at first), nothing played after is missed.
+    bool WaitUntilListening()
+    {
+        for (int i = 0; i < 500; ++i) {   // a bounded poll: parec is another process
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                if (!m_samples.empty())
+                    return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+    // Waits for parec's time to end.
+    std::vector<float> Finish()
+    {
+        if (m_reader.joinable())
+            m_reader.join();
+        if (m_pipe)
+            ::pclose(m_pipe);
+        m_pipe = nullptr;
+        return m_samples;
+    }
+
+private:
+    std::FILE* m_pipe = nullptr;
+    std::thread m_reader;
+    std::mutex m_lock;
+    std::vector<float> m_samples;
+};
+
+class CPulseAudioOutputTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!m_output.Open(48000, 6))
+            GTEST_SKIP() << "no PulseAudio server (scripts/test starts one): " << m_output.GetFailure();
+    }
+
+    CPulseAudioOutput m_output;
+};
+
+}  // namespace
+
+// 5.1 asked of a stereo sink comes out stereo at the server's rate; a tone played at half
+// scale is heard at that level and pitch, and the time heard runs with the frames' own.
+TEST_F(CPulseAudioOutputTest, PlaysTheServersFormatAndTellsTheTimeOfWhatIsHeard)
+{
+    EXPECT_EQ(m_output.GetChannels(), 2);
+    const int rate = m_output.GetSampleRate();
+    CMonitorRecording recording(rate, 4);
+    ASSERT_TRUE(recording.WaitUntilListening());
+    const long long start = 900000;
+    const std::vector<long long> heard = Play(m_output, 440.0, 0.5, 2.0, start);
+    ASSERT_GT(heard.size(), 10u);
+    for (std::size_t i = 1; i < heard.size(); ++i)
+        ASSERT_GE(heard[i], heard[i - 1]) << "the time heard went back at " << i;
+    EXPECT_GE(heard.front(), start);
+    EXPECT_LE(heard.back(), start + 2 * 90000);
+    CString status;
+    m_output.GetStatus(status);
+    EXPECT_NE(status.Str().find("PulseAudio, " + std::to_string(rate) + " Hz stereo"), std::string::npos) << status.Str();
+
+    const std::vector<float> samples = recording.Finish();
+    // the loud part: its level and its zero crossings
+    std::size_t first = 0, last = samples.size();
+    while (first < last && std::fabs(samples[first]) < 0.05f)
+        ++first;
+    while (last > first && std::fabs(samples[last - 1]) < 0.05f)
+        --last;
+    ASSERT_GT(last - first, std::size_t(rate)) << "less than a second of the tone was heard";
+    const std::size_t quarter = (last - first) / 4;   // the middle half: clear of how it began and ended
+    first += quarter;
+    last -= quarter;
+    double power = 0;
+    int crossings = 0;
+    for (std::size_t i = first; i < last; ++i) {
+        power += double(samples[i]) * samples[i];
+        crossings += i > first && (samples[i - 1] < 0) != (samples[i] < 0);
+    }
+    EXPECT_NEAR(std::sqrt(power / double(last - first)), 0.5 / std::sqrt(2.0), 0.02);
+    EXPECT_NEAR(crossings / 2.0 / (double(last - first) / rate), 440.0, 440.0 * 0.01);
+}
+
+// Muted, the sink hears nothing; a flush forgets what was queued, and the times heard
+// after it are the new frames'.
+TEST_F(CPulseAudioOutputTest, FollowsMuteAndStartsAfreshAfterAFlush)
+{
+    Play(m_output, 440.0, 0.5, 0.3, 0);
+    m_output.Flush();
+    const std::vector<long long> heard = Play(m_output, 440.0, 0.5, 1.0, 5000000);
+    ASSERT_FALSE(heard.empty());
+    EXPECT_GE(heard.front(), 5000000);
+    m_output.SetMute(true);
+    CString status;
+    m_output.GetStatus(status);
+    EXPECT_NE(status.Str().find("muted"), std::string::npos) << status.Str();
+}
+
+// Without a server nothing waits: the open fails at once and says why.
+TEST(CPulseAudioOutputFailureTest, WithoutAServerTheOpenFailsAndSaysWhy)
+{
+    const char* server = std::getenv("PULSE_SERVER");
+    const std::string kept = server ? server : "";
+    ::setenv("PULSE_SERVER", "unix:/nonexistent/pulse/native", 1);
+    CPulseAudioOutput output;
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_FALSE(output.Open(48000, 2));
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(4));
+    EXPECT_EQ(output.GetFailure().rfind("no sound server: ", 0), 0u) << output.GetFailure();
+    server ? ::setenv("PULSE_SERVER", kept.c_str(), 1) : ::unsetenv("PULSE_SERVER");
+}
