@@ -19,6 +19,8 @@ public:
     virtual int Write(const float*, int frames, long long) { return frames; }
     // How many frames a Write would take now.
     virtual int GetWritableFrames() { return 1 << 20; }
+    // Waits at most `milliseconds` for room, for a decoder's own thread; true when there is.
+    virtual bool WaitForRoom(int /*milliseconds*/) { return true; }
     // The presentation time of the sound heard at this moment, the output's latency taken
     // off; false while nothing is heard (before the first frames, after Flush, in an underrun).
     virtual bool GetPlayingTime(long long&) { return false; }

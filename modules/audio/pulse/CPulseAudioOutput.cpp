@@ -7,7 +7,6 @@
 namespace {
 
 constexpr int kTargetLatencyMs = 60;   // what the server keeps queued: low enough to zap, high enough not to underrun
-constexpr pa_usec_t kWaitLimitUs = 3 * PA_USEC_PER_SEC;   // for the server to connect or answer
 
 }  // namespace
 
@@ -27,13 +26,13 @@ CPulseAudioOutput::~CPulseAudioOutput()
 }
 
 template <typename Ready>
-bool CPulseAudioOutput::WaitFor(Ready ready)
+bool CPulseAudioOutput::WaitFor(Ready ready, pa_usec_t limit)
 {
     if (ready())
         return true;
-    // the state callbacks signal the loop, and so does this timer: the wait ends by the
-    // clock, whatever the server does
-    const pa_usec_t deadline = pa_rtclock_now() + kWaitLimitUs;
+    // the state and write callbacks signal the loop, and so does this timer: the wait ends
+    // by the clock, whatever the server does
+    const pa_usec_t deadline = pa_rtclock_now() + limit;
     pa_time_event* timer = pa_context_rttime_new(
         m_context, deadline,
         [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* loop) {
@@ -189,6 +188,21 @@ int CPulseAudioOutput::GetWritableFrames()
     const std::size_t room = Usable() ? pa_stream_writable_size(m_stream) : std::size_t(1) << 24;
     pa_threaded_mainloop_unlock(m_loop);
     return room == std::size_t(-1) ? 0 : int(std::min<std::size_t>(room / (sizeof(float) * std::size_t(m_channels)), 1 << 20));
+}
+
+bool CPulseAudioOutput::WaitForRoom(int milliseconds)
+{
+    if (m_loop == nullptr)
+        return true;
+    pa_threaded_mainloop_lock(m_loop);
+    // a server gone away has room for everything: the frames are dropped
+    const bool room = WaitFor([this] {
+                                  const std::size_t writable = Usable() ? pa_stream_writable_size(m_stream) : 1;
+                                  return writable > 0 && writable != std::size_t(-1);
+                              },
+                              pa_usec_t(milliseconds) * PA_USEC_PER_MSEC);
+    pa_threaded_mainloop_unlock(m_loop);
+    return room;
 }
 
 bool CPulseAudioOutput::GetPlayingTime(long long& presentationTime)

@@ -30,6 +30,7 @@ public:
     int GetChannels() override { return m_channels; }
     int Write(const float* samples, int frames, long long presentationTime) override;
     int GetWritableFrames() override;
+    bool WaitForRoom(int milliseconds) override;
     bool GetPlayingTime(long long& presentationTime) override;
     void Flush() override;
     void SetVolume(double volume) override;
@@ -44,7 +45,7 @@ private:
     bool Usable() const;    // the main loop locked
     void ApplyVolume();     // the main loop locked
     template <typename Ready>
-    bool WaitFor(Ready ready);   // the main loop locked; bounded
+    bool WaitFor(Ready ready, pa_usec_t limit = 3 * PA_USEC_PER_SEC);   // the main loop locked
 
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;

@@ -5,9 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -20,7 +21,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 // Writes `seconds` of a sine of `hertz` at `amplitude`, the first frame presented at `pts`,
-// as a decoder would: what the output has room for, then again when it has more. The
+// as a decoder would: what the output has room for, then again once it has more. The
 // presentation times heard meanwhile are kept.
 std::vector<long long> Play(CPulseAudioOutput& output, double hertz, double amplitude, double seconds, long long pts)
 {
@@ -32,7 +33,7 @@ std::vector<long long> Play(CPulseAudioOutput& output, double hertz, double ampl
             samples[std::size_t(i * channels + c)] = float(amplitude * std::sin(2 * kPi * hertz * i / rate));
     std::vector<long long> heard;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (int done = 0; done < total && std::chrono::steady_clock::now() < deadline;) {   // a bounded poll
+    for (int done = 0; done < total && std::chrono::steady_clock::now() < deadline;) {   // bounded: a stalled server ends it
         const int n = output.Write(&samples[std::size_t(done * channels)], total - done,
                                    pts + (long long)done * 90000 / rate);
         done += n;
@@ -40,47 +41,56 @@ std::vector<long long> Play(CPulseAudioOutput& output, double hertz, double ampl
         if (output.GetPlayingTime(now))
             heard.push_back(now);
         if (n == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));   // the pace of a device, not a wait for a thread
+            output.WaitForRoom(100);
     }
     return heard;
 }
 
-// What the default sink's monitor hears for `seconds`, mono, through parec.
+// What the default sink's monitor hears, mono, through parec, until a sound has been heard
+// and ended: however fast the sink plays, none of it is cut off.
 class CMonitorRecording
 {
 public:
-    CMonitorRecording(int rate, int seconds)
+    explicit CMonitorRecording(int rate) : m_rate(rate)
     {
-        const std::string parec = "timeout " + std::to_string(seconds) +
-            " parec --device=@DEFAULT_MONITOR@ --format=float32le --channels=1 --raw --latency-msec=20 --rate=" +
-            std::to_string(rate);
+        const std::string parec = "echo $$; exec timeout 30 parec --device=@DEFAULT_MONITOR@ --format=float32le "
+                                  "--channels=1 --raw --latency-msec=20 --rate=" + std::to_string(rate);
         m_pipe = ::popen(parec.c_str(), "r");
-        if (m_pipe)
-            m_reader = std::thread([this] {
-                float block[1024];
-                for (std::size_t n; (n = std::fread(block, sizeof(float), 1024, m_pipe)) > 0;) {
-                    std::lock_guard<std::mutex> guard(m_lock);
-                    m_samples.insert(m_samples.end(), block, block + n);
+        char pid[32] = "";
+        if (m_pipe == nullptr || std::fgets(pid, sizeof pid, m_pipe) == nullptr)
+            return;
+        m_pid = std::atoi(pid);
+        m_reader = std::thread([this] {
+            float block[1024];
+            for (std::size_t n; (n = std::fread(block, sizeof(float), 1024, m_pipe)) > 0;) {
+                std::lock_guard<std::mutex> guard(m_lock);
+                for (std::size_t i = 0; i < n; ++i) {
+                    const bool loud = std::fabs(block[i]) >= 0.05f;
+                    m_loudSeen = m_loudSeen || loud;
+                    m_quietAfter = loud ? 0 : m_quietAfter + 1;
                 }
-            });
+                m_samples.insert(m_samples.end(), block, block + n);
+                m_heard.notify_all();
+            }
+        });
     }
     ~CMonitorRecording() { Finish(); }
     // Once parec hears the sink (silence at first), nothing played after is missed.
     bool WaitUntilListening()
     {
-        for (int i = 0; i < 500; ++i) {   // a bounded poll: parec is another process
-            {
-                std::lock_guard<std::mutex> guard(m_lock);
-                if (!m_samples.empty())
-                    return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+        std::unique_lock<std::mutex> guard(m_lock);
+        return m_heard.wait_for(guard, std::chrono::seconds(5), [this] { return !m_samples.empty(); });
     }
-    // Waits for parec's time to end.
+    // What was heard, once a sound has been followed by a fifth of a second of silence.
     std::vector<float> Finish()
     {
+        {
+            std::unique_lock<std::mutex> guard(m_lock);
+            m_heard.wait_for(guard, std::chrono::seconds(20), [this] { return m_loudSeen && m_quietAfter > m_rate / 5; });
+        }
+        if (m_pid > 0)
+            ::kill(m_pid, SIGTERM);
+        m_pid = 0;
         if (m_reader.joinable())
             m_reader.join();
         if (m_pipe)
@@ -90,10 +100,15 @@ public:
     }
 
 private:
+    const int m_rate;
     std::FILE* m_pipe = nullptr;
+    int m_pid = 0;
     std::thread m_reader;
     std::mutex m_lock;
+    std::condition_variable m_heard;
     std::vector<float> m_samples;
+    bool m_loudSeen = false;
+    int m_quietAfter = 0;
 };
 
 class CPulseAudioOutputTest : public ::testing::Test
@@ -116,7 +131,7 @@ TEST_F(CPulseAudioOutputTest, PlaysTheServersFormatAndTellsTheTimeOfWhatIsHeard)
 {
     EXPECT_EQ(m_output.GetChannels(), 2);
     const int rate = m_output.GetSampleRate();
-    CMonitorRecording recording(rate, 4);
+    CMonitorRecording recording(rate);
     ASSERT_TRUE(recording.WaitUntilListening());
     const long long start = 900000;
     const std::vector<long long> heard = Play(m_output, 440.0, 0.5, 2.0, start);
