@@ -6,6 +6,8 @@
 // takes every frame and plays none, and so gives no clock: the program clock times pictures.
 #include "platform/CString.h"
 
+#include <cstdint>
+
 class CDVBAudioOutput
 {
 public:
@@ -26,6 +28,9 @@ public:
     virtual bool GetPlayingTime(long long&) { return false; }
     // Drops the frames not yet heard: another service, a jump in the presentation times.
     virtual void Flush() {}
+    // Times the output ran dry while playing, and the delay from Write to being heard.
+    virtual std::uint64_t GetUnderruns() { return 0; }
+    virtual int GetLatencyMs() { return 0; }
     virtual void SetVolume(double) {}   // 0 to 1
     virtual void SetMute(bool) {}
     // What plays, for people ("PulseAudio, 48000 Hz stereo, 40 ms"), or why nothing does.

@@ -274,6 +274,18 @@ void CPulseAudioOutput::SetMute(bool mute)
     pa_threaded_mainloop_unlock(m_loop);
 }
 
+int CPulseAudioOutput::GetLatencyMs()
+{
+    if (m_loop == nullptr)
+        return 0;
+    pa_threaded_mainloop_lock(m_loop);
+    pa_usec_t latency = 0;
+    int negative = 0;
+    const bool known = Usable() && pa_stream_get_latency(m_stream, &latency, &negative) == 0 && !negative;
+    pa_threaded_mainloop_unlock(m_loop);
+    return known ? int(latency / 1000) : 0;
+}
+
 void CPulseAudioOutput::GetStatus(CString& status)
 {
     if (m_loop == nullptr) {

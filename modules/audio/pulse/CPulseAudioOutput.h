@@ -8,6 +8,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -36,8 +37,8 @@ public:
     void SetVolume(double volume) override;
     void SetMute(bool mute) override;
     void GetStatus(CString& status) override;
-
-    std::uint64_t GetUnderruns() const { return m_underruns; }
+    std::uint64_t GetUnderruns() override { return m_underruns; }
+    int GetLatencyMs() override;
 
 private:
     bool OpenStream();      // the main loop locked
@@ -60,5 +61,5 @@ private:
     // each index where the times were not contiguous.
     std::uint64_t m_written = 0;
     std::deque<std::pair<std::uint64_t, long long>> m_marks;
-    std::uint64_t m_underruns = 0;
+    std::atomic<std::uint64_t> m_underruns{0};
 };

@@ -1,13 +1,11 @@
 #include "CAVDecoder.h"
 
 #include "core/CDVBBuffer.h"
-#include "decode/CDVBDisplay.h"
+#include "decode/CDVBPresentationStatistics.h"
 #include "platform/CEvent.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
 }
 
 #include <cstring>
@@ -18,12 +16,15 @@ struct Codec
 {
     const char* name;
     AVCodecID id;
+    const char* shown;   // for people
 };
 
 const Codec kCodecs[] = {
-    {"mpeg2video", AV_CODEC_ID_MPEG2VIDEO}, {"h264", AV_CODEC_ID_H264}, {"hevc", AV_CODEC_ID_HEVC},
-    {"mp2", AV_CODEC_ID_MP2},               {"mp3", AV_CODEC_ID_MP3},   {"aac", AV_CODEC_ID_AAC},
-    {"aac_latm", AV_CODEC_ID_AAC_LATM},     {"ac3", AV_CODEC_ID_AC3},   {"eac3", AV_CODEC_ID_EAC3},
+    {"mpeg2video", AV_CODEC_ID_MPEG2VIDEO, "MPEG-2"}, {"h264", AV_CODEC_ID_H264, "H.264"},
+    {"hevc", AV_CODEC_ID_HEVC, "HEVC"},               {"mp2", AV_CODEC_ID_MP2, "MPEG audio"},
+    {"mp3", AV_CODEC_ID_MP3, "MP3"},                  {"aac", AV_CODEC_ID_AAC, "AAC"},
+    {"aac_latm", AV_CODEC_ID_AAC_LATM, "AAC-LATM"},  {"ac3", AV_CODEC_ID_AC3, "AC-3"},
+    {"eac3", AV_CODEC_ID_EAC3, "E-AC-3"},
 };
 
 constexpr int kBuffers = 64;
@@ -47,8 +48,10 @@ CAVDecoder::CAVDecoder(const CString& codecName)
     if (codec == nullptr)
         return;   // DecodeStream sees no context and only drains
     m_video = codec->type == AVMEDIA_TYPE_VIDEO;
+    m_audio = codec->type == AVMEDIA_TYPE_AUDIO;
     m_context = avcodec_alloc_context3(codec);
-    m_context->thread_count = 1;
+    // two threads for pictures: a 1080i H.264 frame takes most of a frame's time on one core
+    m_context->thread_count = m_video ? 2 : 1;
     m_context->pkt_timebase = AVRational{1, 90000};
     if (avcodec_open2(m_context, codec, nullptr) < 0)
         avcodec_free_context(&m_context);
@@ -60,23 +63,46 @@ CAVDecoder::~CAVDecoder()
     StopAndWait();   // the decode thread uses what follows
     av_parser_close(m_parser);
     avcodec_free_context(&m_context);
-    sws_freeContext(m_scaler);
 }
 
 bool CAVDecoder::SetDisplay(CDVBDisplay* display)
 {
-    std::lock_guard<std::mutex> guard(m_displayLock);
-    m_display = display;
+    m_pictures.SetDisplay(display);
     return m_video;
 }
 
 bool CAVDecoder::UnsetDisplay(CDVBDisplay* display)
 {
-    std::lock_guard<std::mutex> guard(m_displayLock);
-    if (m_display != display)
-        return false;
-    m_display = nullptr;
-    return true;
+    return m_pictures.UnsetDisplay(display);
+}
+
+bool CAVDecoder::SetAudioOutput(CDVBAudioOutput* output)
+{
+    m_sound.SetOutput(m_audio ? output : nullptr);
+    return m_audio;
+}
+
+void CAVDecoder::SetPresentation(CDVBPresentationClock* clock, CDVBPresentationStatistics* statistics)
+{
+    m_statistics = m_video ? statistics : nullptr;   // the pictures' counts: sound counts its own
+    m_pictures.SetPresentation(clock, statistics);
+    m_sound.SetPresentation(clock, statistics);
+}
+
+void CAVDecoder::GetDescription(CString& description)
+{
+    const char* codec = "";
+    for (const Codec& known : kCodecs)
+        if (known.id == m_codecId)
+            codec = known.shown;
+    CString detail;
+    if (m_video)
+        m_pictures.Describe(detail);
+    else
+        m_sound.Describe(detail);
+    description = codec;
+    if (!detail.IsEmpty())
+        description += " " + detail;
 }
 
 void CAVDecoder::DecodeStream()
@@ -122,6 +148,8 @@ void CAVDecoder::DecodeStream()
         av_parser_parse2(m_parser, m_context, &out, &size, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
         DecodeParsed(packet, out, size);
         Decode(nullptr);
+        if (m_video)
+            m_pictures.Present(nullptr);
     }
     av_packet_free(&packet);
 }
@@ -148,27 +176,14 @@ void CAVDecoder::Decode(AVPacket* packet)
         ++m_framesDecoded;
         // a picture before the first key frame lacks what it refers to: not shown
         m_keyFrameSeen = m_keyFrameSeen || frame->key_frame;
-        if (m_video && m_keyFrameSeen && !(frame->flags & AV_FRAME_FLAG_CORRUPT))
-            Deliver(frame);
+        if (m_video && m_keyFrameSeen && !(frame->flags & AV_FRAME_FLAG_CORRUPT)) {
+            if (m_statistics)
+                m_statistics->OnDecoded();
+            m_pictures.Present(frame);
+        } else if (m_audio) {
+            m_sound.Present(frame);
+        }
         av_frame_unref(frame);
     }
     av_frame_free(&frame);
-}
-
-void CAVDecoder::Deliver(AVFrame* frame)
-{
-    std::lock_guard<std::mutex> guard(m_displayLock);
-    if (m_display == nullptr || frame->width <= 0 || frame->height <= 0)
-        return;
-    const int w = frame->width, h = frame->height, cw = (w + 1) / 2, ch = (h + 1) / 2;
-    m_scaler = sws_getCachedContext(m_scaler, w, h, AVPixelFormat(frame->format), w, h, AV_PIX_FMT_YUV420P,
-                                    SWS_POINT, nullptr, nullptr, nullptr);
-    if (m_scaler == nullptr)
-        return;
-    m_planes.resize(std::size_t(w) * h + 2 * std::size_t(cw) * ch);
-    unsigned char* planes[4] = {m_planes.data(), m_planes.data() + w * h, m_planes.data() + w * h + cw * ch, nullptr};
-    int strides[4] = {w, cw, cw, 0};
-    sws_scale(m_scaler, frame->data, frame->linesize, 0, h, planes, strides);
-    const long long time = frame->best_effort_timestamp == AV_NOPTS_VALUE ? -1 : frame->best_effort_timestamp;
-    m_display->OnFrame(w, h, planes[0], planes[1], planes[2], time);
 }

@@ -1,24 +1,23 @@
 #pragma once
 // Decodes one component with FFmpeg's libavcodec on the pull receiver's decode thread:
 // the elementary stream is split into frames by the codec's parser, each frame keeps the
-// presentation time of the buffer it began in, and decoded video pictures go to the
-// display as three packed 8-bit planes (Y, U, V at 4:2:0) with their 90 kHz time. Audio
-// is decoded and timed; it has no output yet.
+// presentation time of the buffer it began in; pictures go to the display and sound to the
+// audio output, each through its presenter, which times them.
+#include "CAVAudioPresenter.h"
+#include "CAVVideoPresenter.h"
+#include "decode/CDVBMediaDecoder.h"
 #include "decode/CDVBPullReceiver.h"
 #include "platform/CString.h"
 
 #include <atomic>
-#include <mutex>
 #include <vector>
 
 struct AVCodecContext;
 struct AVCodecParserContext;
-struct AVFrame;
 struct AVPacket;
-struct SwsContext;
 class CDVBDisplay;
 
-class CAVDecoder : public CDVBPullReceiver
+class CAVDecoder : public CDVBPullReceiver, public CDVBMediaDecoder
 {
 public:
     // `codecName` as ffprobe names it ("h264", "mpeg2video", "aac"...).
@@ -32,6 +31,12 @@ public:
     bool SetDisplay(CDVBDisplay* display) override;
     bool UnsetDisplay(CDVBDisplay* display) override;
 
+    bool IsAudio() const override { return m_audio; }
+    bool SetAudioOutput(CDVBAudioOutput* output) override;
+    void SetPresentation(CDVBPresentationClock* clock, CDVBPresentationStatistics* statistics) override;
+    void SetDeinterlacing(bool on) override { m_pictures.SetDeinterlacing(on); }
+    void GetDescription(CString& description) override;
+
     std::uint64_t GetFramesDecoded() const { return m_framesDecoded; }
     std::uint64_t GetErrors() const { return m_errors; }
 
@@ -42,17 +47,16 @@ private:
     // A frame the parser cut out (none when `size` is 0), with the parser's times.
     void DecodeParsed(AVPacket* packet, std::uint8_t* frame, int size);
     void Decode(AVPacket* packet);
-    void Deliver(AVFrame* frame);
 
     const int m_codecId;
     bool m_video = false;
+    bool m_audio = false;
     bool m_keyFrameSeen = false;   // decode thread only
-    std::mutex m_displayLock;   // the display is set from the host's thread
-    CDVBDisplay* m_display = nullptr;
+    CDVBPresentationStatistics* m_statistics = nullptr;
     AVCodecContext* m_context = nullptr;
     AVCodecParserContext* m_parser = nullptr;
-    SwsContext* m_scaler = nullptr;
-    std::vector<unsigned char> m_planes;   // the packed picture handed to the display
+    CAVVideoPresenter m_pictures{m_stopEvent};
+    CAVAudioPresenter m_sound{m_stopEvent};
     std::atomic<std::uint64_t> m_framesDecoded{0};
     std::atomic<std::uint64_t> m_errors{0};
 };

@@ -1,0 +1,36 @@
+#pragma once
+// The one clock a service's decoders present by. While its audio output says what is heard,
+// that is the clock (pictures follow the sound); otherwise the program clock, interpolated.
+// Sound is started by the program clock, so that both begin where the broadcaster put them.
+// The monotonic clock is the receiver's, which a decoder waits on. Nothing is owned.
+#include <atomic>
+#include <cstdint>
+
+class CClock;
+class CDVBAudioOutput;
+class CDVBProgramClock;
+
+class CDVBPresentationClock
+{
+public:
+    static constexpr std::int64_t kWrap = std::int64_t(1) << 33;   // 90 kHz time stamps wrap here
+
+    CDVBPresentationClock(CDVBProgramClock& program, CClock& clock) : m_program(program), m_clock(clock) {}
+
+    void SetAudioOutput(CDVBAudioOutput* output) { m_audio = output; }
+    CDVBAudioOutput* GetAudioOutput() const { return m_audio; }
+    CClock& GetClock() const { return m_clock; }
+
+    // The program clock now; false before the program has a clock.
+    bool GetProgramTime(std::int64_t& time) const;
+    // What is presented now: the sound heard when there is sound, else the program clock.
+    bool GetTime(std::int64_t& time, bool& fromSound) const;
+
+    // a - b for 90 kHz times, across the wrap: the nearest way round.
+    static std::int64_t Difference(std::int64_t a, std::int64_t b);
+
+private:
+    CDVBProgramClock& m_program;
+    CClock& m_clock;
+    std::atomic<CDVBAudioOutput*> m_audio{nullptr};
+};
