@@ -1,31 +1,63 @@
 #include "CServicePlayer.h"
 
 #include "core/CDVBPIDReceiver.h"
-#include "receiver/CDVBTransportStreamReceiver.h"
+#include "decode/CDVBAudioOutput.h"
 #include "decode/CDVBDisplay.h"
 #include "decode/CDVBFrameSnapshot.h"
+#include "decode/CDVBMediaDecoder.h"
 #include "model/CDVBComponentDefinition.h"
 #include "model/CDVBProgram.h"
+#include "platform/CClock.h"
 #include "platform/CSingleLock.h"
+#include "plugins/CLUMAudioOutputPlugin.h"
 #include "plugins/CLUMDecoderPlugin.h"
 #include "plugins/CLUMDisplayPlugin.h"
 #include "plugins/CLUMPluginManager.h"
+#include "receiver/CDVBTransportStreamReceiver.h"
 
 #include <cstring>
 
-WORD CServicePlayer::VideoPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped)
+namespace {
+
+bool IsOneOf(const char* codec, std::initializer_list<const char*> names)
+{
+    for (const char* name : names)
+        if (codec && !std::strcmp(codec, name))
+            return true;
+    return false;
+}
+
+WORD FirstPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped,
+              std::initializer_list<const char*> codecs)
 {
     CSingleLock guard(*receiver.GetProgramsSection());
     const CDVBProgram* program = receiver.GetProgram(service);
     mapped = program != nullptr && program->m_receivedPMT;
     if (!mapped)
         return 0xFFFF;
-    for (const CDVBProgramElement* element : program->m_elements) {
-        const char* codec = element->GetCodecName();
-        if (codec && (!std::strcmp(codec, "mpeg2video") || !std::strcmp(codec, "h264") || !std::strcmp(codec, "hevc")))
+    for (const CDVBProgramElement* element : program->m_elements)
+        if (IsOneOf(element->GetCodecName(), codecs))
             return element->m_elementaryPid;
-    }
     return 0xFFFF;
+}
+
+}  // namespace
+
+CServicePlayer::~CServicePlayer()
+{
+    Stop();
+    if (m_ownOutput && m_output)
+        m_outputPlugin->CloseAudioOutput(m_output);
+}
+
+WORD CServicePlayer::VideoPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped)
+{
+    return FirstPid(receiver, service, mapped, {"mpeg2video", "h264", "hevc"});
+}
+
+WORD CServicePlayer::SoundPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped)
+{
+    return FirstPid(receiver, service, mapped, {"mp2", "mp3", "aac", "aac_latm", "ac3", "eac3"});
 }
 
 bool CServicePlayer::FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video)
@@ -35,6 +67,50 @@ bool CServicePlayer::FindVideo(CDVBTransportStreamReceiver& receiver, WORD servi
     return pid != 0xFFFF && receiver.GetComponentDefinition(service, pid, &video);
 }
 
+bool CServicePlayer::OpenOutput()
+{
+    if (m_options.audioOutput) {
+        m_output = m_options.audioOutput;
+        return true;
+    }
+    if (m_outputTried)
+        return m_output != nullptr;
+    m_outputTried = true;
+    m_outputPlugin = static_cast<CLUMAudioOutputPlugin*>(
+        CLUMPluginManager::GetPluginManager()->GetPluginWithType(CLUMPlugin::TypeAudioOutput, 0));
+    if (m_outputPlugin == nullptr) {
+        m_soundProblem = "no audio output plug-in is installed";
+        return false;
+    }
+    m_output = m_outputPlugin->OpenAudioOutput(48000, 2);
+    m_ownOutput = m_output != nullptr;
+    if (m_output == nullptr)
+        m_soundProblem = m_outputPlugin->GetLastOpenFailureText().Str();
+    return m_ownOutput;
+}
+
+CDVBPIDReceiver* CServicePlayer::OpenDecoder(CDVBTransportStreamReceiver& receiver, WORD service, WORD pid)
+{
+    CDVBComponentDefinition component;
+    if (pid == 0xFFFF || !receiver.GetComponentDefinition(service, pid, &component))
+        return nullptr;
+    CDVBPIDReceiver* decoder = m_decoderPlugin->OpenComponent(&component);
+    if (decoder == nullptr)
+        return nullptr;
+    if (auto* media = dynamic_cast<CDVBMediaDecoder*>(decoder)) {
+        media->SetDeinterlacing(m_options.deinterlace);
+        media->SetPresentation(m_options.timed ? m_presentation.get() : nullptr, &m_statistics);
+        if (media->IsAudio())
+            media->SetAudioOutput(m_output);
+    }
+    decoder->SetProgramClock(&m_clock);
+    if (m_display)
+        decoder->SetDisplay(m_display);
+    decoder->SetCookie(&m_cookie);
+    receiver.AddPIDReceiver(component.m_pid, decoder);
+    return decoder;
+}
+
 CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver, WORD service)
 {
     if (&receiver != m_receiver || service != m_service) {
@@ -42,57 +118,91 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
         m_receiver = &receiver;
         m_service = service;
         m_state = State::Waiting;
+        m_statistics.Restart(receiver.GetClock()->GetMonotonicTime());   // the moment it was asked for
     }
     if (m_state != State::Waiting)
         return m_state;
     CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
     m_decoderPlugin = static_cast<CLUMDecoderPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeDecoder, 0));
     m_displayPlugin = static_cast<CLUMDisplayPlugin*>(manager->GetPluginWithType(CLUMPlugin::TypeDisplay, 0));
-    if (m_decoderPlugin == nullptr || m_displayPlugin == nullptr)
+    if (m_decoderPlugin == nullptr || (m_options.video && m_displayPlugin == nullptr))
         return m_state = State::NoPlugins;
     bool mapped = false;
-    const WORD pid = VideoPid(receiver, service, mapped);
-    CDVBComponentDefinition video;
-    if (pid == 0xFFFF || !receiver.GetComponentDefinition(service, pid, &video))
-        return m_state = mapped ? State::NoVideo : State::Waiting;
-    m_display = m_displayPlugin->OpenDisplay(0, 0);
-    m_decoder = m_display ? m_decoderPlugin->OpenComponent(&video) : nullptr;
-    if (m_decoder == nullptr) {
-        Stop();
-        m_receiver = &receiver;
-        m_service = service;
-        return m_state = State::NoDecoder;
-    }
+    const WORD videoPid = m_options.video ? VideoPid(receiver, service, mapped) : 0xFFFF;
+    const WORD soundPid = m_options.sound ? SoundPid(receiver, service, mapped) : 0xFFFF;
+    if (!mapped)
+        return m_state;
+    if (videoPid == 0xFFFF && soundPid == 0xFFFF)
+        return m_state = State::NoVideo;
     m_clock.SetTransportStreamReceiver(&receiver);
     m_clock.SetProgram(service);
-    m_decoder->SetProgramClock(&m_clock);
-    m_display->SetProgramClock(&m_clock);
-    m_decoder->SetDisplay(m_display);
-    m_cookie.Data1 = 0x56494557;   // "VIEW": how the decoder is found again
-    m_decoder->SetCookie(&m_cookie);
-    receiver.AddPIDReceiver(video.m_pid, m_decoder);
-    return m_state = State::Playing;
+    m_presentation = std::make_unique<CDVBPresentationClock>(m_clock, *receiver.GetClock());
+    m_cookie.Data1 = 0x56494557;   // "VIEW": how the decoders are found again
+    if (videoPid != 0xFFFF) {
+        m_display = m_displayPlugin->OpenDisplay(0, 0);
+        if (m_display)
+            m_display->SetProgramClock(&m_clock);
+        m_video = m_display ? OpenDecoder(receiver, service, videoPid) : nullptr;
+        if (m_video == nullptr) {
+            Stop();
+            m_receiver = &receiver;
+            m_service = service;
+            return m_state = State::NoDecoder;
+        }
+    }
+    if (soundPid != 0xFFFF && OpenOutput()) {
+        m_sound = OpenDecoder(receiver, service, soundPid);
+        if (m_sound && dynamic_cast<CDVBMediaDecoder*>(m_sound))
+            m_presentation->SetAudioOutput(m_output);   // pictures follow the sound
+        else if (m_sound == nullptr)
+            m_soundProblem = "the decoder plug-in cannot decode this service's sound";
+    }
+    return m_state = m_video ? State::Playing : State::Radio;
+}
+
+void CServicePlayer::CloseDecoder(CDVBPIDReceiver*& decoder)
+{
+    if (decoder == nullptr)
+        return;
+    m_receiver->RemovePIDReceiverWithCookie(decoder->GetPID(), &m_cookie);
+    decoder->Stop();
+    decoder->UnsetDisplay(m_display);
+    m_decoderPlugin->CloseComponent(decoder);
+    decoder = nullptr;
 }
 
 void CServicePlayer::Stop()
 {
-    if (m_decoder) {
-        m_receiver->RemovePIDReceiverWithCookie(m_decoder->GetPID(), &m_cookie);
-        m_decoder->Stop();
-        m_decoder->UnsetDisplay(m_display);
-        m_decoderPlugin->CloseComponent(m_decoder);
-        m_decoder = nullptr;
-    }
+    CloseDecoder(m_video);
+    CloseDecoder(m_sound);
+    if (m_output)
+        m_output->Flush();   // the sound of this service is not heard over the next
     if (m_display)
         m_displayPlugin->CloseDisplay(m_display);
     m_display = nullptr;
+    m_presentation.reset();
     m_receiver = nullptr;
     m_service = 0xFFFF;
     m_state = State::Waiting;
 }
 
+CDVBFrameSnapshot* CServicePlayer::GetSnapshot()
+{
+    return dynamic_cast<CDVBFrameSnapshot*>(m_display);
+}
+
 bool CServicePlayer::GetLatestFrame(std::vector<std::uint8_t>& rgb, int& width, int& height, long long& presentationTime)
 {
-    auto* snapshot = dynamic_cast<CDVBFrameSnapshot*>(m_display);
+    CDVBFrameSnapshot* snapshot = GetSnapshot();
     return snapshot && snapshot->GetLatestFrame(rgb, width, height, presentationTime);
+}
+
+void CServicePlayer::GetDescription(CString& video, CString& sound)
+{
+    video.Empty();
+    sound.Empty();
+    if (auto* media = dynamic_cast<CDVBMediaDecoder*>(m_video))
+        media->GetDescription(video);
+    if (auto* media = dynamic_cast<CDVBMediaDecoder*>(m_sound))
+        media->GetDescription(sound);
 }

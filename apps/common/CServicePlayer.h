@@ -1,19 +1,29 @@
 #pragma once
-// Shows one service's video through the first decoder and display plug-ins loaded: the
-// display keeps the latest picture for the host to take (CDVBFrameSnapshot). Play is
-// called again until the service's program map has come; Stop hands the decoder back
-// before the receiver goes.
+// Plays one service through the first decoder, display and audio output plug-ins loaded:
+// its first video and first sound component, each on a decoder of its own, presented by
+// one clock (the sound heard, else the program clock). The display keeps the latest
+// picture for the host to take (CDVBFrameSnapshot). Play is called again until the
+// service's program map has come; Stop hands the decoders back before the receiver goes.
+// The audio output stays open from one service to the next.
+#include "decode/CDVBPresentationClock.h"
+#include "decode/CDVBPresentationStatistics.h"
 #include "decode/CDVBProgramClock.h"
+#include "platform/CString.h"
 #include "platform/GUID.h"
 #include "platform/LUMTypes.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
+class CDVBAudioOutput;
 class CDVBComponentDefinition;
 class CDVBDisplay;
+class CDVBFrameSnapshot;
 class CDVBPIDReceiver;
 class CDVBTransportStreamReceiver;
+class CLUMAudioOutputPlugin;
 class CLUMDecoderPlugin;
 class CLUMDisplayPlugin;
 
@@ -23,37 +33,70 @@ public:
     enum class State
     {
         Waiting,     // for the program map
-        Playing,
-        NoVideo,     // a radio or data service
+        Playing,     // its picture (and its sound)
+        Radio,       // sound without a picture
+        NoVideo,     // a data service: neither
         NoPlugins,   // no decoder or display plug-in loaded
         NoDecoder,   // none for that video's codec
     };
+    struct Options
+    {
+        bool video = true;
+        bool sound = true;
+        bool deinterlace = true;
+        bool timed = true;   // pictures at their time; otherwise as soon as decoded
+        // The host's own output (a file, none); nullptr: the audio output plug-in's.
+        CDVBAudioOutput* audioOutput = nullptr;
+    };
 
     CServicePlayer() = default;
+    explicit CServicePlayer(const Options& options) : m_options(options) {}
     CServicePlayer(const CServicePlayer&) = delete;
     CServicePlayer& operator=(const CServicePlayer&) = delete;
-    ~CServicePlayer() { Stop(); }
+    ~CServicePlayer();
 
     State Play(CDVBTransportStreamReceiver& receiver, WORD service);
     void Stop();
     WORD GetService() const { return m_service; }
     // False until a picture has been decoded; `rgb` gets width * height * 3 bytes.
     bool GetLatestFrame(std::vector<std::uint8_t>& rgb, int& width, int& height, long long& presentationTime);
+    // The display's snapshot side, nullptr before there is one.
+    CDVBFrameSnapshot* GetSnapshot();
+    // The output sound goes to (for volume and mute), nullptr when there is none.
+    CDVBAudioOutput* GetAudioOutput() const { return m_output; }
+    // Why there is no sound ("no sound server: ..."), empty when there is.
+    const std::string& GetSoundProblem() const { return m_soundProblem; }
+    // "H.264 1920x1080i 25 fps", "E-AC-3 48 kHz 5.1(side)": what is decoded.
+    void GetDescription(CString& video, CString& sound);
+    const CDVBPresentationStatistics& GetStatistics() const { return m_statistics; }
 
-    // The first video component of a service, once its program map has come.
-    static bool FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video);
-    // 0xFFFF without video; `mapped` says whether the program map has come.
+    // The first video and sound components of a service, once its program map has come:
+    // 0xFFFF for none; `mapped` says whether the program map has come.
     static WORD VideoPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped);
+    static WORD SoundPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped);
+    static bool FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video);
 
 private:
+    bool OpenOutput();
+    CDVBPIDReceiver* OpenDecoder(CDVBTransportStreamReceiver& receiver, WORD service, WORD pid);
+    void CloseDecoder(CDVBPIDReceiver*& decoder);
 
+    Options m_options;
     CDVBTransportStreamReceiver* m_receiver = nullptr;
     WORD m_service = 0xFFFF;
     State m_state = State::Waiting;
     CLUMDecoderPlugin* m_decoderPlugin = nullptr;
     CLUMDisplayPlugin* m_displayPlugin = nullptr;
+    CLUMAudioOutputPlugin* m_outputPlugin = nullptr;
     CDVBDisplay* m_display = nullptr;
-    CDVBPIDReceiver* m_decoder = nullptr;
+    CDVBPIDReceiver* m_video = nullptr;
+    CDVBPIDReceiver* m_sound = nullptr;
+    CDVBAudioOutput* m_output = nullptr;
+    bool m_ownOutput = false;   // opened through the plug-in, closed here
+    bool m_outputTried = false;
+    std::string m_soundProblem;
     CDVBProgramClock m_clock;
+    std::unique_ptr<CDVBPresentationClock> m_presentation;
+    CDVBPresentationStatistics m_statistics;
     GUID m_cookie{};
 };

@@ -5,6 +5,7 @@
 #include "ExitCode.h"
 #include "ExtractCommand.h"
 #include "ListCommand.h"
+#include "PlayCommand.h"
 #include "PluginsCommand.h"
 #include "RecordCommand.h"
 #include "RemoveCommand.h"
@@ -34,9 +35,14 @@ const CCommandTable::Command kCommands[] = {
     {"record", "NAME|FILE OUT.ts [--service ID] [--seconds S] [--simulate]",
      "\nrecord the multiplex as received, or one service as a\nsingle-program stream (Ctrl-C stops)", true, RecordCommand},
     {"extract", "NAME|FILE PID OUT [--seconds S]", "\nthe elementary stream of one component", true, ExtractCommand},
-    {"snapshot", "NAME|FILE SERVICE OUT.png [--at S]",
-     "\nthe first video frame of a service at or after S\nseconds of its pictures, through the decoder and\ndisplay plug-ins",
+    {"snapshot", "NAME|FILE SERVICE OUT.png [--at S] [--no-deinterlace]",
+     "\nthe first video frame of a service at or after S\nseconds of its pictures, through the decoder and\ndisplay plug-ins, "
+     "deinterlaced and in its shape",
      true, SnapshotCommand},
+    {"play", "NAME|FILE SERVICE [--seconds S] [--audio-out pulse|null|FILE.wav] [--no-video] [--stats FILE.json]",
+     "\nplay a service without a window: its sound heard, its\npictures decoded and timed; --stats writes what the\n"
+     "presentation did",
+     true, PlayCommand},
     {"epg", "NAME|FILE [--seconds S]", "collect the guide into epg/epg.xml (a file: to its end;\nlive: --seconds, 30 by default)",
      true, EpgCommand},
     {"xmltv", "NAME|FILE [-o FILE] [--seconds S]",

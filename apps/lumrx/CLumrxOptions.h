@@ -17,4 +17,8 @@ struct CLumrxOptions
     int service = -1;     // record: one service, by its number
     double at = 0;        // snapshot: seconds of pictures before the one wanted
     std::string output;   // xmltv: the file to write, standard output when empty
+    std::string audioOut = "pulse";   // play: pulse, null or a WAV file
+    std::string stats;                // play: where the presentation statistics go
+    bool noVideo = false;             // play: sound only
+    bool noDeinterlace = false;       // play, snapshot: interlaced pictures woven
 };

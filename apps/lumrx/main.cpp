@@ -36,6 +36,14 @@ int main(int argc, char** argv)
             options.plugin = value("--plugin");
         else if (arg == "-o")
             options.output = value("-o");
+        else if (arg == "--audio-out")
+            options.audioOut = value("--audio-out");
+        else if (arg == "--stats")
+            options.stats = value("--stats");
+        else if (arg == "--no-video")
+            options.noVideo = true;
+        else if (arg == "--no-deinterlace")
+            options.noDeinterlace = true;
         else if (arg == "--service") {
             const char* text = value("--service");
             unsigned long number = 0;

@@ -222,6 +222,7 @@ void CLumviewBehaviour::Play()
     case CServicePlayer::State::Playing:
         m_state.videoText = "Waiting for the service's picture...";
         break;
+    case CServicePlayer::State::Radio:
     case CServicePlayer::State::NoVideo:
         m_state.videoText = "This service has no picture.";
         break;
