@@ -1,10 +1,18 @@
 #pragma once
 // The one clock a service's decoders present by. While its audio output says what is heard,
-// that is the clock (pictures follow the sound); otherwise the program clock, interpolated.
-// Sound is started by the program clock, so that both begin where the broadcaster put them.
-// The monotonic clock is the receiver's, which a decoder waits on. Nothing is owned.
+// that is the clock (pictures follow the sound); otherwise the program clock. Sound is
+// started by the program clock, so that both begin where the broadcaster put them.
+//
+// The program clock here runs with the monotonic clock, at the offset the packets' arrival
+// shows: a packet is never read before its time, only after it (a burst held back, a
+// network's jitter), so the largest offset of the last two seconds is the truest. A change
+// of over a second is a new time line, taken at once. The monotonic clock is the
+// receiver's, which a decoder waits on. Nothing is owned.
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <mutex>
+#include <utility>
 
 class CClock;
 class CDVBAudioOutput;
@@ -32,5 +40,7 @@ public:
 private:
     CDVBProgramClock& m_program;
     CClock& m_clock;
+    mutable std::mutex m_lock;   // decoders ask on their threads
+    mutable std::deque<std::pair<std::int64_t, std::int64_t>> m_offsets;   // monotonic time, clock - monotonic (90 kHz)
     std::atomic<CDVBAudioOutput*> m_audio{nullptr};
 };

@@ -28,3 +28,12 @@ bool CDVBProgramClock::GetProgramClock(std::int64_t& clock, bool interpolate)
     return m_pcrReceiver->GetClockAtTime(double(CDVBTiming::GetSystemClockFrequency()), double(referenceClock),
                                          referencePackets, double(m_receiver->GetClock()->GetMonotonicTime()), clock);
 }
+
+bool CDVBProgramClock::GetClockAtArrival(std::int64_t& monotonic, std::int64_t& clock)
+{
+    if (m_receiver == nullptr || m_pcrReceiver == nullptr)
+        return false;
+    std::uint64_t packets = 0;
+    m_receiver->GetReferencePoint(monotonic, packets);
+    return m_pcrReceiver->GetClockAtPacket(packets, clock);
+}

@@ -22,6 +22,10 @@ public:
     // With interpolation the clock moves smoothly with the system clock between reads;
     // without, it steps with each read buffer.
     bool GetProgramClock(std::int64_t& clock, bool interpolate);
+    // The clock at the last packet the receiver read, and the monotonic time it was read at
+    // (nanoseconds): what the source's pace says of the broadcaster's clock, without the
+    // average bitrate an interpolation needs.
+    bool GetClockAtArrival(std::int64_t& monotonic, std::int64_t& clock);
 
 protected:
     void SetPCRReceiver(CDVBPCRReceiver* receiver) { m_pcrReceiver = receiver; }

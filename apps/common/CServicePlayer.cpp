@@ -140,8 +140,11 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
     m_cookie.Data1 = 0x56494557;   // "VIEW": how the decoders are found again
     if (videoPid != 0xFFFF) {
         m_display = m_displayPlugin->OpenDisplay(0, 0);
-        if (m_display)
+        if (m_display) {
             m_display->SetProgramClock(&m_clock);
+            if (m_options.layer)
+                m_display->AddDisplayLayer(m_options.layer);
+        }
         m_video = m_display ? OpenDecoder(receiver, service, videoPid) : nullptr;
         if (m_video == nullptr) {
             Stop();
@@ -177,6 +180,8 @@ void CServicePlayer::Stop()
     CloseDecoder(m_sound);
     if (m_output)
         m_output->Flush();   // the sound of this service is not heard over the next
+    if (m_display && m_options.layer)
+        m_display->RemoveDisplayLayer(m_options.layer);
     if (m_display)
         m_displayPlugin->CloseDisplay(m_display);
     m_display = nullptr;

@@ -20,6 +20,7 @@
 class CDVBAudioOutput;
 class CDVBComponentDefinition;
 class CDVBDisplay;
+class CDVBDisplayLayer;
 class CDVBFrameSnapshot;
 class CDVBPIDReceiver;
 class CDVBTransportStreamReceiver;
@@ -47,6 +48,7 @@ public:
         bool timed = true;   // pictures at their time; otherwise as soon as decoded
         // The host's own output (a file, none); nullptr: the audio output plug-in's.
         CDVBAudioOutput* audioOutput = nullptr;
+        CDVBDisplayLayer* layer = nullptr;   // drawn into every picture (not owned)
     };
 
     CServicePlayer() = default;

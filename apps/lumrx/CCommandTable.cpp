@@ -41,7 +41,7 @@ const CCommandTable::Command kCommands[] = {
      true, SnapshotCommand},
     {"play", "NAME|FILE SERVICE [--seconds S] [--audio-out pulse|null|FILE.wav] [--no-video] [--stats FILE.json]",
      "\nplay a service without a window: its sound heard, its\npictures decoded and timed; --stats writes what the\n"
-     "presentation did",
+     "presentation did, --presentation-log FILE a line\nper picture (monotonic ns, PTS, brightness)",
      true, PlayCommand},
     {"epg", "NAME|FILE [--seconds S]", "collect the guide into epg/epg.xml (a file: to its end;\nlive: --seconds, 30 by default)",
      true, EpgCommand},

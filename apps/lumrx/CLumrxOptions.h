@@ -19,6 +19,7 @@ struct CLumrxOptions
     std::string output;   // xmltv: the file to write, standard output when empty
     std::string audioOut = "pulse";   // play: pulse, null or a WAV file
     std::string stats;                // play: where the presentation statistics go
+    std::string presentationLog;      // play: a line per picture presented
     bool noVideo = false;             // play: sound only
     bool noDeinterlace = false;       // play, snapshot: interlaced pictures woven
 };

@@ -6,6 +6,7 @@
 #include "CLumrxOptions.h"
 #include "CNumberArgument.h"
 #include "COutputPath.h"
+#include "CPresentationLog.h"
 #include "CReception.h"
 #include "ExitCode.h"
 #include "apps/common/CPlaybackReport.h"
@@ -78,9 +79,18 @@ int PlayCommand(CLumrxHost& host, const CLumrxOptions& options)
         }
         playing.audioOutput = &wave;
     }
-    if (!options.stats.empty() && COutputPath(options.stats).IsBeingRead()) {
-        std::cerr << "lumrx: " << options.stats << " is the stream being played: it is not written over\n";
-        return ExitUsage;
+    for (const std::string& path : {options.stats, options.presentationLog})
+        if (!path.empty() && COutputPath(path).IsBeingRead()) {
+            std::cerr << "lumrx: " << path << " is the stream being played: it is not written over\n";
+            return ExitUsage;
+        }
+    CPresentationLog log;
+    if (!options.presentationLog.empty()) {
+        if (!log.Open(options.presentationLog)) {
+            std::cerr << "lumrx: " << options.presentationLog << ": cannot be written\n";
+            return ExitRecordFailed;
+        }
+        playing.layer = &log;
     }
 
     std::string problem;
@@ -148,6 +158,8 @@ int PlayCommand(CLumrxHost& host, const CLumrxOptions& options)
     reception.Close();
     if (!wave.Close() && problem.empty())
         problem = out + ": not written whole";
+    if (!log.Close() && problem.empty())
+        problem = options.presentationLog + ": not written whole";
     if (!problem.empty()) {
         std::cerr << "lumrx: " << problem << "\n";
         return ExitNothingFound;

@@ -40,6 +40,8 @@ int main(int argc, char** argv)
             options.audioOut = value("--audio-out");
         else if (arg == "--stats")
             options.stats = value("--stats");
+        else if (arg == "--presentation-log")
+            options.presentationLog = value("--presentation-log");
         else if (arg == "--no-video")
             options.noVideo = true;
         else if (arg == "--no-deinterlace")

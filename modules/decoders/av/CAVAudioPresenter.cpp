@@ -20,6 +20,7 @@ constexpr std::int64_t kJump = 90000 / 2;        // sound that does not follow o
 constexpr std::int64_t kStartLimit = 2 * 90000;  // further ahead than this: the clock is not the sound's
 constexpr std::int64_t kLate = 90000 / 10;       // sound later than this is skipped while starting...
 constexpr int kMaxLateFrames = 50;               // ...but not for ever: a stream whose sound is always late still plays
+constexpr std::int64_t kBehind = 90000 / 20;     // heard later than this after the program clock: caught up
 constexpr std::int64_t kWaitStep = 90000 / 50;
 constexpr std::int64_t kNanosecondsPerTick = 1000000000 / 90000;
 constexpr int kRoomWaitMs = 100;
@@ -41,6 +42,7 @@ void CAVAudioPresenter::SetOutput(CDVBAudioOutput* output)
     std::lock_guard<std::mutex> guard(m_outputLock);
     m_output = output;
     m_started = false;
+    m_skipUntil = -1;
 }
 
 void CAVAudioPresenter::SetPresentation(CDVBPresentationClock* clock, CDVBPresentationStatistics* statistics)
@@ -87,14 +89,17 @@ void CAVAudioPresenter::Present(const AVFrame* frame)
         return;   // decoded and dropped: nowhere to play
     if (!Configure(frame, m_output->GetSampleRate(), m_output->GetChannels()))
         return;
-    const long long time = frame->best_effort_timestamp == AV_NOPTS_VALUE ? -1 : frame->best_effort_timestamp;
-    if (m_started && time >= 0 && m_nextTime >= 0 &&
-        std::llabs(CDVBPresentationClock::Difference(time, m_nextTime)) > kJump) {
+    // frames after the first of a PES packet have no time of their own: they follow on
+    const long long stamped = frame->best_effort_timestamp == AV_NOPTS_VALUE ? -1 : frame->best_effort_timestamp;
+    if (m_started && stamped >= 0 && m_nextTime >= 0 &&
+        std::llabs(CDVBPresentationClock::Difference(stamped, m_nextTime)) > kJump) {
         m_output->Flush();   // a discontinuity or a new programme: started again at its time
         m_started = false;
+        m_skipUntil = -1;
         if (m_statistics)
             m_statistics->OnResync();
     }
+    const long long time = stamped >= 0 ? stamped : m_nextTime;
     m_nextTime = time < 0 ? -1 : (time + std::int64_t(frame->nb_samples) * 90000 / frame->sample_rate) % CDVBPresentationClock::kWrap;
     const int room = swr_get_out_samples(m_resampler, frame->nb_samples);
     if (room <= 0)
@@ -106,6 +111,8 @@ void CAVAudioPresenter::Present(const AVFrame* frame)
     if (converted <= 0)
         return;
     if (!m_started && !(m_started = WaitToStart(time)))
+        return;
+    if (IsBehind(time))
         return;
     Write(m_converted.data(), converted, time);
 }
@@ -132,6 +139,31 @@ bool CAVAudioPresenter::WaitToStart(long long presentationTime)
         }
         clock.WaitUntil(stop, 1, clock.GetMonotonicTime() + std::min(ahead, kWaitStep) * kNanosecondsPerTick);
     }
+}
+
+bool CAVAudioPresenter::IsBehind(long long presentationTime)
+{
+    std::int64_t now = 0;
+    if (m_clock == nullptr || presentationTime < 0 || !m_clock->GetProgramTime(now))
+        return false;
+    long long heard = 0;
+    const bool playing = m_output->GetPlayingTime(heard);
+    if (m_skipUntil >= 0) {
+        if (CDVBPresentationClock::Difference(presentationTime, m_skipUntil) < 0)
+            return true;
+        if (!playing || CDVBPresentationClock::Difference(heard, m_skipUntil) < 0)
+            return false;   // what was skipped is not heard yet: not judged again before
+        m_skipUntil = -1;
+    }
+    // an output that was slow to start, or plays slower than the broadcast comes: the
+    // sound is skipped by as much as it is heard late, for a live stream cannot wait
+    const std::int64_t behind = playing ? CDVBPresentationClock::Difference(now, heard)
+                                        : CDVBPresentationClock::Difference(now, presentationTime) -
+                                              std::int64_t(m_output->GetLatencyMs()) * 90;
+    if (behind <= kBehind || behind > kStartLimit)
+        return false;
+    m_skipUntil = (presentationTime + behind) % CDVBPresentationClock::kWrap;
+    return true;
 }
 
 void CAVAudioPresenter::Write(const float* samples, int frames, long long presentationTime)

@@ -36,6 +36,8 @@ private:
     // Waits until the program clock reaches `presentationTime`; false when the sound is
     // too late to start with.
     bool WaitToStart(long long presentationTime);
+    // Whether sound of `presentationTime` would be heard too late, and is skipped.
+    bool IsBehind(long long presentationTime);
     void Write(const float* samples, int frames, long long presentationTime);
 
     CEvent& m_stop;
@@ -51,6 +53,7 @@ private:
     std::vector<float> m_converted;
     bool m_started = false;
     int m_lateFrames = 0;            // skipped while waiting to start
+    long long m_skipUntil = -1;      // sound before this time is skipped: it would be heard late
     long long m_nextTime = -1;       // where the sound before ends
     mutable std::mutex m_describeLock;
     CString m_description;

@@ -161,6 +161,7 @@ void CAVDecoder::DecodeParsed(AVPacket* packet, std::uint8_t* frame, int size)
     packet->data = frame;
     packet->size = size;
     packet->pts = m_parser->pts;
+
     packet->dts = m_parser->dts;
     Decode(packet);
 }
@@ -174,6 +175,7 @@ void CAVDecoder::Decode(AVPacket* packet)
     AVFrame* frame = av_frame_alloc();
     while (avcodec_receive_frame(m_context, frame) == 0) {
         ++m_framesDecoded;
+
         // a picture before the first key frame lacks what it refers to: not shown
         m_keyFrameSeen = m_keyFrameSeen || frame->key_frame;
         if (m_video && m_keyFrameSeen && !(frame->flags & AV_FRAME_FLAG_CORRUPT)) {

@@ -16,6 +16,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -141,7 +142,10 @@ void CAVVideoPresenter::Present(AVFrame* frame)
     if (av_buffersrc_add_frame_flags(m_source, frame, AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
         return;
     while (av_buffersink_get_frame(m_sink, m_filtered) >= 0) {
-        const long long time = m_filtered->pts == AV_NOPTS_VALUE ? -1 : m_filtered->pts;
+        // bwdif counts in half ticks, to have room for a picture per field
+        const long long time = m_filtered->pts == AV_NOPTS_VALUE
+                                   ? -1
+                                   : av_rescale_q(m_filtered->pts, av_buffersink_get_time_base(m_sink), AVRational{1, 90000});
         if (WaitForTime(time))
             Deliver(m_filtered, time);
         av_frame_unref(m_filtered);
@@ -172,9 +176,13 @@ bool CAVVideoPresenter::WaitForTime(long long presentationTime)
             return true;    // no clock yet: shown as soon as it comes
         const std::int64_t ahead = CDVBPresentationClock::Difference(presentationTime, now);
         if (ahead > kJump || ahead < -kJump) {
+            // another time line than the clock's, until sound and clock have followed the
+            // jump: shown a picture's length after the one before, as the stream's pace is
             if (m_statistics)
                 m_statistics->OnResync();
-            return true;   // shown now; the clock follows the new times within a second
+            if (m_lastShown >= 0)
+                clock.WaitUntil(stop, 1, m_lastShown + m_period * kNanosecondsPerTick);
+            return !m_stop.IsSet();
         }
         if (ahead < -m_period) {
             if (m_statistics)
@@ -201,19 +209,22 @@ void CAVVideoPresenter::Deliver(const AVFrame* frame, long long presentationTime
     picture.sampleAspectDen = frame->sample_aspect_ratio.den > 0 ? frame->sample_aspect_ratio.den : 1;
     picture.interlaced = frame->interlaced_frame;
     picture.presentationTime = presentationTime;
-    {
-        std::lock_guard<std::mutex> guard(m_displayLock);
-        if (m_display == nullptr)
-            return;
-        m_display->OnVideoFrame(picture);
-    }
-    if (m_statistics == nullptr || m_clock == nullptr)
+    std::lock_guard<std::mutex> guard(m_displayLock);
+    if (m_display == nullptr)
         return;
-    m_statistics->OnPresented(m_clock->GetClock().GetMonotonicTime(), presentationTime);
-    long long heard = 0;
-    CDVBAudioOutput* audio = m_clock->GetAudioOutput();
-    if (audio && presentationTime >= 0 && audio->GetPlayingTime(heard))
-        m_statistics->OnAVOffset(CDVBPresentationClock::Difference(presentationTime, heard));
+    if (m_clock)
+        m_lastShown = m_clock->GetClock().GetMonotonicTime();
+    if (m_statistics && m_clock) {   // presented as it is handed over: what the display does with it is its own time
+        m_statistics->OnPresented(m_lastShown, presentationTime);
+        long long heard = 0;
+        CDVBAudioOutput* audio = m_clock->GetAudioOutput();
+        if (audio && presentationTime >= 0 && audio->GetPlayingTime(heard)) {
+            const std::int64_t offset = CDVBPresentationClock::Difference(presentationTime, heard);
+            if (std::llabs(offset) <= kJump)
+                m_statistics->OnAVOffset(offset);   // not while the sound is on another time line
+        }
+    }
+    m_display->OnVideoFrame(picture);
 }
 
 void CAVVideoPresenter::Describe(CString& description) const

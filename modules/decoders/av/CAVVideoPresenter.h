@@ -57,6 +57,7 @@ private:
     int m_graphWidth = 0, m_graphHeight = 0, m_graphFormat = -1;
     bool m_graphDeinterlaces = false;
     long long m_lastTime = -1;
+    std::int64_t m_lastShown = -1;   // monotonic time of the last picture handed over
     std::atomic<std::int64_t> m_period{3600};   // of a picture, in 90 kHz ticks; 25 a second until known
     // what Describe says, written by the decode thread
     mutable std::mutex m_describeLock;
