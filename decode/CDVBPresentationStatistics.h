@@ -18,7 +18,7 @@ public:
     };
     struct Figures
     {
-        std::uint64_t decoded = 0;     // pictures decoded (after the first key frame)
+        std::uint64_t decoded = 0;     // pictures decoded (after the first key frame) and ready to be shown
         std::uint64_t presented = 0;
         std::uint64_t dropped = 0;     // came too late to be shown
         std::uint64_t repeated = 0;    // shown with the time of the picture before

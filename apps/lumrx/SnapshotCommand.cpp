@@ -12,6 +12,7 @@
 #include "apps/common/CServicePlayer.h"
 
 #include "decode/CDVBDisplay.h"
+#include "decode/CDVBMediaDecoder.h"
 #include "decode/CDVBProgramClock.h"
 #include "decode/CDVBPullReceiver.h"
 #include "model/CDVBComponentDefinition.h"
@@ -87,6 +88,8 @@ int SnapshotCommand(CLumrxHost& host, const CLumrxOptions& options)
                     receiver.WaitForStop(10000);
                 }
                 programClock.SetProgram(service);
+                if (auto* media = dynamic_cast<CDVBMediaDecoder*>(decoder))
+                    media->SetDeinterlacing(!options.noDeinterlace);
                 decoder->SetProgramClock(&programClock);
                 display->SetProgramClock(&programClock);
                 decoder->SetDisplay(display);

@@ -84,7 +84,6 @@ bool CAVDecoder::SetAudioOutput(CDVBAudioOutput* output)
 
 void CAVDecoder::SetPresentation(CDVBPresentationClock* clock, CDVBPresentationStatistics* statistics)
 {
-    m_statistics = m_video ? statistics : nullptr;   // the pictures' counts: sound counts its own
     m_pictures.SetPresentation(clock, statistics);
     m_sound.SetPresentation(clock, statistics);
 }
@@ -179,8 +178,6 @@ void CAVDecoder::Decode(AVPacket* packet)
         // a picture before the first key frame lacks what it refers to: not shown
         m_keyFrameSeen = m_keyFrameSeen || frame->key_frame;
         if (m_video && m_keyFrameSeen && !(frame->flags & AV_FRAME_FLAG_CORRUPT)) {
-            if (m_statistics)
-                m_statistics->OnDecoded();
             m_pictures.Present(frame);
         } else if (m_audio) {
             m_sound.Present(frame);

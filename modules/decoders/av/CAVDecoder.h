@@ -52,7 +52,6 @@ private:
     bool m_video = false;
     bool m_audio = false;
     bool m_keyFrameSeen = false;   // decode thread only
-    CDVBPresentationStatistics* m_statistics = nullptr;
     AVCodecContext* m_context = nullptr;
     AVCodecParserContext* m_parser = nullptr;
     CAVVideoPresenter m_pictures{m_stopEvent};

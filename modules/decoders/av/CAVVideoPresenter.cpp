@@ -163,6 +163,8 @@ bool CAVVideoPresenter::WaitForTime(long long presentationTime)
     }
     if (presentationTime >= 0)
         m_lastTime = presentationTime;
+    if (m_statistics)
+        m_statistics->OnDecoded();   // decoded and deinterlaced: what a picture shown or dropped was
     if (m_clock == nullptr || presentationTime < 0)
         return true;
     CClock& clock = m_clock->GetClock();
@@ -184,7 +186,7 @@ bool CAVVideoPresenter::WaitForTime(long long presentationTime)
                 clock.WaitUntil(stop, 1, m_lastShown + m_period * kNanosecondsPerTick);
             return !m_stop.IsSet();
         }
-        if (ahead < -m_period) {
+        if (ahead < -2 * m_period) {   // a picture late by less is shown: the clock's estimate moves by as much
             if (m_statistics)
                 m_statistics->OnDropped();
             return false;

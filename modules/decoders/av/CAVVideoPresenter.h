@@ -2,7 +2,7 @@
 // The decode thread's pictures on their way to the display: deinterlaced and brought to
 // 8-bit 4:2:0 by a libavfilter graph when they need it (and straight from the decoder's
 // planes when not), then held until the presentation clock reaches their time; one that
-// comes later than a picture's length is dropped. Without a clock each goes at once.
+// comes later than two pictures' length is dropped. Without a clock each goes at once.
 #include "platform/CString.h"
 
 #include <atomic>

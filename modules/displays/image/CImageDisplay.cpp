@@ -59,7 +59,8 @@ void CImageDisplay::OnVideoFrame(const CDVBVideoFrame& frame)
         const bool scaled = width != frame.width || height != frame.height;
         m_scaler = sws_getCachedContext(m_scaler, frame.width, frame.height, AV_PIX_FMT_YUV420P, width, height,
                                         AV_PIX_FMT_RGB24,
-                                        (scaled ? SWS_BICUBIC : SWS_POINT) | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                                        // scaled as FFmpeg's scale filter scales by default
+                                        scaled ? SWS_BICUBIC : SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
                                         nullptr, nullptr, nullptr);
         if (m_scaler == nullptr)
             return;

@@ -1,19 +1,15 @@
 // The PulseAudio output against a real server: the user-level one with a null sink that
-// the test scripts start. What the sink heard is recorded from its monitor with parec and
-// compared with what was played.
+// the test scripts start. What the sink heard is recorded from its monitor and compared
+// with what was played.
 #include "modules/audio/pulse/CPulseAudioOutput.h"
+#include "tests/support/CMonitorRecording.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -46,71 +42,6 @@ std::vector<long long> Play(CPulseAudioOutput& output, double hertz, double ampl
     return heard;
 }
 
-// What the default sink's monitor hears, mono, through parec, until a sound has been heard
-// and ended: however fast the sink plays, none of it is cut off.
-class CMonitorRecording
-{
-public:
-    explicit CMonitorRecording(int rate) : m_rate(rate)
-    {
-        const std::string parec = "echo $$; exec timeout 30 parec --device=@DEFAULT_MONITOR@ --format=float32le "
-                                  "--channels=1 --raw --latency-msec=20 --rate=" + std::to_string(rate);
-        m_pipe = ::popen(parec.c_str(), "r");
-        char pid[32] = "";
-        if (m_pipe == nullptr || std::fgets(pid, sizeof pid, m_pipe) == nullptr)
-            return;
-        m_pid = std::atoi(pid);
-        m_reader = std::thread([this] {
-            float block[1024];
-            for (std::size_t n; (n = std::fread(block, sizeof(float), 1024, m_pipe)) > 0;) {
-                std::lock_guard<std::mutex> guard(m_lock);
-                for (std::size_t i = 0; i < n; ++i) {
-                    const bool loud = std::fabs(block[i]) >= 0.05f;
-                    m_loudSeen = m_loudSeen || loud;
-                    m_quietAfter = loud ? 0 : m_quietAfter + 1;
-                }
-                m_samples.insert(m_samples.end(), block, block + n);
-                m_heard.notify_all();
-            }
-        });
-    }
-    ~CMonitorRecording() { Finish(); }
-    // Once parec hears the sink (silence at first), nothing played after is missed.
-    bool WaitUntilListening()
-    {
-        std::unique_lock<std::mutex> guard(m_lock);
-        return m_heard.wait_for(guard, std::chrono::seconds(5), [this] { return !m_samples.empty(); });
-    }
-    // What was heard, once a sound has been followed by a fifth of a second of silence.
-    std::vector<float> Finish()
-    {
-        {
-            std::unique_lock<std::mutex> guard(m_lock);
-            m_heard.wait_for(guard, std::chrono::seconds(20), [this] { return m_loudSeen && m_quietAfter > m_rate / 5; });
-        }
-        if (m_pid > 0)
-            ::kill(m_pid, SIGTERM);
-        m_pid = 0;
-        if (m_reader.joinable())
-            m_reader.join();
-        if (m_pipe)
-            ::pclose(m_pipe);
-        m_pipe = nullptr;
-        return m_samples;
-    }
-
-private:
-    const int m_rate;
-    std::FILE* m_pipe = nullptr;
-    int m_pid = 0;
-    std::thread m_reader;
-    std::mutex m_lock;
-    std::condition_variable m_heard;
-    std::vector<float> m_samples;
-    bool m_loudSeen = false;
-    int m_quietAfter = 0;
-};
-
 class CPulseAudioOutputTest : public ::testing::Test
 {
 protected:
@@ -131,7 +62,7 @@ TEST_F(CPulseAudioOutputTest, PlaysTheServersFormatAndTellsTheTimeOfWhatIsHeard)
 {
     EXPECT_EQ(m_output.GetChannels(), 2);
     const int rate = m_output.GetSampleRate();
-    CMonitorRecording recording(rate);
+    CMonitorRecording recording(rate, 1);
     ASSERT_TRUE(recording.WaitUntilListening());
     const long long start = 900000;
     const std::vector<long long> heard = Play(m_output, 440.0, 0.5, 2.0, start);
