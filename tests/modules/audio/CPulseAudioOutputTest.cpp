@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -86,14 +87,27 @@ TEST_F(CPulseAudioOutputTest, PlaysTheServersFormatAndTellsTheTimeOfWhatIsHeard)
     const std::size_t quarter = (last - first) / 4;   // the middle half: clear of how it began and ended
     first += quarter;
     last -= quarter;
-    double power = 0;
-    int crossings = 0;
-    for (std::size_t i = first; i < last; ++i) {
-        power += double(samples[i]) * samples[i];
-        crossings += i > first && (samples[i - 1] < 0) != (samples[i] < 0);
+    // level and pitch of each 50 ms, and their medians: a gap a loaded machine leaves in
+    // the recording does not count
+    std::vector<double> levels, pitches;
+    const std::size_t block = std::size_t(rate) / 20;
+    for (std::size_t from = first; from + block <= last; from += block) {
+        double power = 0;
+        int crossings = 0;
+        for (std::size_t i = from; i < from + block; ++i) {
+            power += double(samples[i]) * samples[i];
+            crossings += i > from && (samples[i - 1] < 0) != (samples[i] < 0);
+        }
+        levels.push_back(std::sqrt(power / double(block)));
+        pitches.push_back(crossings / 2.0 / (double(block) / rate));
     }
-    EXPECT_NEAR(std::sqrt(power / double(last - first)), 0.5 / std::sqrt(2.0), 0.02);
-    EXPECT_NEAR(crossings / 2.0 / (double(last - first) / rate), 440.0, 440.0 * 0.01);
+    ASSERT_FALSE(levels.empty());
+    auto median = [](std::vector<double> values) {
+        std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(values.size() / 2), values.end());
+        return values[values.size() / 2];
+    };
+    EXPECT_NEAR(median(levels), 0.5 / std::sqrt(2.0), 0.02);
+    EXPECT_NEAR(median(pitches), 440.0, 440.0 * 0.03);   // 22 crossings a block: within one
 }
 
 // Muted, the sink hears nothing; a flush forgets what was queued, and the times heard
