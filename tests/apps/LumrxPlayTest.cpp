@@ -131,8 +131,9 @@ TEST_F(LumrxPlayTest, PresentsEveryPictureAtItsTimeThroughWrapsAndJumps)
         ASSERT_EQ(status, 0);
         const json& video = stats["video"];
         ASSERT_GT(video["decoded"].get<int>(), 60);
-        // at a jump the pictures between the two time lines may come too late
-        EXPECT_GE(video["presented"].get<double>(), (played.jumps ? 0.95 : 0.99) * video["decoded"].get<double>()) << video;
+        // at a jump the pictures between the two time lines may come too late; one picture
+        // more may, on a machine slowed by a sanitizer, while the clock's estimate settles
+        EXPECT_GE(video["presented"].get<double>() + 1, (played.jumps ? 0.95 : 0.99) * video["decoded"].get<double>()) << video;
         EXPECT_EQ(video["repeated"], 0);
         EXPECT_NEAR(video["interval_ms"]["p95"].get<double>(), 40.0, 4.0) << video;
         EXPECT_EQ(video["resyncs"].get<int>() > 0, played.jumps) << video;
