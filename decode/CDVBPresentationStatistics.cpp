@@ -14,10 +14,12 @@ void CDVBPresentationStatistics::Restart(std::int64_t requested)
     m_offsets.clear();
 }
 
-void CDVBPresentationStatistics::OnDecoded()
+void CDVBPresentationStatistics::OnDecoded(std::int64_t now)
 {
     std::lock_guard<std::mutex> guard(m_lock);
     ++m_figures.decoded;
+    if (m_figures.firstDecoded < 0)
+        m_figures.firstDecoded = now;
 }
 
 void CDVBPresentationStatistics::OnPresented(std::int64_t now, long long presentationTime)

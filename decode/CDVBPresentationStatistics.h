@@ -26,13 +26,14 @@ public:
         Spread interval;               // between pictures presented
         Spread avOffset;               // sound minus picture, positive when the sound is late
         std::uint64_t samplesPlayed = 0;   // frames of sound the output took
-        std::int64_t firstPicture = -1;    // monotonic time of the first picture, -1: none yet
+        std::int64_t firstDecoded = -1;    // monotonic time of the first picture decoded, -1: none yet
+        std::int64_t firstPicture = -1;    // of the first shown
         std::int64_t firstSound = -1;
     };
 
     // The moment the service was asked for, from which the first picture and sound count.
     void Restart(std::int64_t requested);
-    void OnDecoded();
+    void OnDecoded(std::int64_t now);
     void OnPresented(std::int64_t now, long long presentationTime);
     void OnDropped();
     void OnResync();

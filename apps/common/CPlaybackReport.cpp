@@ -40,6 +40,7 @@ std::string CPlaybackReport::ToJson(const CDVBPresentationStatistics& statistics
                        {"underruns", output ? output->GetUnderruns() : 0},
                        {"latency_ms", output ? output->GetLatencyMs() : 0}};
     report["av_offset_ms"] = Spread(figures.avOffset);
+    report["first_decoded_ms"] = Since(figures.firstDecoded, requested);
     report["first_picture_ms"] = Since(figures.firstPicture, requested);
     report["first_sound_ms"] = Since(figures.firstSound, requested);
     return report.dump(2) + "\n";

@@ -142,6 +142,10 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
         m_display = m_displayPlugin->OpenDisplay(0, 0);
         if (m_display) {
             m_display->SetProgramClock(&m_clock);
+            if (CDVBFrameSnapshot* snapshot = GetSnapshot()) {
+                snapshot->SetOutputSize(m_pictureWidth, m_pictureHeight);
+                snapshot->SetFrameCallback(m_pictureShown);
+            }
             if (m_options.layer)
                 m_display->AddDisplayLayer(m_options.layer);
         }
@@ -194,6 +198,21 @@ void CServicePlayer::Stop()
 CDVBFrameSnapshot* CServicePlayer::GetSnapshot()
 {
     return dynamic_cast<CDVBFrameSnapshot*>(m_display);
+}
+
+void CServicePlayer::SetPictureSize(int width, int height)
+{
+    m_pictureWidth = width;
+    m_pictureHeight = height;
+    if (CDVBFrameSnapshot* snapshot = GetSnapshot())
+        snapshot->SetOutputSize(width, height);
+}
+
+void CServicePlayer::SetPictureCallback(std::function<void()> shown)
+{
+    m_pictureShown = std::move(shown);
+    if (CDVBFrameSnapshot* snapshot = GetSnapshot())
+        snapshot->SetFrameCallback(m_pictureShown);
 }
 
 bool CServicePlayer::GetLatestFrame(std::vector<std::uint8_t>& rgb, int& width, int& height, long long& presentationTime)

@@ -13,6 +13,7 @@
 #include "platform/LUMTypes.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,6 +65,11 @@ public:
     bool GetLatestFrame(std::vector<std::uint8_t>& rgb, int& width, int& height, long long& presentationTime);
     // The display's snapshot side, nullptr before there is one.
     CDVBFrameSnapshot* GetSnapshot();
+    // Pictures made to fit this size in their shape (0 x 0: as seen), and `shown` called on
+    // a decoder's thread at each new one: a view takes it with GetLatestFrame. Both are kept
+    // for the services played next.
+    void SetPictureSize(int width, int height);
+    void SetPictureCallback(std::function<void()> shown);
     // The output sound goes to (for volume and mute), nullptr when there is none.
     CDVBAudioOutput* GetAudioOutput() const { return m_output; }
     // Why there is no sound ("no sound server: ..."), empty when there is.
@@ -101,4 +107,7 @@ private:
     std::unique_ptr<CDVBPresentationClock> m_presentation;
     CDVBPresentationStatistics m_statistics;
     GUID m_cookie{};
+    int m_pictureWidth = 0;
+    int m_pictureHeight = 0;
+    std::function<void()> m_pictureShown;
 };

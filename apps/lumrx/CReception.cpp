@@ -3,7 +3,8 @@
 #include "CInterruption.h"
 #include "CLumrxHost.h"
 #include "CLumrxOptions.h"
-#include "COutputPath.h"
+
+#include "apps/common/COutputPath.h"
 
 #include "core/CDVBFiniteSource.h"
 #include "core/CDVBTransportStreamSource.h"

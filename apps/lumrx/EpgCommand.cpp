@@ -2,8 +2,9 @@
 
 #include "CLumrxHost.h"
 #include "CLumrxOptions.h"
-#include "COutputPath.h"
 #include "CReception.h"
+
+#include "apps/common/COutputPath.h"
 
 #include "model/CDVBSICollector.h"
 #include "receiver/CDVBTransportStreamReceiver.h"

@@ -6,8 +6,9 @@
 #include "CLumrxHost.h"
 #include "CLumrxOptions.h"
 #include "CNumberArgument.h"
-#include "COutputPath.h"
 #include "CReception.h"
+
+#include "apps/common/COutputPath.h"
 
 #include "receiver/CDVBTransportStreamReceiver.h"
 

@@ -4,8 +4,9 @@
 #include "CHeardPrograms.h"
 #include "CLumrxHost.h"
 #include "CLumrxOptions.h"
-#include "COutputPath.h"
 #include "CReception.h"
+
+#include "apps/common/COutputPath.h"
 
 #include "core/CDVBRecordingParameters.h"
 #include "receiver/CDVBTransportStreamReceiver.h"

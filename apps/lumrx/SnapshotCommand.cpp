@@ -5,10 +5,10 @@
 #include "CLumrxHost.h"
 #include "CLumrxOptions.h"
 #include "CNumberArgument.h"
-#include "COutputPath.h"
 #include "CReception.h"
 #include "CSnapshotLayer.h"
 #include "PngWriter.h"
+#include "apps/common/COutputPath.h"
 #include "apps/common/CServicePlayer.h"
 
 #include "decode/CDVBDisplay.h"

@@ -2,10 +2,10 @@
 
 #include "CLumrxHost.h"
 #include "CLumrxOptions.h"
-#include "COutputPath.h"
 #include "CReception.h"
 #include "CXmltvWriter.h"
 #include "apps/common/CGuideReceiver.h"
+#include "apps/common/COutputPath.h"
 
 #include <fstream>
 #include <iostream>

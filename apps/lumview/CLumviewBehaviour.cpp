@@ -2,10 +2,12 @@
 
 #include "CLumviewSettings.h"
 #include "apps/common/CGuideReceiver.h"
+#include "apps/common/CPlaybackReport.h"
 #include "apps/common/CServiceReport.h"
 
 #include "core/CDVBFiniteSource.h"
 #include "core/CDVBTransportStreamSource.h"
+#include "decode/CDVBAudioOutput.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
 #include "plugins/CLUMInputPluginExtension.h"
@@ -13,6 +15,7 @@
 #include "si/CDVBText.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iomanip>
 #include <locale>
 #include <sstream>
@@ -42,6 +45,10 @@ std::string Megabits(double bitsPerSecond)
 
 CLumviewBehaviour::CLumviewBehaviour(CLumviewSettings& settings) : m_settings(settings)
 {
+    const std::string volume = m_settings.GetSetting("volume");
+    if (!volume.empty())
+        m_state.volume = std::clamp(std::atoi(volume.c_str()), 0, 100);
+    m_state.muted = m_settings.GetSetting("muted") == "true";
     CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
     for (int i = 0; CLUMPlugin* plugin = manager->GetPluginWithType(CLUMPlugin::TypeInput, i); ++i)
         m_state.inputs.push_back(plugin->GetName().Str());
@@ -109,6 +116,48 @@ void CLumviewBehaviour::ChooseService(int row)
     m_state.service = row >= 0 && row < int(m_state.services.size()) ? row : -1;
     Play();
     RefreshGuide();
+}
+
+void CLumviewBehaviour::NextService(int step)
+{
+    const int rows = int(m_state.services.size());
+    if (rows > 0)
+        ChooseService(((std::max(m_state.service, 0) + step) % rows + rows) % rows);
+}
+
+void CLumviewBehaviour::SetVolume(int percent)
+{
+    m_state.volume = std::clamp(percent, 0, 100);
+    m_state.muted = false;   // turning it up is meant to be heard
+    m_settings.SetSetting("volume", std::to_string(m_state.volume));
+    m_settings.SetSetting("muted", "false");
+    ApplyVolume();
+}
+
+void CLumviewBehaviour::ToggleMute()
+{
+    m_state.muted = !m_state.muted;
+    m_settings.SetSetting("muted", m_state.muted ? "true" : "false");
+    ApplyVolume();
+}
+
+void CLumviewBehaviour::ApplyVolume()
+{
+    m_volumeSet = m_player.GetAudioOutput();
+    if (m_volumeSet) {
+        m_volumeSet->SetVolume(m_state.volume / 100.0);
+        m_volumeSet->SetMute(m_state.muted);
+    }
+}
+
+void CLumviewBehaviour::ToggleFullScreen()
+{
+    m_state.fullScreen = !m_state.fullScreen;
+}
+
+void CLumviewBehaviour::LeaveFullScreen()
+{
+    m_state.fullScreen = false;
 }
 
 void CLumviewBehaviour::Configure()
@@ -207,22 +256,53 @@ void CLumviewBehaviour::OnRefresh()
         m_state.message = "Nothing is being received from " + name + ".";
     else if (receiving)
         m_state.message.clear();
-    m_state.status = Megabits(m_receiver->GetBitrate()) + (sourceStatus.IsEmpty() ? "" : "  —  " + sourceStatus.Str());
+    m_state.status = DescribePlaying() + Megabits(m_receiver->GetBitrate()) +
+                     (sourceStatus.IsEmpty() ? "" : "  —  " + sourceStatus.Str());
+}
+
+// "H.264 1920x1080i 25 fps  ·  E-AC-3 48 kHz 5.1(side)  ·  3 dropped  ·  ", empty before
+// anything is decoded
+std::string CLumviewBehaviour::DescribePlaying()
+{
+    CString video, sound;
+    m_player.GetDescription(video, sound);
+    std::string text;
+    if (!video.IsEmpty())
+        text += video.Str() + "  ·  ";
+    if (!sound.IsEmpty())
+        text += sound.Str() + (m_state.muted ? " (muted)" : "") + "  ·  ";
+    else if (!m_player.GetSoundProblem().empty())
+        text += "no sound: " + m_player.GetSoundProblem() + "  ·  ";
+    if (!video.IsEmpty())
+        text += std::to_string(m_player.GetStatistics().Get().dropped) + " dropped  ·  ";
+    return text;
+}
+
+bool CLumviewBehaviour::WriteStatistics(const std::string& path) const
+{
+    return CPlaybackReport::Write(path, m_player.GetStatistics(), m_player.GetAudioOutput());
 }
 
 void CLumviewBehaviour::Play()
 {
     if (!m_receiver || m_state.service < 0)
         return;
-    const WORD service = WORD(m_state.services[std::size_t(m_state.service)].id);
+    const CLumviewState::Service& chosen = m_state.services[std::size_t(m_state.service)];
+    const WORD service = WORD(chosen.id);
     if (service != m_player.GetService())
         ClearPicture();
-    switch (m_player.Play(*m_receiver, service)) {
+    const CServicePlayer::State state = m_player.Play(*m_receiver, service);
+    if (m_player.GetAudioOutput() != m_volumeSet)
+        ApplyVolume();   // the output opened with the first sound
+    switch (state) {
     case CServicePlayer::State::Waiting:
     case CServicePlayer::State::Playing:
         m_state.videoText = "Waiting for the service's picture...";
         break;
     case CServicePlayer::State::Radio:
+        m_state.videoText = chosen.name + "\n\n" + (chosen.now.empty() ? "" : "Now:  " + chosen.now + "\n") +
+                            (chosen.next.empty() ? "" : "Next:  " + chosen.next);
+        break;
     case CServicePlayer::State::NoVideo:
         m_state.videoText = "This service has no picture.";
         break;
@@ -235,7 +315,17 @@ void CLumviewBehaviour::Play()
     }
 }
 
-void CLumviewBehaviour::OnFrame()
+void CLumviewBehaviour::SetPictureSize(int width, int height)
+{
+    m_player.SetPictureSize(width, height);
+}
+
+void CLumviewBehaviour::SetPictureWake(std::function<void()> wake)
+{
+    m_player.SetPictureCallback(std::move(wake));
+}
+
+void CLumviewBehaviour::OnPicture()
 {
     int width = 0, height = 0;
     long long time = -1;

@@ -1,17 +1,20 @@
 #pragma once
 // What lumview's window does, without Qt: which input, multiplex and service are chosen,
-// receiving the multiplex with its guide, playing the service, what the message and the
-// status say (a file played to its end, a silent input) and what is remembered for the
-// next run. The view forwards its events and timers here and draws State(). The plug-ins
+// receiving the multiplex with its guide, playing the service with its sound, what the
+// message and the status say (a file played to its end, a silent input, what plays) and
+// what is remembered for the next run (the multiplex, the volume). The view forwards its
+// events and its timer here and draws State(); a new picture wakes it. The plug-ins
 // and their definitions are borrowed; the source is the plug-in's, asked for back at Close.
 #include "CLumviewState.h"
 #include "apps/common/CServicePlayer.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
 
+class CDVBAudioOutput;
 class CDVBMultiplexDefinition;
 class CDVBTransportStreamSource;
 class CGuideReceiver;
@@ -22,7 +25,7 @@ class CLumviewBehaviour
 {
 public:
     static constexpr int kRefreshMs = 500;
-    static constexpr int kFrameMs = 40;
+    static constexpr int kVolumeStep = 5;   // percent
 
     explicit CLumviewBehaviour(CLumviewSettings& settings);
     ~CLumviewBehaviour();
@@ -39,12 +42,25 @@ public:
     void ChooseInput(int index);
     void ChooseMultiplex(int index);
     void ChooseService(int row);
+    void NextService(int step);   // -1 for the previous; round the list
     // The input's dialogs: after a change to its definitions the list is read again.
     void Configure();
     void TestMultiplex();
 
+    void SetVolume(int percent);
+    void ToggleMute();
+    void ToggleFullScreen();
+    void LeaveFullScreen();
+
+    // Pictures are made at the size the view shows them; `wake` is called on a decoder's
+    // thread when there is a new one, and the view then calls OnPicture on its own.
+    void SetPictureSize(int width, int height);
+    void SetPictureWake(std::function<void()> wake);
+    void OnPicture();
     void OnRefresh();   // every kRefreshMs while receiving
-    void OnFrame();     // every kFrameMs while receiving
+
+    // The statistics of the service played (`lumview --stats`); false when it cannot be written.
+    bool WriteStatistics(const std::string& path) const;
 
     const CLumviewState& State() const { return m_state; }
 
@@ -55,6 +71,8 @@ private:
     void Play();
     void RefreshGuide();
     void ClearPicture();
+    void ApplyVolume();
+    std::string DescribePlaying();
 
     CLumviewSettings& m_settings;
     CLumviewState m_state;
@@ -62,6 +80,7 @@ private:
     std::vector<std::tuple<WORD, std::int64_t, DWORD>> m_guideShown;   // event, start, duration
     std::pair<std::uint64_t, int> m_guideSeen{0, -1};   // the store's revision, the service
     CServicePlayer m_player;
+    CDVBAudioOutput* m_volumeSet = nullptr;   // the output the volume was given to
     std::vector<std::uint8_t> m_frame;   // the player's latest, before it is known to be new
     std::string m_name;   // of the multiplex received, as its definition has it
     CLUMInputPlugin* m_plugin = nullptr;

@@ -33,13 +33,16 @@ public:
     int multiplex = -1;
     std::string title = "lumview";
     std::string message;   // above the lists; none when empty
-    std::string status;    // the bitrate and the source's status
+    std::string status;    // what plays, the frames dropped, the bitrate and the source's status
     bool receiving = false;   // a multiplex is open: the view's timers run
     std::vector<Service> services;
     int service = -1;   // the chosen row; -1 for none
     std::vector<GuideEvent> guide;   // of the chosen service
     std::uint64_t guideChanges = 0;   // moves on when `guide` does: the reader's place is kept otherwise
-    std::string videoText;   // why there is no picture yet
+    std::string videoText;   // why there is no picture yet, or the radio service's name and now/next
+    int volume = 100;   // percent
+    bool muted = false;
+    bool fullScreen = false;   // the picture alone
     std::vector<std::uint8_t> rgb;   // the picture, width * height * 3 bytes; empty for none
     int width = 0;
     int height = 0;

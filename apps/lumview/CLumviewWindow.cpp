@@ -11,9 +11,12 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QSignalBlocker>
+#include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -45,7 +48,8 @@ CLumviewWindow::CLumviewWindow() : m_behaviour(*this)
     setWindowTitle(QStringLiteral("lumview"));
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    layout->addLayout(MakePickers(central));
+    m_pickers = MakePickers(central);
+    layout->addWidget(m_pickers);
     m_message = new QLabel(central);
     m_message->setObjectName(QStringLiteral("message"));
     m_message->setWordWrap(true);
@@ -55,7 +59,9 @@ CLumviewWindow::CLumviewWindow() : m_behaviour(*this)
     setCentralWidget(central);
     m_status = new QLabel(this);
     statusBar()->addWidget(m_status, 1);
+    MakeVolume();
     Connect();
+    ConnectKeys();
     Draw();
     m_services->setFocus();
     if (!restoreGeometry(QSettings().value(QStringLiteral("geometry")).toByteArray()))
@@ -67,9 +73,11 @@ CLumviewWindow::~CLumviewWindow()
     m_behaviour.Close();
 }
 
-QLayout* CLumviewWindow::MakePickers(QWidget* central)
+QWidget* CLumviewWindow::MakePickers(QWidget* central)
 {
-    auto* bar = new QHBoxLayout;
+    auto* pickers = new QWidget(central);
+    auto* bar = new QHBoxLayout(pickers);
+    bar->setContentsMargins(0, 0, 0, 0);
     m_inputs = new QComboBox(central);
     m_multiplexes = new QComboBox(central);
     m_multiplexes->setMinimumContentsLength(24);
@@ -87,13 +95,13 @@ QLayout* CLumviewWindow::MakePickers(QWidget* central)
     bar->addWidget(test);
     connect(configure, &QPushButton::clicked, this, [this] { m_behaviour.Configure(); Draw(); });
     connect(test, &QPushButton::clicked, this, [this] { m_behaviour.TestMultiplex(); Draw(); });
-    return bar;
+    return pickers;
 }
 
 QWidget* CLumviewWindow::MakePanes(QWidget* central)
 {
     auto* panes = new QSplitter(Qt::Horizontal, central);
-    auto* lists = new QSplitter(Qt::Vertical, panes);
+    auto* lists = m_lists = new QSplitter(Qt::Vertical, panes);
     m_services = new QTreeWidget(lists);
     m_services->setRootIsDecorated(false);
     m_services->setHeaderLabels({QStringLiteral("Service"), QStringLiteral("Now"), QStringLiteral("Next")});
@@ -105,9 +113,34 @@ QWidget* CLumviewWindow::MakePanes(QWidget* central)
     m_guide->setColumnWidth(0, 160);
     m_guide->setColumnWidth(1, 170);
     m_video = new CVideoPane(panes);
+    m_video->setToolTip(QStringLiteral("F or a double click: full screen"));
     panes->setStretchFactor(0, 3);
     panes->setStretchFactor(1, 2);
     return panes;
+}
+
+void CLumviewWindow::MakeVolume()
+{
+    m_mute = new QToolButton(this);
+    m_mute->setCheckable(true);
+    m_mute->setAutoRaise(true);
+    m_mute->setToolTip(QStringLiteral("Mute (M)"));
+    m_volume = new QSlider(Qt::Horizontal, this);
+    m_volume->setRange(0, 100);
+    m_volume->setPageStep(CLumviewBehaviour::kVolumeStep * 2);
+    m_volume->setFixedWidth(100);
+    m_volume->setToolTip(QStringLiteral("Volume (+ and -)"));
+    m_volume->setAccessibleName(QStringLiteral("Volume"));
+    m_volume->setFocusPolicy(Qt::NoFocus);   // the arrows stay the lists'
+    statusBar()->addPermanentWidget(m_mute);
+    statusBar()->addPermanentWidget(m_volume);
+    connect(m_mute, &QToolButton::clicked, this, [this] { m_behaviour.ToggleMute(); Draw(); });
+    connect(m_volume, &QSlider::valueChanged, this, [this](int value) {
+        if (value != m_behaviour.State().volume) {
+            m_behaviour.SetVolume(value);
+            Draw();
+        }
+    });
 }
 
 void CLumviewWindow::Connect()
@@ -125,7 +158,53 @@ void CLumviewWindow::Connect()
         Draw();
     });
     connect(&m_refresh, &QTimer::timeout, this, [this] { m_behaviour.OnRefresh(); Draw(); });
-    connect(&m_frames, &QTimer::timeout, this, [this] { m_behaviour.OnFrame(); DrawPicture(); });
+    // a decoder's thread says a picture is due; the picture is taken on this one
+    m_behaviour.SetPictureWake([this] {
+        if (!m_picturePending.exchange(true))
+            QMetaObject::invokeMethod(this, [this] {
+                m_picturePending = false;
+                m_behaviour.OnPicture();
+                DrawPicture();
+            }, Qt::QueuedConnection);
+    });
+    m_video->onResize = [this] {
+        const QSize size = m_video->PixelSize();
+        m_behaviour.SetPictureSize(size.width(), size.height());
+    };
+    m_video->onDoubleClick = [this] { m_behaviour.ToggleFullScreen(); Draw(); };
+}
+
+void CLumviewWindow::ConnectKeys()
+{
+    // keys of the whole window, the lists' own keys aside
+    const auto key = [this](QKeySequence sequence, auto action) {
+        connect(new QShortcut(sequence, this), &QShortcut::activated, this, [this, action] {
+            action(m_behaviour);
+            Draw();
+        });
+    };
+    key(Qt::Key_F, [](CLumviewBehaviour& b) { b.ToggleFullScreen(); });
+    key(Qt::Key_Escape, [](CLumviewBehaviour& b) { b.LeaveFullScreen(); });
+    key(Qt::Key_N, [](CLumviewBehaviour& b) { b.NextService(1); });
+    key(Qt::Key_P, [](CLumviewBehaviour& b) { b.NextService(-1); });
+    key(Qt::Key_M, [](CLumviewBehaviour& b) { b.ToggleMute(); });
+    const auto louder = [](CLumviewBehaviour& b) { b.SetVolume(b.State().volume + CLumviewBehaviour::kVolumeStep); };
+    key(Qt::Key_Plus, louder);
+    key(Qt::Key_Equal, louder);   // + without the shift
+    key(Qt::Key_Minus, [](CLumviewBehaviour& b) { b.SetVolume(b.State().volume - CLumviewBehaviour::kVolumeStep); });
+}
+
+void CLumviewWindow::SetFullScreen(bool on)
+{
+    if (on != m_behaviour.State().fullScreen) {
+        m_behaviour.ToggleFullScreen();
+        Draw();
+    }
+}
+
+bool CLumviewWindow::WriteStatistics(const QString& path) const
+{
+    return m_behaviour.WriteStatistics(path.toStdString());
 }
 
 bool CLumviewWindow::Open(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition)
@@ -158,19 +237,38 @@ void CLumviewWindow::Draw()
     DrawPicker(m_multiplexes, state.multiplexes, state.multiplex);
     setWindowTitle(Text(state.title));
     m_message->setText(Text(state.message));
-    m_message->setVisible(!state.message.empty());
+    m_message->setVisible(!state.message.empty() && !state.fullScreen);
     m_status->setText(Text(state.status));
     m_video->SetText(Text(state.videoText));
+    {
+        const QSignalBlocker quiet(m_volume);
+        m_volume->setValue(state.volume);
+    }
+    m_mute->setChecked(state.muted);
+    m_mute->setIcon(QIcon::fromTheme(state.muted ? QStringLiteral("audio-volume-muted") : QStringLiteral("audio-volume-high")));
+    m_mute->setText(state.muted ? QStringLiteral("Muted") : QStringLiteral("%1%").arg(state.volume));
     DrawServices();
     DrawGuide();
     DrawPicture();
-    if (state.receiving && !m_refresh.isActive()) {
+    DrawFullScreen();
+    if (state.receiving && !m_refresh.isActive())
         m_refresh.start(CLumviewBehaviour::kRefreshMs);
-        m_frames.start(CLumviewBehaviour::kFrameMs);
-    } else if (!state.receiving) {
+    else if (!state.receiving)
         m_refresh.stop();
-        m_frames.stop();
-    }
+}
+
+void CLumviewWindow::DrawFullScreen()
+{
+    const bool on = m_behaviour.State().fullScreen;
+    if (on == bool(windowState() & Qt::WindowFullScreen))   // as asked, whatever the window manager did
+        return;
+    if (on)
+        m_margins = centralWidget()->layout()->contentsMargins();
+    for (QWidget* part : {m_pickers, static_cast<QWidget*>(m_lists), static_cast<QWidget*>(statusBar())})
+        part->setVisible(!on);
+    m_message->setVisible(!on && !m_behaviour.State().message.empty());
+    centralWidget()->layout()->setContentsMargins(on ? QMargins() : m_margins);
+    setWindowState(windowState() ^ Qt::WindowFullScreen);   // a maximised window is so again after
 }
 
 void CLumviewWindow::DrawServices()
@@ -230,6 +328,7 @@ QString CLumviewWindow::DescribePicture() const
 
 void CLumviewWindow::closeEvent(QCloseEvent* event)
 {
+    SetFullScreen(false);   // the next run starts in a window
     QSettings().setValue(QStringLiteral("geometry"), saveGeometry());
     m_behaviour.Close();
     Draw();

@@ -1,14 +1,16 @@
 #pragma once
 // lumview's main window: the view of CLumviewBehaviour. It lays out the input and
 // multiplex pickers (with the Configure and Test dialogs a click away), the services with
-// their now and next events, the chosen service's guide and picture and the status bar;
-// it forwards clicks and its two timers to the behaviour and draws what that decided.
+// their now and next events, the chosen service's guide and picture and the status bar
+// with the volume; in full screen the picture alone. It forwards clicks, keys, its timer
+// and the decoder's new pictures to the behaviour and draws what that decided.
 #include "CLumviewBehaviour.h"
 #include "CLumviewSettings.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
 
 class CDVBMultiplexDefinition;
@@ -16,6 +18,9 @@ class CLUMInputPlugin;
 class CVideoPane;
 class QComboBox;
 class QLabel;
+class QSlider;
+class QSplitter;
+class QToolButton;
 class QTreeWidget;
 
 class CLumviewWindow : public QMainWindow, private CLumviewSettings
@@ -31,6 +36,9 @@ public:
     void OpenRemembered();
     // "picture of PTS N at X,Y WxH" in the window's coordinates; empty without a picture.
     QString DescribePicture() const;
+    void SetFullScreen(bool on);
+    // The statistics of the service played; false when `path` cannot be written.
+    bool WriteStatistics(const QString& path) const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -39,16 +47,21 @@ private:
     std::string GetSetting(const char* key) const override;
     void SetSetting(const char* key, const std::string& value) override;
 
-    QLayout* MakePickers(QWidget* central);
+    QWidget* MakePickers(QWidget* central);
     QWidget* MakePanes(QWidget* central);
+    void MakeVolume();
     void Connect();
+    void ConnectKeys();
     // After every event: the widgets as the behaviour's state says.
     void Draw();
     void DrawServices();
     void DrawGuide();
     void DrawPicture();
+    void DrawFullScreen();
 
     CLumviewBehaviour m_behaviour;
+    QWidget* m_pickers = nullptr;
+    QSplitter* m_lists = nullptr;
     QComboBox* m_inputs = nullptr;
     QComboBox* m_multiplexes = nullptr;
     QTreeWidget* m_services = nullptr;
@@ -56,8 +69,11 @@ private:
     CVideoPane* m_video = nullptr;
     QLabel* m_message = nullptr;
     QLabel* m_status = nullptr;
+    QToolButton* m_mute = nullptr;
+    QSlider* m_volume = nullptr;
     QTimer m_refresh;
-    QTimer m_frames;
+    QMargins m_margins;   // of the window's parts, while the picture is alone
+    std::atomic<bool> m_picturePending{false};   // a wake is queued: a decoder does not flood the event loop
     std::uint64_t m_guideDrawn = 0;   // the state's changes already drawn
     std::uint64_t m_pictureDrawn = 0;
 };

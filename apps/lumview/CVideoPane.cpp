@@ -1,5 +1,6 @@
 #include "CVideoPane.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 CVideoPane::CVideoPane(QWidget* parent) : QWidget(parent)
@@ -11,6 +12,7 @@ CVideoPane::CVideoPane(QWidget* parent) : QWidget(parent)
 void CVideoPane::SetPicture(const QImage& picture)
 {
     m_picture = picture;
+    m_picture.setDevicePixelRatio(devicePixelRatioF());
     update();
 }
 
@@ -22,12 +24,22 @@ void CVideoPane::SetText(const QString& text)
     }
 }
 
+QSize CVideoPane::PixelSize() const
+{
+    return size() * devicePixelRatioF();
+}
+
 QRect CVideoPane::PictureRect() const
 {
     if (m_picture.isNull())
         return QRect();
-    const QSize size = m_picture.size().scaled(this->size(), Qt::KeepAspectRatio);
-    return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    QSize shown = m_picture.deviceIndependentSize().toSize();
+    // made for this size: within the rounding to even sizes a scaler needs
+    const bool made = shown.width() <= width() && shown.height() <= height() &&
+                      (shown.width() + 2 >= width() || shown.height() + 2 >= height());
+    if (!made)
+        shown = shown.scaled(size(), Qt::KeepAspectRatio);
+    return QRect(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
 }
 
 void CVideoPane::paintEvent(QPaintEvent*)
@@ -35,10 +47,30 @@ void CVideoPane::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     if (!m_picture.isNull()) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(PictureRect(), m_picture);
+        const QRect at = PictureRect();
+        if (at.size() == m_picture.deviceIndependentSize().toSize()) {
+            painter.drawImage(at.topLeft(), m_picture);
+        } else {
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(at, m_picture);
+        }
     } else if (!m_text.isEmpty()) {
+        QFont font = painter.font();
+        font.setPointSizeF(font.pointSizeF() * 1.4);   // read from a sofa
+        painter.setFont(font);
         painter.setPen(QColor(200, 200, 200));
         painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, m_text);
     }
+}
+
+void CVideoPane::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (onDoubleClick && event->button() == Qt::LeftButton)
+        onDoubleClick();
+}
+
+void CVideoPane::resizeEvent(QResizeEvent*)
+{
+    if (onResize)
+        onResize();
 }

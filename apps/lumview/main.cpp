@@ -1,7 +1,9 @@
 // lumview: watch what a multiplex carries. `lumview [MULTIPLEX]` opens a definition's
 // name, a file or a URL (else the multiplex of the last run); `--screenshot FILE.png
-// [--after SECONDS]` saves the window after that long (5 s) and exits.
+// [--after SECONDS]` saves the window after that long (5 s) and exits; `--seconds S` quits
+// after S seconds; `--stats FILE.json` writes the playback statistics at the exit.
 #include "CLumviewWindow.h"
+#include "apps/common/COutputPath.h"
 
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
@@ -49,11 +51,18 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("Watch what a DVB multiplex carries."));
+    options.setApplicationDescription(QStringLiteral(
+        "Watch what a DVB multiplex carries.\n\n"
+        "Keys: N and P the next and previous service, F (or a double click) full screen,\n"
+        "Escape leaves it, + and - the volume, M mute."));
     options.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")});
     options.addOption({QStringLiteral("version"), QStringLiteral("Show the version and exit.")});
     options.addOption({QStringLiteral("screenshot"), QStringLiteral("Save the window to FILE and exit."), QStringLiteral("FILE")});
     options.addOption({QStringLiteral("after"), QStringLiteral("Seconds before the screenshot (5)."), QStringLiteral("SECONDS"), QStringLiteral("5")});
+    options.addOption({QStringLiteral("full-screen"), QStringLiteral("Start in full screen.")});
+    options.addOption({QStringLiteral("seconds"), QStringLiteral("Play for SECONDS, then quit."), QStringLiteral("SECONDS")});
+    options.addOption({QStringLiteral("stats"), QStringLiteral("At the exit, write the playback statistics to FILE (JSON)."),
+                       QStringLiteral("FILE")});
     options.addPositionalArgument(QStringLiteral("multiplex"), QStringLiteral("A definition's name, a file or a URL."));
     if (!options.parse(arguments)) {
         std::fprintf(stderr, "lumview: %s\n(lumview --help says how it is used)\n", options.errorText().toUtf8().constData());
@@ -84,6 +93,7 @@ int main(int argc, char** argv)
     {
         std::unique_ptr<CDVBMultiplexDefinition> made;   // outlives the window's source
         CLumviewWindow window;
+        window.SetFullScreen(options.isSet(QStringLiteral("full-screen")));
         window.show();
         CLUMInputPlugin* plugin = nullptr;
         CDVBMultiplexDefinition* definition = nullptr;
@@ -95,6 +105,11 @@ int main(int argc, char** argv)
         } else {
             std::fprintf(stderr, "lumview: no multiplex definition, file or URL \"%s\"\n", name.toUtf8().constData());
             result = 4;
+        }
+        const QString stats = options.value(QStringLiteral("stats"));
+        if (result == 0 && COutputPath(stats.toStdString()).IsBeingRead()) {
+            std::fprintf(stderr, "lumview: %s is the stream being played: it is not written over\n", stats.toUtf8().constData());
+            result = 2;
         }
         if (result == 0 && options.isSet(QStringLiteral("screenshot"))) {
             const QString file = options.value(QStringLiteral("screenshot"));
@@ -109,9 +124,15 @@ int main(int argc, char** argv)
                 QApplication::exit(saved ? 0 : 9);
             });
         }
+        if (result == 0 && options.isSet(QStringLiteral("seconds")))
+            QTimer::singleShot(int(options.value(QStringLiteral("seconds")).toDouble() * 1000), &window, &QWidget::close);
         if (result == 0)
             result = QApplication::exec();
         window.close();
+        if (result == 0 && !stats.isEmpty() && !window.WriteStatistics(stats)) {
+            std::fprintf(stderr, "lumview: %s cannot be written\n", stats.toUtf8().constData());
+            result = 9;
+        }
     }
     for (int i = 0; i < manager->GetPluginCount(); ++i)
         manager->GetPluginAtIndex(i)->DeInitialise();

@@ -163,8 +163,8 @@ bool CAVVideoPresenter::WaitForTime(long long presentationTime)
     }
     if (presentationTime >= 0)
         m_lastTime = presentationTime;
-    if (m_statistics)
-        m_statistics->OnDecoded();   // decoded and deinterlaced: what a picture shown or dropped was
+    if (m_statistics)   // decoded and deinterlaced: what a picture shown or dropped was
+        m_statistics->OnDecoded(m_clock ? m_clock->GetClock().GetMonotonicTime() : -1);
     if (m_clock == nullptr || presentationTime < 0)
         return true;
     CClock& clock = m_clock->GetClock();
