@@ -189,6 +189,9 @@ bool CLumviewBehaviour::Open(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* d
         return false;
     }
     m_plugin = plugin;
+    // the service watched last in this multiplex is chosen again when it comes
+    const std::string remembered = m_settings.GetSetting("service");
+    m_wantedService = m_settings.GetSetting("multiplex") == name && !remembered.empty() ? std::atoi(remembered.c_str()) : -1;
     m_receiver = std::make_unique<CGuideReceiver>(m_source, nullptr);
     m_receiver->Initialise();
     m_receiver->Start();
@@ -239,8 +242,11 @@ void CLumviewBehaviour::OnRefresh()
     // rows are kept by their place, as a list keeps its current row
     const int rows = int(m_state.services.size());
     m_state.service = std::min(m_state.service, rows - 1);
-    if (m_state.service < 0 && rows > 0)
-        m_state.service = 0;   // plays it
+    if (m_state.service < 0 && rows > 0) {   // plays it
+        const auto wanted = std::find_if(m_state.services.begin(), m_state.services.end(),
+                                         [this](const CLumviewState::Service& s) { return s.id == m_wantedService; });
+        m_state.service = wanted != m_state.services.end() ? int(wanted - m_state.services.begin()) : 0;
+    }
     Play();   // again until its program map has come
     RefreshGuide();
 
@@ -289,8 +295,10 @@ void CLumviewBehaviour::Play()
         return;
     const CLumviewState::Service& chosen = m_state.services[std::size_t(m_state.service)];
     const WORD service = WORD(chosen.id);
-    if (service != m_player.GetService())
+    if (service != m_player.GetService()) {
         ClearPicture();
+        m_settings.SetSetting("service", std::to_string(service));
+    }
     const CServicePlayer::State state = m_player.Play(*m_receiver, service);
     if (m_player.GetAudioOutput() != m_volumeSet)
         ApplyVolume();   // the output opened with the first sound

@@ -77,6 +77,7 @@ private:
     CLumviewSettings& m_settings;
     CLumviewState m_state;
     int m_quietRefreshes = 0;
+    int m_wantedService = -1;   // remembered from the last run
     std::vector<std::tuple<WORD, std::int64_t, DWORD>> m_guideShown;   // event, start, duration
     std::pair<std::uint64_t, int> m_guideSeen{0, -1};   // the store's revision, the service
     CServicePlayer m_player;

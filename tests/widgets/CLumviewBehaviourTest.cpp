@@ -19,6 +19,16 @@ struct Remembered : CLumviewSettings   // what the window keeps in QSettings
 
 using LumviewBehaviourTest = CFileInputFixture;
 
+// Refreshes until `done` (a bounded poll: the file input's thread delivers the sample).
+template <typename Done>
+void RefreshUntil(CLumviewBehaviour& lumview, Done done)
+{
+    for (int refresh = 0; refresh < 400 && !done(); ++refresh) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        lumview.OnRefresh();
+    }
+}
+
 TEST_F(LumviewBehaviourTest, SaysWhatDoesNotOpenIsSilentOrHasEndedAndShowsTheChosenServicesGuide)
 {
     Define("Missing, /no/such.ts, pcr, off");
@@ -41,10 +51,7 @@ TEST_F(LumviewBehaviourTest, SaysWhatDoesNotOpenIsSilentOrHasEndedAndShowsTheCho
     EXPECT_EQ(state.message, "Nothing is being received from Silent.");
     settings.values["multiplex"] = "Once";
     lumview.OpenRemembered();
-    for (int refresh = 0; refresh < 400 && state.message.find("end") == std::string::npos; ++refresh) {   // a bounded poll
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        lumview.OnRefresh();
-    }
+    RefreshUntil(lumview, [&] { return state.message.find("end") != std::string::npos; });
     EXPECT_EQ(state.message, "Once has been played to its end.");
     ASSERT_EQ(state.services.size(), 4u);
     EXPECT_EQ(state.service, 0);   // the first is chosen for the user
@@ -56,6 +63,44 @@ TEST_F(LumviewBehaviourTest, SaysWhatDoesNotOpenIsSilentOrHasEndedAndShowsTheCho
     lumview.ChooseService(1);
     ASSERT_FALSE(state.guide.empty());
     EXPECT_NE(state.guide.front().title, first) << "the guide is not the chosen service's";
+}
+
+// N and P go round the list; the volume stays within 0 to 100 and is remembered with the
+// mute and the service watched, for the next run.
+TEST_F(LumviewBehaviourTest, ZapsRoundTheListAndRemembersTheVolumeAndTheService)
+{
+    Define("Sample, " LUM_SAMPLE ", fast, on");
+    Remembered settings;
+    {
+        CLumviewBehaviour lumview(settings);
+        const CLumviewState& state = lumview.State();
+        lumview.OpenRemembered();
+        RefreshUntil(lumview, [&] { return state.services.size() == 4; });
+        ASSERT_EQ(state.services.size(), 4u);
+        lumview.NextService(-1);
+        EXPECT_EQ(state.service, 3);
+        lumview.NextService(1);
+        lumview.NextService(1);
+        EXPECT_EQ(state.service, 1);
+        lumview.SetVolume(130);
+        EXPECT_EQ(state.volume, 100);
+        lumview.SetVolume(-5);
+        EXPECT_EQ(state.volume, 0);
+        lumview.SetVolume(35);
+        lumview.ToggleMute();
+        lumview.ToggleFullScreen();
+        EXPECT_TRUE(state.fullScreen);
+        lumview.LeaveFullScreen();
+        EXPECT_FALSE(state.fullScreen);
+    }
+    CLumviewBehaviour again(settings);
+    const CLumviewState& state = again.State();
+    EXPECT_EQ(state.volume, 35);
+    EXPECT_TRUE(state.muted);
+    again.OpenRemembered();
+    RefreshUntil(again, [&] { return state.service >= 0; });
+    ASSERT_GE(state.service, 0);
+    EXPECT_EQ(state.services[std::size_t(state.service)].id, 1002);
 }
 
 }  // namespace
