@@ -144,6 +144,7 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
             m_display->SetProgramClock(&m_clock);
             if (CDVBFrameSnapshot* snapshot = GetSnapshot()) {
                 snapshot->SetOutputSize(m_pictureWidth, m_pictureHeight);
+                snapshot->SetPixels(m_pixels);
                 snapshot->SetFrameCallback(m_pictureShown);
             }
             if (m_options.layer)
@@ -200,12 +201,15 @@ CDVBFrameSnapshot* CServicePlayer::GetSnapshot()
     return dynamic_cast<CDVBFrameSnapshot*>(m_display);
 }
 
-void CServicePlayer::SetPictureSize(int width, int height)
+void CServicePlayer::SetPictureSize(int width, int height, CDVBFrameSnapshot::Pixels pixels)
 {
     m_pictureWidth = width;
     m_pictureHeight = height;
-    if (CDVBFrameSnapshot* snapshot = GetSnapshot())
+    m_pixels = pixels;
+    if (CDVBFrameSnapshot* snapshot = GetSnapshot()) {
         snapshot->SetOutputSize(width, height);
+        snapshot->SetPixels(pixels);
+    }
 }
 
 void CServicePlayer::SetPictureCallback(std::function<void()> shown)
@@ -213,12 +217,6 @@ void CServicePlayer::SetPictureCallback(std::function<void()> shown)
     m_pictureShown = std::move(shown);
     if (CDVBFrameSnapshot* snapshot = GetSnapshot())
         snapshot->SetFrameCallback(m_pictureShown);
-}
-
-bool CServicePlayer::GetLatestFrame(std::vector<std::uint8_t>& rgb, int& width, int& height, long long& presentationTime)
-{
-    CDVBFrameSnapshot* snapshot = GetSnapshot();
-    return snapshot && snapshot->GetLatestFrame(rgb, width, height, presentationTime);
 }
 
 void CServicePlayer::GetDescription(CString& video, CString& sound)

@@ -5,6 +5,7 @@
 // picture for the host to take (CDVBFrameSnapshot). Play is called again until the
 // service's program map has come; Stop hands the decoders back before the receiver goes.
 // The audio output stays open from one service to the next.
+#include "decode/CDVBFrameSnapshot.h"
 #include "decode/CDVBPresentationClock.h"
 #include "decode/CDVBPresentationStatistics.h"
 #include "decode/CDVBProgramClock.h"
@@ -22,7 +23,6 @@ class CDVBAudioOutput;
 class CDVBComponentDefinition;
 class CDVBDisplay;
 class CDVBDisplayLayer;
-class CDVBFrameSnapshot;
 class CDVBPIDReceiver;
 class CDVBTransportStreamReceiver;
 class CLUMAudioOutputPlugin;
@@ -61,14 +61,12 @@ public:
     State Play(CDVBTransportStreamReceiver& receiver, WORD service);
     void Stop();
     WORD GetService() const { return m_service; }
-    // False until a picture has been decoded; `rgb` gets width * height * 3 bytes.
-    bool GetLatestFrame(std::vector<std::uint8_t>& rgb, int& width, int& height, long long& presentationTime);
     // The display's snapshot side, nullptr before there is one.
     CDVBFrameSnapshot* GetSnapshot();
-    // Pictures made to fit this size in their shape (0 x 0: as seen), and `shown` called on
-    // a decoder's thread at each new one: a view takes it with GetLatestFrame. Both are kept
-    // for the services played next.
-    void SetPictureSize(int width, int height);
+    // Pictures made to fit this size in their shape (0 x 0: as seen) in these pixels, and
+    // `shown` called on a decoder's thread at each new one: a view takes it from
+    // GetSnapshot. Both are kept for the services played next.
+    void SetPictureSize(int width, int height, CDVBFrameSnapshot::Pixels pixels);
     void SetPictureCallback(std::function<void()> shown);
     // The output sound goes to (for volume and mute), nullptr when there is none.
     CDVBAudioOutput* GetAudioOutput() const { return m_output; }
@@ -109,5 +107,6 @@ private:
     GUID m_cookie{};
     int m_pictureWidth = 0;
     int m_pictureHeight = 0;
+    CDVBFrameSnapshot::Pixels m_pixels = CDVBFrameSnapshot::Pixels::RGB24;
     std::function<void()> m_pictureShown;
 };

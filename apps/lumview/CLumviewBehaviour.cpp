@@ -325,7 +325,7 @@ void CLumviewBehaviour::Play()
 
 void CLumviewBehaviour::SetPictureSize(int width, int height)
 {
-    m_player.SetPictureSize(width, height);
+    m_player.SetPictureSize(width, height, CDVBFrameSnapshot::Pixels::XRGB32);
 }
 
 void CLumviewBehaviour::SetPictureWake(std::function<void()> wake)
@@ -337,7 +337,9 @@ void CLumviewBehaviour::OnPicture()
 {
     int width = 0, height = 0;
     long long time = -1;
-    if (!m_player.GetLatestFrame(m_frame, width, height, time) || (time == m_state.pictureTime && m_state.width > 0))
+    CDVBFrameSnapshot* snapshot = m_player.GetSnapshot();
+    // taken into the buffer no longer shown: the view draws from m_state.rgb until it has the next
+    if (snapshot == nullptr || !snapshot->TakeLatestFrame(m_frame, width, height, time))
         return;
     m_state.rgb.swap(m_frame);
     m_state.width = width;

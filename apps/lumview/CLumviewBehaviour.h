@@ -82,7 +82,7 @@ private:
     std::pair<std::uint64_t, int> m_guideSeen{0, -1};   // the store's revision, the service
     CServicePlayer m_player;
     CDVBAudioOutput* m_volumeSet = nullptr;   // the output the volume was given to
-    std::vector<std::uint8_t> m_frame;   // the player's latest, before it is known to be new
+    std::vector<std::uint8_t> m_frame;   // the picture shown before the one in m_state.rgb
     std::string m_name;   // of the multiplex received, as its definition has it
     CLUMInputPlugin* m_plugin = nullptr;
     CDVBTransportStreamSource* m_source = nullptr;

@@ -43,7 +43,7 @@ public:
     int volume = 100;   // percent
     bool muted = false;
     bool fullScreen = false;   // the picture alone
-    std::vector<std::uint8_t> rgb;   // the picture, width * height * 3 bytes; empty for none
+    std::vector<std::uint8_t> rgb;   // the picture, width * height 32-bit words 0xffRRGGBB; empty for none
     int width = 0;
     int height = 0;
     long long pictureTime = -1;   // its PTS

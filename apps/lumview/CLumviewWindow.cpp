@@ -312,8 +312,9 @@ void CLumviewWindow::DrawPicture()
     if (state.pictureChanges == m_pictureDrawn)
         return;
     m_pictureDrawn = state.pictureChanges;
-    m_video->SetPicture(state.rgb.empty() ? QImage()
-                                          : QImage(state.rgb.data(), state.width, state.height, state.width * 3, QImage::Format_RGB888).copy());
+    // drawn from the state's own bytes: they stay as they are until the next picture is drawn
+    const std::uint8_t* pixels = state.rgb.data();
+    m_video->SetPicture(state.rgb.empty() ? QImage() : QImage(pixels, state.width, state.height, state.width * 4, QImage::Format_RGB32));
 }
 
 QString CLumviewWindow::DescribePicture() const

@@ -34,9 +34,9 @@ QRect CVideoPane::PictureRect() const
     if (m_picture.isNull())
         return QRect();
     QSize shown = m_picture.deviceIndependentSize().toSize();
-    // made for this size: within the rounding to even sizes a scaler needs
+    // made for this size: within the rounding a scaler needs
     const bool made = shown.width() <= width() && shown.height() <= height() &&
-                      (shown.width() + 2 >= width() || shown.height() + 2 >= height());
+                      (shown.width() + 8 >= width() || shown.height() + 2 >= height());
     if (!made)
         shown = shown.scaled(size(), Qt::KeepAspectRatio);
     return QRect(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);

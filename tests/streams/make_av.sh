@@ -6,7 +6,7 @@
 #   sync.ts      6 s, 25 frames/s: black pictures with one white one at 0.5, 1.5 ... 5.5 s,
 #                and a 40 ms beep on MPEG audio at the same times
 #   interlaced.ts  12 pictures of 720x576, 64:45 samples (16:9), interlaced MPEG-2 (top first)
-#   hd1080i.ts   4 s of 1920x1080 interlaced H.264 with E-AC-3 5.1
+#   hd1080i.ts   4 s (HD_SECONDS) of 1920x1080 interlaced H.264 with E-AC-3 5.1
 #   wrap.ts      5 s of MPEG-2 and MPEG audio whose time stamps wrap at 2^33 after 2 s
 #   jump.ts      two 2.5 s pieces, the second 1000 s later in time (a discontinuity)
 set -euo pipefail
@@ -31,7 +31,7 @@ ff -f lavfi -i "testsrc2=s=720x576:r=50,tinterlace=interleave_top,fieldorder=tff
    -c:v mpeg2video -q:v 2 -flags +ilme+ildct -top 1 -aspect 16:9 -g 12 "${ts[@]}" interlaced.ts
 
 ff -f lavfi -i "testsrc2=s=1920x1080:r=50,tinterlace=interleave_top,fieldorder=tff" \
-   -f lavfi -i "aevalsrc=${six}:s=48000:c=5.1(side)" -t 4 \
+   -f lavfi -i "aevalsrc=${six}:s=48000:c=5.1(side)" -t "${HD_SECONDS:-4}" \
    -c:v libx264 -preset ultrafast -threads 2 -b:v 4M -g 25 -flags +ilme+ildct -x264-params tff=1 -pix_fmt yuv420p \
    -c:a eac3 -b:a 384k "${ts[@]}" hd1080i.ts
 

@@ -7,11 +7,14 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 CImageDisplay::~CImageDisplay()
 {
     sws_freeContext(m_scaler);
+    sws_freeContext(m_converter);
 }
 
 void CImageDisplay::OnFrame(int width, int height, const unsigned char* y, const unsigned char* u,
@@ -54,31 +57,88 @@ void CImageDisplay::OnVideoFrame(const CDVBVideoFrame& frame)
     std::function<void()> callback;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        int width = 0, height = 0;
-        Fit(frame.DisplayWidth(), frame.height, m_boxWidth, m_boxHeight, width, height);
-        const bool scaled = width != frame.width || height != frame.height;
-        m_scaler = sws_getCachedContext(m_scaler, frame.width, frame.height, AV_PIX_FMT_YUV420P, width, height,
-                                        AV_PIX_FMT_RGB24,
-                                        // scaled as FFmpeg's scale filter scales by default
-                                        scaled ? SWS_BICUBIC : SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-                                        nullptr, nullptr, nullptr);
-        if (m_scaler == nullptr)
-            return;
-        m_rgb.resize(std::size_t(width) * height * 3);
-        unsigned char* out[4] = {m_rgb.data(), nullptr, nullptr, nullptr};
-        const int outStrides[4] = {width * 3, 0, 0, 0};
-        sws_scale(m_scaler, frame.planes, frame.strides, 0, frame.height, out, outStrides);
-        // layers draw into the RGB picture, by agreement with those who write them
-        for (CDVBDisplayLayer* layer : m_layers)
-            layer->DrawIntoFrame(width, height, width * 3, m_rgb.data(), nullptr, nullptr, frame.presentationTime);
-        m_width = width;
-        m_height = height;
+        if (m_callback || !m_layers.empty())
+            Convert(frame);
+        else
+            Keep(frame);
         m_time = frame.presentationTime;
         m_hasFrame = true;
+        m_taken = false;
         callback = m_callback;
     }
     if (callback)
         callback();
+}
+
+void CImageDisplay::Keep(const CDVBVideoFrame& frame)
+{
+    m_kept = frame;
+    const int chromaWidth = (frame.width + 1) / 2, chromaHeight = (frame.height + 1) / 2;
+    const std::size_t luma = std::size_t(frame.width) * frame.height, chroma = std::size_t(chromaWidth) * chromaHeight;
+    m_planes.resize(luma + 2 * chroma);
+    unsigned char* to = m_planes.data();
+    for (int p = 0; p < 3; ++p) {
+        const int width = p ? chromaWidth : frame.width, height = p ? chromaHeight : frame.height;
+        for (int row = 0; row < height; ++row)
+            std::memcpy(to + std::size_t(row) * width, frame.planes[p] + std::ptrdiff_t(row) * frame.strides[p], std::size_t(width));
+        m_kept.planes[p] = to;
+        m_kept.strides[p] = width;
+        to += std::size_t(width) * height;
+    }
+    m_converted = false;
+}
+
+void CImageDisplay::Convert(const CDVBVideoFrame& frame)
+{
+    int width = 0, height = 0;
+    Fit(frame.DisplayWidth(), frame.height, m_boxWidth, m_boxHeight, width, height);
+    const bool words = m_pixels == Pixels::XRGB32;
+    if (words && width > 8 && width % 8) {
+        // swscale's vector conversion to words leaves the pixels past a multiple of 8 in a row
+        const int rounded = width & ~7;
+        height = std::max(2, int(std::int64_t(rounded) * height / width) & ~1);
+        width = rounded;
+    }
+    const bool scaled = width != frame.width || height != frame.height;
+    // scaled as FFmpeg's scale filter scales by default; a picture to save exactly, one to
+    // show by swscale's quick paths
+    const int flags = scaled ? SWS_BICUBIC : words ? SWS_POINT : SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+    // a picture to show is scaled in its planes, then converted: each pass has swscale's
+    // vector code, where scaling into packed pixels has not
+    const bool twoPasses = words && scaled;
+    m_scaler = sws_getCachedContext(m_scaler, frame.width, frame.height, AV_PIX_FMT_YUV420P, width, height,
+                                    twoPasses ? AV_PIX_FMT_YUV420P : words ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24, flags,
+                                    nullptr, nullptr, nullptr);
+    if (twoPasses)
+        m_converter = sws_getCachedContext(m_converter, width, height, AV_PIX_FMT_YUV420P, width, height, AV_PIX_FMT_RGB32,
+                                           SWS_POINT, nullptr, nullptr, nullptr);
+    m_converted = true;
+    if (m_scaler == nullptr || (twoPasses && m_converter == nullptr)) {
+        m_hasFrame = false;
+        return;
+    }
+    const int bytes = words ? 4 : 3;
+    m_rgb.resize(std::size_t(width) * height * bytes);
+    unsigned char* out[4] = {m_rgb.data(), nullptr, nullptr, nullptr};
+    const int outStrides[4] = {width * bytes, 0, 0, 0};
+    if (twoPasses) {
+        const int chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
+        m_scaled.resize(std::size_t(width) * height + 2 * std::size_t(chromaWidth) * chromaHeight);
+        unsigned char* planes[4] = {m_scaled.data(), m_scaled.data() + std::size_t(width) * height,
+                                    m_scaled.data() + std::size_t(width) * height + std::size_t(chromaWidth) * chromaHeight,
+                                    nullptr};
+        const int strides[4] = {width, chromaWidth, chromaWidth, 0};
+        sws_scale(m_scaler, frame.planes, frame.strides, 0, frame.height, planes, strides);
+        sws_scale(m_converter, planes, strides, 0, height, out, outStrides);
+    } else {
+        sws_scale(m_scaler, frame.planes, frame.strides, 0, frame.height, out, outStrides);
+    }
+    // layers draw into the RGB picture, by agreement with those who write them
+    if (!words)
+        for (CDVBDisplayLayer* layer : m_layers)
+            layer->DrawIntoFrame(width, height, width * 3, m_rgb.data(), nullptr, nullptr, frame.presentationTime);
+    m_width = width;
+    m_height = height;
 }
 
 void CImageDisplay::SetOutputSize(int width, int height)
@@ -86,6 +146,12 @@ void CImageDisplay::SetOutputSize(int width, int height)
     std::lock_guard<std::mutex> guard(m_lock);
     m_boxWidth = std::max(0, width);
     m_boxHeight = std::max(0, height);
+}
+
+void CImageDisplay::SetPixels(Pixels pixels)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_pixels = pixels;
 }
 
 void CImageDisplay::SetFrameCallback(std::function<void()> callback)
@@ -113,12 +179,15 @@ bool CImageDisplay::RemoveDisplayLayer(CDVBDisplayLayer* layer)
     return true;
 }
 
-bool CImageDisplay::GetLatestFrame(std::vector<std::uint8_t>& rgb, int& width, int& height, long long& presentationTime)
+bool CImageDisplay::TakeLatestFrame(std::vector<std::uint8_t>& pixels, int& width, int& height, long long& presentationTime)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (!m_hasFrame)
+    if (m_hasFrame && !m_converted)
+        Convert(m_kept);
+    if (!m_hasFrame || m_taken)
         return false;
-    rgb = m_rgb;
+    pixels.swap(m_rgb);   // the next frame is made in the view's last buffer
+    m_taken = true;
     width = m_width;
     height = m_height;
     presentationTime = m_time;
