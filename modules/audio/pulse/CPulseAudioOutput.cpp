@@ -1,6 +1,7 @@
 #include "CPulseAudioOutput.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstdlib>
 #include <iterator>
 
@@ -112,8 +113,17 @@ bool CPulseAudioOutput::OpenStream()
     pa_stream_set_write_callback(
         m_stream, [](pa_stream*, size_t, void* loop) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0); },
         m_loop);
+    // the stream running dry after a flush or the silence below is not an underrun
     pa_stream_set_underflow_callback(
-        m_stream, [](pa_stream*, void* self) { ++static_cast<CPulseAudioOutput*>(self)->m_underruns; }, this);
+        m_stream,
+        [](pa_stream*, void* self) {
+            auto* output = static_cast<CPulseAudioOutput*>(self);
+            if (!std::exchange(output->m_dryOnPurpose, false))
+                ++output->m_underruns;
+        },
+        this);
+    pa_stream_set_started_callback(
+        m_stream, [](pa_stream*, void* self) { static_cast<CPulseAudioOutput*>(self)->m_dryOnPurpose = false; }, this);
     pa_buffer_attr buffer;
     buffer.maxlength = std::uint32_t(-1);
     buffer.tlength = std::uint32_t(pa_usec_to_bytes(kTargetLatencyMs * 1000, &spec));
@@ -232,11 +242,21 @@ void CPulseAudioOutput::Flush()
 {
     if (m_loop == nullptr)
         return;
-    // a new stream rather than a flush: its time and frame count start again with the marks
+    // the stream stays: a new one waits until a sink that went idle wakes (a null sink
+    // sleeps for seconds). The frames count on from where the server writes next.
     pa_threaded_mainloop_lock(m_loop);
-    if (m_stream && pa_context_get_state(m_context) == PA_CONTEXT_READY) {
-        CloseStream();
-        OpenStream();
+    if (Usable()) {
+        const auto done = [](pa_stream*, int, void* loop) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0); };
+        for (pa_operation* o : {pa_stream_flush(m_stream, done, m_loop), pa_stream_update_timing_info(m_stream, done, m_loop)})
+            if (o) {
+                WaitFor([o] { return pa_operation_get_state(o) != PA_OPERATION_RUNNING; });
+                pa_operation_unref(o);
+            }
+        const pa_timing_info* timing = pa_stream_get_timing_info(m_stream);
+        if (timing && !timing->write_index_corrupt && timing->write_index >= 0)
+            m_written = std::uint64_t(timing->write_index) / (sizeof(float) * std::size_t(m_channels));
+        m_marks.clear();
+        m_dryOnPurpose = true;
     }
     pa_threaded_mainloop_unlock(m_loop);
 }

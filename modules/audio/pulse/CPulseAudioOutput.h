@@ -62,4 +62,5 @@ private:
     std::uint64_t m_written = 0;
     std::deque<std::pair<std::uint64_t, long long>> m_marks;
     std::atomic<std::uint64_t> m_underruns{0};
+    bool m_dryOnPurpose = false;   // the main loop's: the next underflow was made here
 };

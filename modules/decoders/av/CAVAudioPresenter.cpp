@@ -18,9 +18,10 @@ namespace {
 
 constexpr std::int64_t kJump = 90000 / 2;        // sound that does not follow on by this much: a new time line
 constexpr std::int64_t kStartLimit = 2 * 90000;  // further ahead than this: the clock is not the sound's
-constexpr std::int64_t kLate = 90000 / 10;       // sound later than this is skipped while starting...
-constexpr int kMaxLateFrames = 50;               // ...but not for ever: a stream whose sound is always late still plays
-constexpr std::int64_t kBehind = 90000 / 20;     // heard later than this after the program clock: caught up
+constexpr int kMaxLateFrames = 50;               // sound late at the start is left out, but not for ever:
+                                                 // a stream whose sound is always late still plays
+constexpr std::int64_t kBehind = 90000 / 20;     // heard later than this after the program clock: started again...
+constexpr std::int64_t kRestartGap = 2000000000; // ...at most once in this many nanoseconds
 constexpr std::int64_t kWaitStep = 90000 / 50;
 constexpr std::int64_t kNanosecondsPerTick = 1000000000 / 90000;
 constexpr int kRoomWaitMs = 100;
@@ -42,7 +43,7 @@ void CAVAudioPresenter::SetOutput(CDVBAudioOutput* output)
     std::lock_guard<std::mutex> guard(m_outputLock);
     m_output = output;
     m_started = false;
-    m_skipUntil = -1;
+    m_restarted = -1;
 }
 
 void CAVAudioPresenter::SetPresentation(CDVBPresentationClock* clock, CDVBPresentationStatistics* statistics)
@@ -95,7 +96,6 @@ void CAVAudioPresenter::Present(const AVFrame* frame)
         std::llabs(CDVBPresentationClock::Difference(stamped, m_nextTime)) > kJump) {
         m_output->Flush();   // a discontinuity or a new programme: started again at its time
         m_started = false;
-        m_skipUntil = -1;
         if (m_statistics)
             m_statistics->OnResync();
     }
@@ -110,15 +110,24 @@ void CAVAudioPresenter::Present(const AVFrame* frame)
                                       frame->nb_samples);
     if (converted <= 0)
         return;
-    if (!m_started && !(m_started = WaitToStart(time)))
+    if (m_started && IsHeardLate()) {
+        // an output that was slow to start, ran dry or plays slower than the broadcast comes:
+        // started again at the sound's time, for a live stream cannot wait. Sound left out
+        // while it plays would not do: the output waits for more and plays on later still.
+        m_output->Flush();
+        m_started = false;
+    }
+    int late = 0;
+    if (!m_started && !(m_started = WaitToStart(time, converted, late)))
         return;
-    if (IsBehind(time))
-        return;
-    Write(m_converted.data(), converted, time);
+    // begun on time: what is late of the first frame is left out
+    Write(m_converted.data() + std::size_t(late) * m_outputChannels, converted - late,
+          time < 0 ? time : (time + std::int64_t(late) * 90000 / m_outputRate) % CDVBPresentationClock::kWrap);
 }
 
-bool CAVAudioPresenter::WaitToStart(long long presentationTime)
+bool CAVAudioPresenter::WaitToStart(long long presentationTime, int frames, int& late)
 {
+    late = 0;
     if (m_clock == nullptr || presentationTime < 0)
         return true;
     CClock& clock = m_clock->GetClock();
@@ -131,9 +140,11 @@ bool CAVAudioPresenter::WaitToStart(long long presentationTime)
         const std::int64_t ahead = CDVBPresentationClock::Difference(presentationTime, now) - lead;
         if (ahead > kStartLimit)
             return true;
-        if (ahead < -kLate && ++m_lateFrames < kMaxLateFrames)
-            return false;
         if (ahead <= 0) {
+            const std::int64_t lateFrames = -ahead * m_outputRate / 90000;
+            if (lateFrames >= frames && ++m_lateFrames < kMaxLateFrames)
+                return false;
+            late = m_lateFrames < kMaxLateFrames ? int(lateFrames) : 0;
             m_lateFrames = 0;
             return true;
         }
@@ -141,28 +152,17 @@ bool CAVAudioPresenter::WaitToStart(long long presentationTime)
     }
 }
 
-bool CAVAudioPresenter::IsBehind(long long presentationTime)
+bool CAVAudioPresenter::IsHeardLate()
 {
     std::int64_t now = 0;
-    if (m_clock == nullptr || presentationTime < 0 || !m_clock->GetProgramTime(now))
-        return false;
     long long heard = 0;
-    const bool playing = m_output->GetPlayingTime(heard);
-    if (m_skipUntil >= 0) {
-        if (CDVBPresentationClock::Difference(presentationTime, m_skipUntil) < 0)
-            return true;
-        if (!playing || CDVBPresentationClock::Difference(heard, m_skipUntil) < 0)
-            return false;   // what was skipped is not heard yet: not judged again before
-        m_skipUntil = -1;
-    }
-    // an output that was slow to start, or plays slower than the broadcast comes: the
-    // sound is skipped by as much as it is heard late, for a live stream cannot wait
-    const std::int64_t behind = playing ? CDVBPresentationClock::Difference(now, heard)
-                                        : CDVBPresentationClock::Difference(now, presentationTime) -
-                                              std::int64_t(m_output->GetLatencyMs()) * 90;
-    if (behind <= kBehind || behind > kStartLimit)
+    if (m_clock == nullptr || !m_clock->GetProgramTime(now) || !m_output->GetPlayingTime(heard))
         return false;
-    m_skipUntil = (presentationTime + behind) % CDVBPresentationClock::kWrap;
+    const std::int64_t behind = CDVBPresentationClock::Difference(now, heard);
+    const std::int64_t monotonic = m_clock->GetClock().GetMonotonicTime();
+    if (behind <= kBehind || behind > kStartLimit || (m_restarted >= 0 && monotonic - m_restarted < kRestartGap))
+        return false;
+    m_restarted = monotonic;
     return true;
 }
 

@@ -33,11 +33,11 @@ public:
 
 private:
     bool Configure(const AVFrame* frame, int outputRate, int outputChannels);
-    // Waits until the program clock reaches `presentationTime`; false when the sound is
-    // too late to start with.
-    bool WaitToStart(long long presentationTime);
-    // Whether sound of `presentationTime` would be heard too late, and is skipped.
-    bool IsBehind(long long presentationTime);
+    // Waits until the program clock reaches `presentationTime`; false when the whole of
+    // `frames` is too late to start with, else `late` is how many of them are.
+    bool WaitToStart(long long presentationTime, int frames, int& late);
+    // Whether the sound heard is later than the program clock by more than it may be.
+    bool IsHeardLate();
     void Write(const float* samples, int frames, long long presentationTime);
 
     CEvent& m_stop;
@@ -53,7 +53,7 @@ private:
     std::vector<float> m_converted;
     bool m_started = false;
     int m_lateFrames = 0;            // skipped while waiting to start
-    long long m_skipUntil = -1;      // sound before this time is skipped: it would be heard late
+    std::int64_t m_restarted = -1;   // monotonic time the output was last started again for being late
     long long m_nextTime = -1;       // where the sound before ends
     mutable std::mutex m_describeLock;
     CString m_description;
