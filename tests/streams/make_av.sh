@@ -9,6 +9,9 @@
 #   hd1080i.ts   4 s (HD_SECONDS) of 1920x1080 interlaced H.264 with E-AC-3 5.1
 #   wrap.ts      5 s of MPEG-2 and MPEG audio whose time stamps wrap at 2^33 after 2 s
 #   jump.ts      two 2.5 s pieces, the second 1000 s later in time (a discontinuity)
+#   format.ts    2 s of 48 kHz stereo MPEG audio, then 2 s of 44.1 kHz mono on the same PID
+#   stops.ts     4 s of sound whose pictures stop after 2 s
+#   damaged.ts   4 s of MPEG-2 and MPEG audio, every 20th video packet's payload overwritten
 set -euo pipefail
 out=${1:?the folder to write to}
 mkdir -p "$out"
@@ -44,3 +47,27 @@ piece 2.5 10 jump-a.ts
 piece 2.5 1010 jump-b.ts
 cat jump-a.ts jump-b.ts > jump.ts
 rm jump-a.ts jump-b.ts
+
+sound() {   # seconds, rate, channels, time offset, file
+    ff -f lavfi -i "testsrc2=s=320x180:r=25" -f lavfi -i "sine=f=440:sample_rate=$2" -t "$1" -ac "$3" \
+       -c:v mpeg2video -q:v 5 -g 25 -c:a mp2 -b:a 128k -output_ts_offset "$4" "${ts[@]}" "$5"
+}
+sound 2 48000 2 10 format-a.ts
+sound 2 44100 1 12 format-b.ts
+cat format-a.ts format-b.ts > format.ts
+rm format-a.ts format-b.ts
+ff -f lavfi -i "testsrc2=s=320x180:r=25:d=2" -f lavfi -i "sine=f=440:sample_rate=48000:d=4" \
+   -c:v mpeg2video -q:v 5 -g 25 -c:a mp2 -b:a 128k "${ts[@]}" stops.ts
+sound 4 48000 2 10 damaged.ts
+# 0xFF over the payload of every 20th packet of the video PID (FFmpeg's first, 0x100)
+python3 - damaged.ts <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+seen = 0
+for at in range(0, len(data) - 187, 188):
+    if (data[at + 1] & 0x1F) << 8 | data[at + 2] == 0x100:
+        seen += 1
+        if seen % 20 == 0:
+            data[at + 4:at + 188] = b'\xff' * 184
+open(sys.argv[1], 'wb').write(data)
+PY

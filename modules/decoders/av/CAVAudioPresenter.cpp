@@ -21,7 +21,7 @@ constexpr std::int64_t kStartLimit = 2 * 90000;  // further ahead than this: the
 constexpr int kMaxLateFrames = 50;               // sound late at the start is left out, but not for ever:
                                                  // a stream whose sound is always late still plays
 constexpr std::int64_t kBehind = 90000 / 20;     // heard later than this after the program clock: started again...
-constexpr std::int64_t kRestartGap = 2000000000; // ...at most once in this many nanoseconds
+constexpr std::int64_t kRestartGap = 1000000000; // ...at most once in this many nanoseconds
 constexpr std::int64_t kWaitStep = 90000 / 50;
 constexpr std::int64_t kNanosecondsPerTick = 1000000000 / 90000;
 constexpr int kRoomWaitMs = 100;
