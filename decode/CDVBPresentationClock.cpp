@@ -11,7 +11,6 @@ namespace {
 constexpr std::int64_t kWindow = 2000000000;   // nanoseconds of arrivals the offset is taken from
 constexpr std::int64_t kNewTimeLine = 90000;    // an offset that moves further: the time stamps jumped
 constexpr std::size_t kMaxSamples = 512;
-constexpr std::int64_t kSoundAway = 90000 / 10;
 
 std::int64_t Ticks(std::int64_t nanoseconds)
 {

@@ -22,6 +22,8 @@ class CDVBPresentationClock
 {
 public:
     static constexpr std::int64_t kWrap = std::int64_t(1) << 33;   // 90 kHz time stamps wrap here
+    // Sound heard further than this from the program clock does not time the pictures.
+    static constexpr std::int64_t kSoundAway = 90000 / 10;
 
     CDVBPresentationClock(CDVBProgramClock& program, CClock& clock) : m_program(program), m_clock(clock) {}
 

@@ -261,23 +261,23 @@ TEST_F(LumrxPlayTest, PlaysWithoutSoundAndRefusesToWriteOverItsInput)
 // Bad input plays on with its counts: a change of sound format on the same PID (48 kHz
 // stereo to 44.1 kHz mono), pictures that stop while the sound goes on, and a video PID
 // with every 20th packet overwritten. (The file plays at its pace: its first group of
-// pictures has gone by when the decoder opens, a second in.)
+// pictures has gone by when the decoder opens, a second in, and some of its sound.)
 TEST_F(LumrxPlayTest, PlaysOnThroughAFormatChangeAPidThatStopsAndDamage)
 {
     int status = -1;
     const json format = Play(s_dir + "format.ts", "1", "--audio-out null", &status);
     EXPECT_EQ(status, 0);
-    EXPECT_NEAR(format["audio"]["samples_played"].get<double>(), 4 * 48000, 0.1 * 4 * 48000) << format;
+    EXPECT_GT(format["audio"]["samples_played"].get<int>(), 3 * 48000) << format;   // of 4 s
     EXPECT_GE(format["video"]["decoded"].get<int>(), 70) << format;
     EXPECT_GE(format["video"]["presented"].get<int>() + 1, format["video"]["decoded"].get<int>()) << format;
     const json stops = Play(s_dir + "stops.ts", "1", "--audio-out null", &status);
     EXPECT_EQ(status, 0);
-    EXPECT_NEAR(stops["audio"]["samples_played"].get<double>(), 4 * 48000, 0.1 * 4 * 48000) << stops;
+    EXPECT_GT(stops["audio"]["samples_played"].get<int>(), 3 * 48000) << stops;   // of 4 s
     EXPECT_GE(stops["video"]["decoded"].get<int>(), 20) << stops;
     EXPECT_GE(stops["video"]["presented"].get<int>() + 1, stops["video"]["decoded"].get<int>()) << stops;
     const json damaged = Play(s_dir + "damaged.ts", "1", "--audio-out null", &status);
     EXPECT_EQ(status, 0);
     EXPECT_GE(damaged["video"]["presented"].get<int>(), 50) << damaged;
     EXPECT_EQ(damaged["video"]["repeated"], 0) << damaged;
-    EXPECT_NEAR(damaged["audio"]["samples_played"].get<double>(), 4 * 48000, 0.1 * 4 * 48000) << damaged;
+    EXPECT_GT(damaged["audio"]["samples_played"].get<int>(), 3 * 48000) << damaged;   // of 4 s
 }

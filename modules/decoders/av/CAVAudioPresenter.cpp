@@ -20,8 +20,9 @@ constexpr std::int64_t kJump = 90000 / 2;        // sound that does not follow o
 constexpr std::int64_t kStartLimit = 2 * 90000;  // further ahead than this: the clock is not the sound's
 constexpr int kMaxLateFrames = 50;               // sound late at the start is left out, but not for ever:
                                                  // a stream whose sound is always late still plays
-constexpr std::int64_t kBehind = 90000 / 20;     // heard later than this after the program clock: started again...
-constexpr std::int64_t kRestartGap = 1000000000; // ...at most once in this many nanoseconds
+// sound heard too late for the pictures to follow it (CDVBPresentationClock::kSoundAway)
+// is started again, at most once in this many nanoseconds
+constexpr std::int64_t kRestartGap = 1000000000;
 constexpr std::int64_t kWaitStep = 90000 / 50;
 constexpr std::int64_t kNanosecondsPerTick = 1000000000 / 90000;
 constexpr int kRoomWaitMs = 100;
@@ -160,7 +161,7 @@ bool CAVAudioPresenter::IsHeardLate()
         return false;
     const std::int64_t behind = CDVBPresentationClock::Difference(now, heard);
     const std::int64_t monotonic = m_clock->GetClock().GetMonotonicTime();
-    if (behind <= kBehind || behind > kStartLimit || (m_restarted >= 0 && monotonic - m_restarted < kRestartGap))
+    if (behind <= CDVBPresentationClock::kSoundAway || behind > kStartLimit || (m_restarted >= 0 && monotonic - m_restarted < kRestartGap))
         return false;
     m_restarted = monotonic;
     return true;
