@@ -103,6 +103,7 @@ QWidget* CLumviewWindow::MakePanes(QWidget* central)
     auto* panes = new QSplitter(Qt::Horizontal, central);
     auto* lists = m_lists = new QSplitter(Qt::Vertical, panes);
     m_services = new QTreeWidget(lists);
+    m_services->setObjectName(QStringLiteral("services"));
     m_services->setRootIsDecorated(false);
     m_services->setHeaderLabels({QStringLiteral("Service"), QStringLiteral("Now"), QStringLiteral("Next")});
     m_services->header()->setSectionResizeMode(QHeaderView::Stretch);
@@ -122,10 +123,12 @@ QWidget* CLumviewWindow::MakePanes(QWidget* central)
 void CLumviewWindow::MakeVolume()
 {
     m_mute = new QToolButton(this);
+    m_mute->setObjectName(QStringLiteral("mute"));
     m_mute->setCheckable(true);
     m_mute->setAutoRaise(true);
     m_mute->setToolTip(QStringLiteral("Mute (M)"));
     m_volume = new QSlider(Qt::Horizontal, this);
+    m_volume->setObjectName(QStringLiteral("volume"));
     m_volume->setRange(0, 100);
     m_volume->setPageStep(CLumviewBehaviour::kVolumeStep * 2);
     m_volume->setFixedWidth(100);
