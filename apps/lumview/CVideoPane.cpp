@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 
 CVideoPane::CVideoPane(QWidget* parent) : QWidget(parent)
 {
@@ -45,21 +46,23 @@ QRect CVideoPane::PictureRect() const
 void CVideoPane::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-    if (!m_picture.isNull()) {
-        const QRect at = PictureRect();
-        if (at.size() == m_picture.deviceIndependentSize().toSize()) {
-            painter.drawImage(at.topLeft(), m_picture);
-        } else {
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(at, m_picture);
-        }
-    } else if (!m_text.isEmpty()) {
+    if (m_picture.isNull()) {
+        painter.fillRect(rect(), Qt::black);
         QFont font = painter.font();
         font.setPointSizeF(font.pointSizeF() * 1.4);   // read from a sofa
         painter.setFont(font);
         painter.setPen(QColor(200, 200, 200));
         painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, m_text);
+        return;
+    }
+    const QRect at = PictureRect();
+    for (const QRect& part : QRegion(rect()).subtracted(at))   // black around it: the picture covers the rest
+        painter.fillRect(part, Qt::black);
+    if (at.size() == m_picture.deviceIndependentSize().toSize()) {
+        painter.drawImage(at.topLeft(), m_picture);
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(at, m_picture);
     }
 }
 
