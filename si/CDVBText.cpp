@@ -12,7 +12,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendUTF8(std::string& out, char32_t c)
+}  // namespace
+
+void CDVBText::AppendUTF8(std::string& out, char32_t c)
 {
     if (c < 0x80) {
         out += char(c);
@@ -31,6 +33,8 @@ void AppendUTF8(std::string& out, char32_t c)
     }
 }
 
+namespace {
+
 // Every table's characters pass here, so the control codes mean the same in all of them.
 void Emit(std::string& out, char32_t c)
 {
@@ -41,7 +45,7 @@ void Emit(std::string& out, char32_t c)
             out += '\n';
         return;   // emphasis and the reserved controls change nothing a reader sees
     }
-    AppendUTF8(out, c);
+    CDVBText::AppendUTF8(out, c);
 }
 
 // One character from UTF-8 bytes; returns the bytes it took (at least 1). A bad sequence
@@ -272,7 +276,7 @@ void DecodeDoubleByte(const char* charset, const BYTE* data, std::size_t length,
             ++used;
         } else if (lead == 0xE0 && data[used + 1] >= 0x80 && data[used + 1] <= 0x9F) {
             converter.AppendUTF8(data + runStart, used - runStart, converted);
-            AppendUTF8(converted, 0xE000 | data[used + 1]);
+            CDVBText::AppendUTF8(converted, 0xE000 | data[used + 1]);
             used += 2;
             runStart = used;
         } else {

@@ -45,4 +45,5 @@ public:
     // Safe from any thread; reads exactly `length` bytes.
     static std::string ToUTF8(const BYTE* data, std::size_t length);
     static std::string ToUTF8(const CString& text);
+    static void AppendUTF8(std::string& out, char32_t c);
 };

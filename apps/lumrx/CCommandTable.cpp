@@ -6,6 +6,7 @@
 #include "ExtractCommand.h"
 #include "ListCommand.h"
 #include "PlayCommand.h"
+#include "TeletextCommand.h"
 #include "PluginsCommand.h"
 #include "RecordCommand.h"
 #include "RemoveCommand.h"
@@ -43,6 +44,9 @@ const CCommandTable::Command kCommands[] = {
      "\nplay a service without a window: its sound heard, its\npictures decoded and timed; --stats writes what the\n"
      "presentation did, --presentation-log FILE a line\nper picture (monotonic ns, PTS, brightness)",
      true, PlayCommand},
+    {"teletext", "NAME|FILE PID [--page N] [--at S]",
+     "\na teletext page (100 by default) as UTF-8 text: as first\nreceived whole, or as it was S seconds into the stream",
+     true, TeletextCommand},
     {"epg", "NAME|FILE [--seconds S]", "collect the guide into epg/epg.xml (a file: to its end;\nlive: --seconds, 30 by default)",
      true, EpgCommand},
     {"xmltv", "NAME|FILE [-o FILE] [--seconds S]",

@@ -15,7 +15,8 @@ struct CLumrxOptions
     double timeout = 15;
     double seconds = 0;   // 0: until interrupted
     int service = -1;     // record: one service, by its number
-    double at = 0;        // snapshot: seconds of pictures before the one wanted
+    double at = -1;       // snapshot: seconds of pictures before the one wanted; teletext: of the stream
+    int page = 100;       // teletext: the page, 100 to 899
     std::string output;   // xmltv: the file to write, standard output when empty
     std::string audioOut = "pulse";   // play: pulse, null or a WAV file
     std::string stats;                // play: where the presentation statistics go

@@ -51,7 +51,8 @@ int SnapshotCommand(CLumrxHost& host, const CLumrxOptions& options)
     reception.Simulate(finite);
     CClock& clock = reception.Clock();
     const std::string& name = reception.Name();
-    CSnapshotLayer layer(std::int64_t(options.at * 90000));
+    const double at = std::max(0.0, options.at);
+    CSnapshotLayer layer(std::int64_t(at * 90000));
     std::vector<std::uint8_t> rgb;
     int width = 0, height = 0;
     std::string problem;   // why there is no picture, when it is known before the end
@@ -100,7 +101,7 @@ int SnapshotCommand(CLumrxHost& host, const CLumrxOptions& options)
                     reception.Simulated()->WaitForWaiters(1);
                 }
             }
-            if (reception.HasEnded() || (!finite && reception.SecondsSince(start) > std::max(30.0, options.at + 30)))
+            if (reception.HasEnded() || (!finite && reception.SecondsSince(start) > std::max(30.0, at + 30)))
                 return false;
             // simulated time moves on once the decoder has taken what came: a full ring would drop pictures
             auto* pull = dynamic_cast<CDVBPullReceiver*>(decoder);
@@ -131,7 +132,7 @@ int SnapshotCommand(CLumrxHost& host, const CLumrxOptions& options)
         if (!problem.empty())
             std::cerr << "lumrx: " << problem << "\n";
         else if (seen >= 0)
-            std::cerr << "lumrx: --at " << options.at << " is past the end: " << name << " has " << seen
+            std::cerr << "lumrx: --at " << at << " is past the end: " << name << " has " << seen
                       << " s of pictures of service " << service << "\n";
         else
             std::cerr << "lumrx: no picture of service " << service << " was decoded before "

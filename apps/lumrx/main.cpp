@@ -46,6 +46,14 @@ int main(int argc, char** argv)
             options.noVideo = true;
         else if (arg == "--no-deinterlace")
             options.noDeinterlace = true;
+        else if (arg == "--page") {
+            const char* text = value("--page");
+            char* end = nullptr;
+            const long page = std::strtol(text, &end, 10);
+            if (*text == '\0' || *end != '\0' || page < 100 || page > 899)
+                return CCommandTable::UsageError("--page " + std::string(text) + ": a teletext page is 100 to 899");
+            options.page = int(page);
+        }
         else if (arg == "--service") {
             const char* text = value("--service");
             unsigned long number = 0;

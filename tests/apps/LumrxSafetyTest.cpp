@@ -30,7 +30,7 @@ protected:
         m_bin = m_root + "/bin", m_work = m_root + "/work";
         const std::string bin = std::string(LUMRX_PATH).substr(0, std::string(LUMRX_PATH).rfind('/'));
         ASSERT_EQ(std::system(("rm -rf " + m_root + " && mkdir -p " + m_work + " && cp -r " + bin + " " + m_bin +
-                               " && ln -s " LUM_SAMPLE_DIR " " + m_work + "/samples").c_str()), 0);
+                               " && ln -s " LUM_SAMPLE_DIR " " + m_work + "/samples && ln -s " LUM_SOURCE_DIR "/tests " + m_work + "/tests").c_str()), 0);
         std::ofstream(m_bin + "/LUMFileInput Multiplexes.txt") << "Sample, " LUM_SAMPLE_DIR "/sample.ts, fast, off\n";
     }
     void TearDown() override { std::system(("rm -rf " + m_root).c_str()); }

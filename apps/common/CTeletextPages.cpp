@@ -1,0 +1,86 @@
+#include "CTeletextPages.h"
+
+#include "si/CDVBText.h"
+
+#include <libzvbi.h>
+
+#include <algorithm>
+
+namespace {
+
+int ToBcd(int page)
+{
+    return page >= 100 && page <= 899 ? vbi_dec2bcd(page) : -1;
+}
+
+}  // namespace
+
+CTeletextPages::CTeletextPages() : m_decoder(vbi_decoder_new())
+{
+    if (m_decoder)
+        vbi_event_handler_register(m_decoder, VBI_EVENT_TTX_PAGE, &CTeletextPages::OnEvent, this);
+}
+
+CTeletextPages::~CTeletextPages()
+{
+    if (m_decoder)
+        vbi_decoder_delete(m_decoder);
+}
+
+void CTeletextPages::OnEvent(vbi_event* event, void* self)
+{
+    auto* pages = static_cast<CTeletextPages*>(self);   // within Decode: the lock is held
+    const int page = event->ev.ttx_page.pgno;
+    if (page >= 0 && page < int(pages->m_transmissions.size()))
+        ++pages->m_transmissions[std::size_t(page)];
+}
+
+void CTeletextPages::Decode(const CDVBTeletextLine* lines, int count)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_decoder == nullptr || count <= 0)
+        return;
+    vbi_sliced sliced[64];
+    int n = 0;
+    for (int i = 0; i < count && n < 64; ++i, ++n) {
+        sliced[n].id = VBI_SLICED_TELETEXT_B;
+        sliced[n].line = lines[i].lineOffset ? unsigned(lines[i].lineOffset + (lines[i].secondField ? 313 : 0)) : 0;
+        std::copy(lines[i].data, lines[i].data + 42, sliced[n].data);
+    }
+    // libzvbi takes a jump in these times for lost lines and drops the pages it was
+    // building: a damaged time stamp must not look like one
+    m_time += 0.04;
+    vbi_decode(m_decoder, sliced, n, m_time);
+}
+
+int CTeletextPages::GetTransmissions(int page) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const int bcd = ToBcd(page);
+    return bcd < 0 ? 0 : m_transmissions[std::size_t(bcd)];
+}
+
+bool CTeletextPages::GetPage(int page, std::vector<std::string>& rows, int& subpage)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const int bcd = ToBcd(page);
+    vbi_page shown;
+    if (m_decoder == nullptr || bcd < 0 || !vbi_fetch_vt_page(m_decoder, &shown, bcd, VBI_ANY_SUBNO, VBI_WST_LEVEL_2p5, 25, FALSE))
+        return false;
+    subpage = shown.subno == VBI_NO_SUBNO ? 0 : vbi_bcd2dec(shown.subno & 0x3F7F);
+    rows.assign(std::size_t(shown.rows), std::string());
+    for (int row = 0; row < shown.rows; ++row) {
+        std::string& text = rows[std::size_t(row)];
+        for (int column = 0; column < shown.columns; ++column) {
+            const vbi_char& cell = shown.text[row * shown.columns + column];
+            unsigned code = cell.unicode;
+            // mosaics, what has no character of its own, and the lower half of double height
+            if (code < 0x20 || (code >= 0xE000 && code <= 0xF8FF) || cell.size == VBI_DOUBLE_HEIGHT2 || cell.size == VBI_DOUBLE_SIZE2)
+                code = ' ';
+            CDVBText::AppendUTF8(text, char32_t(code));
+        }
+        text.erase(text.find_last_not_of(' ') + 1);
+    }
+    vbi_unref_page(&shown);
+    return true;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The teletext pages of one component as libzvbi keeps them: lines go in as they come (any
+// thread), a page comes out as UTF-8 text rows, national characters and all. Page numbers
+// are as people say them: 100 to 899.
+#include "decode/CDVBTeletextDataUnits.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct vbi_decoder;
+struct vbi_event;
+
+class CTeletextPages
+{
+public:
+    CTeletextPages();
+    ~CTeletextPages();
+    CTeletextPages(const CTeletextPages&) = delete;
+    CTeletextPages& operator=(const CTeletextPages&) = delete;
+
+    // The lines of one PES packet.
+    void Decode(const CDVBTeletextLine* lines, int count);
+    // Times `page` was received whole (any subpage).
+    int GetTransmissions(int page) const;
+    // The page as last received: rows 0 (the header) to 24, without trailing spaces, and
+    // which subpage it is (0: none). False before it has come.
+    bool GetPage(int page, std::vector<std::string>& rows, int& subpage);
+
+private:
+    static void OnEvent(vbi_event* event, void* self);
+
+    mutable std::mutex m_lock;
+    vbi_decoder* m_decoder = nullptr;
+    std::vector<int> m_transmissions = std::vector<int>(0x900, 0);   // by BCD page number
+    double m_time = 0;   // seconds, for libzvbi: a frame a packet
+};
