@@ -31,8 +31,8 @@ void CTeletextPages::OnEvent(vbi_event* event, void* self)
 {
     auto* pages = static_cast<CTeletextPages*>(self);   // within Decode: the lock is held
     const int page = event->ev.ttx_page.pgno;
-    if (page >= 0 && page < int(pages->m_transmissions.size()))
-        ++pages->m_transmissions[std::size_t(page)];
+    if (page >= 0 && page < int(pages->m_transmissions.size()) && pages->m_transmissions[std::size_t(page)]++ == 0)
+        pages->m_arrived.push_back(page);
 }
 
 void CTeletextPages::Decode(const CDVBTeletextLine* lines, int count)
@@ -43,6 +43,15 @@ void CTeletextPages::Decode(const CDVBTeletextLine* lines, int count)
     vbi_sliced sliced[64];
     int n = 0;
     for (int i = 0; i < count && n < 64; ++i, ++n) {
+        // a page header: its magazine, page number and subtitle flag (C6), for the subtitle
+        // pages a descriptor does not name
+        const BYTE* data = lines[i].data;
+        const int address = vbi_unham8(data[0]) | vbi_unham8(data[1]) << 4;
+        const int units = vbi_unham8(data[2]), tens = vbi_unham8(data[3]), flags = vbi_unham8(data[7]);
+        if (address >= 0 && (address >> 3) == 0 && units >= 0 && tens >= 0 && units < 10 && tens < 10 && flags >= 0) {
+            const int magazine = (address & 7) ? (address & 7) : 8;
+            m_subtitle[std::size_t(magazine << 8 | tens << 4 | units)] = flags & 8;
+        }
         sliced[n].id = VBI_SLICED_TELETEXT_B;
         sliced[n].line = lines[i].lineOffset ? unsigned(lines[i].lineOffset + (lines[i].secondField ? 313 : 0)) : 0;
         std::copy(lines[i].data, lines[i].data + 42, sliced[n].data);
@@ -58,6 +67,15 @@ int CTeletextPages::GetTransmissions(int page) const
     std::lock_guard<std::mutex> guard(m_lock);
     const int bcd = ToBcd(page);
     return bcd < 0 ? 0 : m_transmissions[std::size_t(bcd)];
+}
+
+int CTeletextPages::GetFirstSubtitlePage() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (const int page : m_arrived)
+        if (m_subtitle[std::size_t(page)])
+            return vbi_bcd2dec(page);
+    return 0;
 }
 
 bool CTeletextPages::GetPage(int page, std::vector<std::string>& rows, int& subpage)

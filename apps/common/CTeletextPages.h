@@ -24,6 +24,8 @@ public:
     void Decode(const CDVBTeletextLine* lines, int count);
     // Times `page` was received whole (any subpage).
     int GetTransmissions(int page) const;
+    // The first page to come whole with the subtitle flag; 0 before one has.
+    int GetFirstSubtitlePage() const;
     // The page as last received: rows 0 (the header) to 24, without trailing spaces, and
     // which subpage it is (0: none). False before it has come.
     bool GetPage(int page, std::vector<std::string>& rows, int& subpage);
@@ -34,5 +36,7 @@ private:
     mutable std::mutex m_lock;
     vbi_decoder* m_decoder = nullptr;
     std::vector<int> m_transmissions = std::vector<int>(0x900, 0);   // by BCD page number
+    std::vector<int> m_arrived;   // BCD page numbers in the order they first came whole
+    std::vector<bool> m_subtitle = std::vector<bool>(0x900, false);   // a header with the subtitle flag came
     double m_time = 0;   // seconds, for libzvbi: a frame a packet
 };

@@ -6,6 +6,7 @@
 #include "ExtractCommand.h"
 #include "ListCommand.h"
 #include "PlayCommand.h"
+#include "SubtitlesCommand.h"
 #include "TeletextCommand.h"
 #include "PluginsCommand.h"
 #include "RecordCommand.h"
@@ -47,6 +48,9 @@ const CCommandTable::Command kCommands[] = {
     {"teletext", "NAME|FILE PID [--page N] [--at S]",
      "\na teletext page (100 by default) as UTF-8 text: as first\nreceived whole, or as it was S seconds into the stream",
      true, TeletextCommand},
+    {"subtitles", "NAME|FILE PID OUT.srt [--page N]",
+     "\nteletext subtitles as SRT, times from the first teletext\npacket (page N, else the first subtitle page to come)",
+     true, SubtitlesCommand},
     {"epg", "NAME|FILE [--seconds S]", "collect the guide into epg/epg.xml (a file: to its end;\nlive: --seconds, 30 by default)",
      true, EpgCommand},
     {"xmltv", "NAME|FILE [-o FILE] [--seconds S]",

@@ -16,7 +16,7 @@ struct CLumrxOptions
     double seconds = 0;   // 0: until interrupted
     int service = -1;     // record: one service, by its number
     double at = -1;       // snapshot: seconds of pictures before the one wanted; teletext: of the stream
-    int page = 100;       // teletext: the page, 100 to 899
+    int page = 0;         // teletext, subtitles: the page, 100 to 899; 0: not said
     std::string output;   // xmltv: the file to write, standard output when empty
     std::string audioOut = "pulse";   // play: pulse, null or a WAV file
     std::string stats;                // play: where the presentation statistics go

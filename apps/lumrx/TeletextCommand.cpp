@@ -22,6 +22,7 @@ int TeletextCommand(CLumrxHost& host, const CLumrxOptions& options)
     unsigned long pid = 0;
     if (!CNumberArgument::ReadIdentifier(options.arguments[1], 0x1FFF, pid))
         return CCommandTable::UsageError("PID " + options.arguments[1] + ": " + CNumberArgument::kPidRule);
+    const int page = options.page ? options.page : 100;
     CReception reception(host, options);
     if (!reception.Resolve(false) || !reception.Open())
         return host.SayFailure();
@@ -49,13 +50,13 @@ int TeletextCommand(CLumrxHost& host, const CLumrxOptions& options)
                 last = time;
             // the page as it was when the stream reached --at, or as first received whole
             if (at >= 0 && elapsed >= at) {
-                pages.GetPage(options.page, rows, subpage);
+                pages.GetPage(page, rows, subpage);
                 taken = true;
                 return;
             }
             pages.Decode(got, count);
-            if (at < 0 && pages.GetTransmissions(options.page) > 0)
-                taken = pages.GetPage(options.page, rows, subpage);
+            if (at < 0 && pages.GetTransmissions(page) > 0)
+                taken = pages.GetPage(page, rows, subpage);
         }));
         receiver.Initialise();
         const std::int64_t start = reception.Clock().GetMonotonicTime();
@@ -77,7 +78,7 @@ int TeletextCommand(CLumrxHost& host, const CLumrxOptions& options)
             std::cerr << "lumrx: --at " << options.at << " is past the end: the teletext of " << reception.Name()
                       << " lasts " << double(elapsed) / 90000 << " s\n";
         else
-            std::cerr << "lumrx: page " << options.page << " did not come on PID " << pid << " of " << reception.Name() << "\n";
+            std::cerr << "lumrx: page " << page << " did not come on PID " << pid << " of " << reception.Name() << "\n";
         return ExitNothingFound;
     }
     while (!rows.empty() && rows.back().empty())
