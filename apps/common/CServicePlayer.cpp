@@ -7,6 +7,7 @@
 #include "decode/CDVBMediaDecoder.h"
 #include "model/CDVBComponentDefinition.h"
 #include "model/CDVBProgram.h"
+#include "si/CDVBISO639LanguageDescriptor.h"
 #include "platform/CClock.h"
 #include "platform/CSingleLock.h"
 #include "plugins/CLUMAudioOutputPlugin.h"
@@ -16,6 +17,7 @@
 #include "receiver/CDVBTransportStreamReceiver.h"
 
 #include <cstring>
+#include <strings.h>
 
 namespace {
 
@@ -27,18 +29,31 @@ bool IsOneOf(const char* codec, std::initializer_list<const char*> names)
     return false;
 }
 
+bool HasLanguage(const CDVBProgramElement& element, const std::string& language)
+{
+    const auto* said = static_cast<const CDVBISO639LanguageDescriptor*>(
+        element.m_descriptors.FindDescriptor(CDVBISO639LanguageDescriptor::Tag));
+    return said && language.size() == 3 && strncasecmp(said->m_languageCode, language.c_str(), 3) == 0;
+}
+
+// The first element of one of `codecs`; with `language`, the first in it if there is one.
 WORD FirstPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped,
-              std::initializer_list<const char*> codecs)
+              std::initializer_list<const char*> codecs, const std::string& language = std::string())
 {
     CSingleLock guard(*receiver.GetProgramsSection());
     const CDVBProgram* program = receiver.GetProgram(service);
     mapped = program != nullptr && program->m_receivedPMT;
     if (!mapped)
         return 0xFFFF;
+    WORD first = 0xFFFF;
     for (const CDVBProgramElement* element : program->m_elements)
-        if (IsOneOf(element->GetCodecName(), codecs))
-            return element->m_elementaryPid;
-    return 0xFFFF;
+        if (IsOneOf(element->GetCodecName(), codecs)) {
+            if (language.empty() || HasLanguage(*element, language))
+                return element->m_elementaryPid;
+            if (first == 0xFFFF)
+                first = element->m_elementaryPid;
+        }
+    return first;
 }
 
 }  // namespace
@@ -55,9 +70,9 @@ WORD CServicePlayer::VideoPid(CDVBTransportStreamReceiver& receiver, WORD servic
     return FirstPid(receiver, service, mapped, {"mpeg2video", "h264", "hevc"});
 }
 
-WORD CServicePlayer::SoundPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped)
+WORD CServicePlayer::SoundPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped, const std::string& language)
 {
-    return FirstPid(receiver, service, mapped, {"mp2", "mp3", "aac", "aac_latm", "ac3", "eac3"});
+    return FirstPid(receiver, service, mapped, {"mp2", "mp3", "aac", "aac_latm", "ac3", "eac3"}, language);
 }
 
 bool CServicePlayer::FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video)
@@ -129,7 +144,7 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
         return m_state = State::NoPlugins;
     bool mapped = false;
     const WORD videoPid = m_options.video ? VideoPid(receiver, service, mapped) : 0xFFFF;
-    const WORD soundPid = m_options.sound ? SoundPid(receiver, service, mapped) : 0xFFFF;
+    const WORD soundPid = m_options.sound ? SoundPid(receiver, service, mapped, m_options.soundLanguage) : 0xFFFF;
     if (!mapped)
         return m_state;
     if (videoPid == 0xFFFF && soundPid == 0xFFFF)

@@ -47,6 +47,7 @@ public:
         bool sound = true;
         bool deinterlace = true;
         bool timed = true;   // pictures at their time; otherwise as soon as decoded
+        std::string soundLanguage;   // ISO 639 ("fra"): the sound in it, else the first
         // The host's own output (a file, none); nullptr: the audio output plug-in's.
         CDVBAudioOutput* audioOutput = nullptr;
         CDVBDisplayLayer* layer = nullptr;   // drawn into every picture (not owned)
@@ -79,7 +80,8 @@ public:
     // The first video and sound components of a service, once its program map has come:
     // 0xFFFF for none; `mapped` says whether the program map has come.
     static WORD VideoPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped);
-    static WORD SoundPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped);
+    static WORD SoundPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped,
+                         const std::string& language = std::string());
     static bool FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video);
 
 private:

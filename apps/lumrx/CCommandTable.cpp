@@ -41,8 +41,8 @@ const CCommandTable::Command kCommands[] = {
      "\nthe first video frame of a service at or after S\nseconds of its pictures, through the decoder and\ndisplay plug-ins, "
      "deinterlaced and in its shape",
      true, SnapshotCommand},
-    {"play", "NAME|FILE SERVICE [--seconds S] [--audio-out pulse|null|FILE.wav] [--no-video] [--stats FILE.json]",
-     "\nplay a service without a window: its sound heard, its\npictures decoded and timed; --stats writes what the\n"
+    {"play", "NAME|FILE SERVICE [--seconds S] [--audio-out pulse|null|FILE.wav] [--audio LANG] [--no-video] [--stats FILE.json]",
+     "\nplay a service without a window: its sound heard (in\nLANG, an ISO 639 code, where it has it), its pictures\ndecoded and timed; --stats writes what the\n"
      "presentation did, --presentation-log FILE a line\nper picture (monotonic ns, PTS, brightness)",
      true, PlayCommand},
     {"teletext", "NAME|FILE PID [--page N] [--at S]",

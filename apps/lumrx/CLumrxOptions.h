@@ -19,6 +19,7 @@ struct CLumrxOptions
     int page = 0;         // teletext, subtitles: the page, 100 to 899; 0: not said
     std::string output;   // xmltv: the file to write, standard output when empty
     std::string audioOut = "pulse";   // play: pulse, null or a WAV file
+    std::string audio;                // play: the sound's language (ISO 639), else the first
     std::string stats;                // play: where the presentation statistics go
     std::string presentationLog;      // play: a line per picture presented
     bool noVideo = false;             // play: sound only

@@ -63,6 +63,7 @@ int PlayCommand(CLumrxHost& host, const CLumrxOptions& options)
     CServicePlayer::Options playing;
     playing.video = !options.noVideo;
     playing.deinterlace = !options.noDeinterlace;
+    playing.soundLanguage = options.audio;
     CDVBAudioOutput silent;   // --audio-out null: sound decoded and timed, not heard
     CWaveFileOutput wave;
     const std::string& out = options.audioOut;

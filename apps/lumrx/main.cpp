@@ -38,6 +38,8 @@ int main(int argc, char** argv)
             options.output = value("-o");
         else if (arg == "--audio-out")
             options.audioOut = value("--audio-out");
+        else if (arg == "--audio")
+            options.audio = value("--audio");
         else if (arg == "--stats")
             options.stats = value("--stats");
         else if (arg == "--presentation-log")

@@ -281,3 +281,22 @@ TEST_F(LumrxPlayTest, PlaysOnThroughAFormatChangeAPidThatStopsAndDamage)
     EXPECT_EQ(damaged["video"]["repeated"], 0) << damaged;
     EXPECT_GT(damaged["audio"]["samples_played"].get<int>(), 3 * 48000) << damaged;   // of 4 s
 }
+
+// --audio picks the sound track by its language, the first where the service lacks it.
+TEST_F(LumrxPlayTest, PlaysTheSoundOfTheLanguageAsked)
+{
+    const std::string stream = s_dir + "languages.ts", wave = s_dir + "language.wav";
+    for (const auto& [language, hertz] : {std::pair<const char*, double>{"fra", 880}, {"deu", 440}, {"eng", 440}}) {
+        std::remove(wave.c_str());
+        int status = -1;
+        Play(stream, "1", std::string("--no-video --audio ") + language + " --audio-out " + wave, &status);
+        ASSERT_EQ(status, 0) << language;
+        const std::vector<float> heard = FfmpegSound(wave, 48000);
+        ASSERT_GT(heard.size(), std::size_t(2 * 48000)) << language;
+        int crossings = 0;   // of the left channel, over a second from the middle
+        const std::size_t from = heard.size() / 4 & ~std::size_t(1);
+        for (std::size_t i = from + 2; i < from + 2 * 48000; i += 2)
+            crossings += (heard[i - 2] < 0) != (heard[i] < 0);
+        EXPECT_NEAR(crossings / 2.0, hertz, hertz * 0.03) << language;
+    }
+}

@@ -12,6 +12,7 @@
 #   format.ts    2 s of 48 kHz stereo MPEG audio, then 2 s of 44.1 kHz mono on the same PID
 #   stops.ts     4 s of sound whose pictures stop after 2 s
 #   damaged.ts   4 s of MPEG-2 and MPEG audio, every 20th video packet's payload overwritten
+#   languages.ts 3 s of pictures with two sound tracks: German at 440 Hz, then French at 880 Hz
 set -euo pipefail
 out=${1:?the folder to write to}
 mkdir -p "$out"
@@ -59,6 +60,9 @@ rm format-a.ts format-b.ts
 ff -f lavfi -i "testsrc2=s=320x180:r=25:d=2" -f lavfi -i "sine=f=440:sample_rate=48000:d=4" \
    -c:v mpeg2video -q:v 5 -g 25 -c:a mp2 -b:a 128k "${ts[@]}" stops.ts
 sound 4 48000 2 10 damaged.ts
+ff -f lavfi -i "testsrc2=s=320x180:r=25:d=3" -f lavfi -i "sine=f=440:sample_rate=48000:d=3" \
+   -f lavfi -i "sine=f=880:sample_rate=48000:d=3" -map 0 -map 1 -map 2 -c:v mpeg2video -q:v 5 -c:a mp2 -b:a 128k \
+   -metadata:s:a:0 language=deu -metadata:s:a:1 language=fra "${ts[@]}" languages.ts
 # 0xFF over the payload of every 20th packet of the video PID (FFmpeg's first, 0x100)
 python3 - damaged.ts <<'PY'
 import sys
