@@ -62,6 +62,16 @@ void CTeletextPages::Decode(const CDVBTeletextLine* lines, int count)
     vbi_decode(m_decoder, sliced, n, m_time);
 }
 
+long long CTeletextPages::Advance(long long presentationTime)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (presentationTime >= 0 && m_last >= 0)
+        m_elapsed += presentationTime > m_last && presentationTime - m_last <= 90000 ? presentationTime - m_last : 3600;
+    if (presentationTime >= 0)
+        m_last = presentationTime;
+    return m_elapsed;
+}
+
 int CTeletextPages::GetTransmissions(int page) const
 {
     std::lock_guard<std::mutex> guard(m_lock);

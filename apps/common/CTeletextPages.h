@@ -22,6 +22,9 @@ public:
 
     // The lines of one PES packet.
     void Decode(const CDVBTeletextLine* lines, int count);
+    // Takes the next packet's presentation time (-1: none) and gives the 90 kHz since the
+    // first, counted in the packets' steps: a jump or a damaged time stamp counts as a frame.
+    long long Advance(long long presentationTime);
     // Times `page` was received whole (any subpage).
     int GetTransmissions(int page) const;
     // The first page to come whole with the subtitle flag; 0 before one has.
@@ -39,4 +42,6 @@ private:
     std::vector<int> m_arrived;   // BCD page numbers in the order they first came whole
     std::vector<bool> m_subtitle = std::vector<bool>(0x900, false);   // a header with the subtitle flag came
     double m_time = 0;   // seconds, for libzvbi: a frame a packet
+    long long m_last = -1;
+    long long m_elapsed = 0;
 };

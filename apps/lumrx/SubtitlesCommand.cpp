@@ -51,7 +51,7 @@ int SubtitlesCommand(CLumrxHost& host, const CLumrxOptions& options)
     reception.Simulate(finite);
     CTeletextPages pages;
     // the receive thread's until the run has stopped
-    long long last = -1, elapsed = 0;
+    long long elapsed = 0;
     int page = options.page, seen = 0;
     std::uint64_t lines = 0;
     std::vector<Cue> cues;
@@ -60,11 +60,7 @@ int SubtitlesCommand(CLumrxHost& host, const CLumrxOptions& options)
         CDVBTransportStreamReceiver receiver(reception.Source(), nullptr, &reception.Clock());
         receiver.AddPIDReceiver(WORD(pid), new CDVBTeletextReceiver([&](const CDVBTeletextLine* got, int count, long long time) {
             lines += std::uint64_t(count);
-            // stream time from the packets' steps, a jump or a damaged time stamp taken as a frame
-            if (time >= 0 && last >= 0)
-                elapsed += time > last && time - last <= 90000 ? time - last : 3600;
-            if (time >= 0)
-                last = time;
+            elapsed = pages.Advance(time);
             pages.Decode(got, count);
             if (page == 0)
                 page = pages.GetFirstSubtitlePage();

@@ -30,8 +30,8 @@ int TeletextCommand(CLumrxHost& host, const CLumrxOptions& options)
     reception.Simulate(finite);   // a file as fast as it is read, its times its own
     CTeletextPages pages;
     // the receive thread's until the run has stopped
-    long long last = -1, elapsed = 0;   // presentation times
     std::uint64_t lines = 0;
+    long long elapsed = 0;
     std::vector<std::string> rows;
     int subpage = 0;
     std::atomic<bool> taken{false};
@@ -43,12 +43,8 @@ int TeletextCommand(CLumrxHost& host, const CLumrxOptions& options)
             if (taken)
                 return;
             lines += std::uint64_t(count);
-            // stream time from the packets' steps, a jump or a damaged time stamp taken as a frame
-            if (time >= 0 && last >= 0)
-                elapsed += time > last && time - last <= 90000 ? time - last : 3600;
-            if (time >= 0)
-                last = time;
             // the page as it was when the stream reached --at, or as first received whole
+            elapsed = pages.Advance(time);
             if (at >= 0 && elapsed >= at) {
                 pages.GetPage(page, rows, subpage);
                 taken = true;
