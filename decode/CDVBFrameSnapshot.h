@@ -19,7 +19,7 @@ public:
     virtual ~CDVBFrameSnapshot();
     // The latest frame, width * height pixels, rows top first: its pixels are swapped with
     // those of `pixels` (whose memory is used again for the next), not copied. False until a
-    // frame has come and for each taken already.
+    // frame has come since SetFrameCallback, and for each taken already.
     virtual bool TakeLatestFrame(std::vector<std::uint8_t>& pixels, int& width, int& height,
                                  long long& presentationTime) = 0;
     // The picture is made to fit `width` x `height`, its shape kept (converted and scaled

@@ -9,7 +9,6 @@ extern "C" {
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 CImageDisplay::~CImageDisplay()
 {
@@ -57,35 +56,16 @@ void CImageDisplay::OnVideoFrame(const CDVBVideoFrame& frame)
     std::function<void()> callback;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        if (m_callback || !m_layers.empty())
-            Convert(frame);
-        else
-            Keep(frame);
-        m_time = frame.presentationTime;
+        if (!m_callback && m_layers.empty())
+            return;   // no one takes it: not converted, not kept
         m_hasFrame = true;
+        Convert(frame);
+        m_time = frame.presentationTime;
         m_taken = false;
         callback = m_callback;
     }
     if (callback)
         callback();
-}
-
-void CImageDisplay::Keep(const CDVBVideoFrame& frame)
-{
-    m_kept = frame;
-    const int chromaWidth = (frame.width + 1) / 2, chromaHeight = (frame.height + 1) / 2;
-    const std::size_t luma = std::size_t(frame.width) * frame.height, chroma = std::size_t(chromaWidth) * chromaHeight;
-    m_planes.resize(luma + 2 * chroma);
-    unsigned char* to = m_planes.data();
-    for (int p = 0; p < 3; ++p) {
-        const int width = p ? chromaWidth : frame.width, height = p ? chromaHeight : frame.height;
-        for (int row = 0; row < height; ++row)
-            std::memcpy(to + std::size_t(row) * width, frame.planes[p] + std::ptrdiff_t(row) * frame.strides[p], std::size_t(width));
-        m_kept.planes[p] = to;
-        m_kept.strides[p] = width;
-        to += std::size_t(width) * height;
-    }
-    m_converted = false;
 }
 
 void CImageDisplay::Convert(const CDVBVideoFrame& frame)
@@ -112,7 +92,6 @@ void CImageDisplay::Convert(const CDVBVideoFrame& frame)
     if (twoPasses)
         m_converter = sws_getCachedContext(m_converter, width, height, AV_PIX_FMT_YUV420P, width, height, AV_PIX_FMT_RGB32,
                                            SWS_POINT, nullptr, nullptr, nullptr);
-    m_converted = true;
     if (m_scaler == nullptr || (twoPasses && m_converter == nullptr)) {
         m_hasFrame = false;
         return;
@@ -182,8 +161,6 @@ bool CImageDisplay::RemoveDisplayLayer(CDVBDisplayLayer* layer)
 bool CImageDisplay::TakeLatestFrame(std::vector<std::uint8_t>& pixels, int& width, int& height, long long& presentationTime)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (m_hasFrame && !m_converted)
-        Convert(m_kept);
     if (!m_hasFrame || m_taken)
         return false;
     pixels.swap(m_rgb);   // the next frame is made in the view's last buffer

@@ -1,9 +1,9 @@
 #pragma once
 // A display that keeps the latest frame in 8-bit RGB in its seen shape and at the size a
 // host asked for (one conversion and scaling, from the decoder's planes), its layers drawn
-// into it (RGB24 pictures only), for hosts that save or show a picture (CDVBFrameSnapshot). Each frame is
-// converted as it comes while a host is called for each or layers draw into each; else
-// its planes are kept and the one a host asks for is converted then.
+// into it (RGB24 pictures only), for hosts that save or show a picture (CDVBFrameSnapshot).
+// Frames are converted as they come while a host is called for each or layers draw into
+// each; otherwise no one takes them and nothing is done.
 #include "decode/CDVBDisplay.h"
 #include "decode/CDVBFrameSnapshot.h"
 
@@ -35,7 +35,6 @@ public:
 
 private:
     void Convert(const CDVBVideoFrame& frame);   // into m_rgb, m_lock held
-    void Keep(const CDVBVideoFrame& frame);      // its planes, for Convert later
 
     std::mutex m_lock;   // frames come on a decode thread, hosts read on theirs
     SwsContext* m_scaler = nullptr;
@@ -43,9 +42,6 @@ private:
     std::vector<std::uint8_t> m_scaled;
     Pixels m_pixels = Pixels::RGB24;
     std::vector<std::uint8_t> m_rgb;
-    CDVBVideoFrame m_kept;   // the latest frame while not yet converted: planes in m_planes
-    std::vector<std::uint8_t> m_planes;
-    bool m_converted = true;
     int m_width = 0;
     int m_height = 0;
     int m_boxWidth = 0;
