@@ -23,6 +23,20 @@ using nlohmann::json;
 
 namespace {
 
+// Pictures that may come late while the clock's estimate settles: one, or three on a machine
+// slowed by ThreadSanitizer, whose stalls of 170 ms drop two.
+#if defined(__SANITIZE_THREAD__)
+constexpr double kSettling = 3;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr double kSettling = 3;
+#else
+constexpr double kSettling = 1;
+#endif
+#else
+constexpr double kSettling = 1;
+#endif
+
 class LumrxPlayTest : public ::testing::Test
 {
 protected:
@@ -131,9 +145,8 @@ TEST_F(LumrxPlayTest, PresentsEveryPictureAtItsTimeThroughWrapsAndJumps)
         ASSERT_EQ(status, 0);
         const json& video = stats["video"];
         ASSERT_GT(video["decoded"].get<int>(), 60);
-        // at a jump the pictures between the two time lines may come too late; one picture
-        // more may, on a machine slowed by a sanitizer, while the clock's estimate settles
-        EXPECT_GE(video["presented"].get<double>() + 1, (played.jumps ? 0.95 : 0.99) * video["decoded"].get<double>()) << video;
+        // at a jump the pictures between the two time lines may come too late
+        EXPECT_GE(video["presented"].get<double>() + kSettling, (played.jumps ? 0.95 : 0.99) * video["decoded"].get<double>()) << video;
         EXPECT_EQ(video["repeated"], 0);
         EXPECT_NEAR(video["interval_ms"]["p95"].get<double>(), 40.0, 4.0) << video;
         EXPECT_EQ(video["resyncs"].get<int>() > 0, played.jumps) << video;
@@ -269,12 +282,12 @@ TEST_F(LumrxPlayTest, PlaysOnThroughAFormatChangeAPidThatStopsAndDamage)
     EXPECT_EQ(status, 0);
     EXPECT_GT(format["audio"]["samples_played"].get<int>(), 3 * 48000) << format;   // of 4 s
     EXPECT_GE(format["video"]["decoded"].get<int>(), 70) << format;
-    EXPECT_GE(format["video"]["presented"].get<int>() + 1, format["video"]["decoded"].get<int>()) << format;
+    EXPECT_GE(format["video"]["presented"].get<double>() + kSettling, format["video"]["decoded"].get<double>()) << format;
     const json stops = Play(s_dir + "stops.ts", "1", "--audio-out null", &status);
     EXPECT_EQ(status, 0);
     EXPECT_GT(stops["audio"]["samples_played"].get<int>(), 3 * 48000) << stops;   // of 4 s
     EXPECT_GE(stops["video"]["decoded"].get<int>(), 20) << stops;
-    EXPECT_GE(stops["video"]["presented"].get<int>() + 1, stops["video"]["decoded"].get<int>()) << stops;
+    EXPECT_GE(stops["video"]["presented"].get<double>() + kSettling, stops["video"]["decoded"].get<double>()) << stops;
     const json damaged = Play(s_dir + "damaged.ts", "1", "--audio-out null", &status);
     EXPECT_EQ(status, 0);
     EXPECT_GE(damaged["video"]["presented"].get<int>(), 50) << damaged;
