@@ -2,6 +2,7 @@
 
 #include "si/CDVBContentDescriptor.h"
 #include "si/CDVBExtendedEventDescriptor.h"
+#include "si/CDVBExtensionDescriptor.h"
 #include "si/CDVBISO639LanguageDescriptor.h"
 #include "si/CDVBNetworkNameDescriptor.h"
 #include "si/CDVBParentalRatingDescriptor.h"
@@ -50,6 +51,8 @@ CDVBDescriptor* CDVBDescriptor::CreateDescriptor(BYTE tag)
         return new CDVBSubtitlingDescriptor;
     case CDVBTeletextDescriptor::Tag:
         return new CDVBTeletextDescriptor;
+    case CDVBExtensionDescriptor::Tag:
+        return new CDVBExtensionDescriptor;
     case CDVBTerrestrialDeliverySystemDescriptor::Tag:
         return new CDVBTerrestrialDeliverySystemDescriptor;
     default:

@@ -1,5 +1,6 @@
 #include "CPlaybackReport.h"
 
+#include "apps/common/CServicePlayer.h"
 #include "decode/CDVBAudioOutput.h"
 #include "decode/CDVBPresentationStatistics.h"
 
@@ -21,6 +22,13 @@ nlohmann::json Spread(const CDVBPresentationStatistics::Spread& spread)
             {"count", spread.count}};
 }
 
+nlohmann::json Track(const CDVBTrackList::Track* track)
+{
+    if (track == nullptr)
+        return nlohmann::json();
+    return {{"pid", track->pid}, {"language", track->language}, {"description", track->Describe()}};
+}
+
 nlohmann::json Since(std::int64_t time, std::int64_t requested)
 {
     return time < 0 ? nlohmann::json() : nlohmann::json(Rounded(double(time - requested) / 1e6));
@@ -28,8 +36,10 @@ nlohmann::json Since(std::int64_t time, std::int64_t requested)
 
 }  // namespace
 
-std::string CPlaybackReport::ToJson(const CDVBPresentationStatistics& statistics, CDVBAudioOutput* output)
+std::string CPlaybackReport::ToJson(const CServicePlayer& player)
 {
+    const CDVBPresentationStatistics& statistics = player.GetStatistics();
+    CDVBAudioOutput* output = player.GetAudioOutput();
     const CDVBPresentationStatistics::Figures figures = statistics.Get();
     const std::int64_t requested = statistics.GetRequested();
     nlohmann::json report;
@@ -43,13 +53,16 @@ std::string CPlaybackReport::ToJson(const CDVBPresentationStatistics& statistics
     report["first_decoded_ms"] = Since(figures.firstDecoded, requested);
     report["first_picture_ms"] = Since(figures.firstPicture, requested);
     report["first_sound_ms"] = Since(figures.firstSound, requested);
+    report["sound_track"] = Track(player.GetSoundTrack());
+    report["subtitle_track"] = Track(player.GetSubtitleTrack());
+    report["subtitles_shown"] = player.GetSubtitlesShown();
     return report.dump(2) + "\n";
 }
 
-bool CPlaybackReport::Write(const std::string& path, const CDVBPresentationStatistics& statistics, CDVBAudioOutput* output)
+bool CPlaybackReport::Write(const std::string& path, const CServicePlayer& player)
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << ToJson(statistics, output);
+    file << ToJson(player);
     file.close();
     return bool(file);
 }

@@ -1,13 +1,15 @@
 #include "CServicePlayer.h"
 
+#include "apps/common/CTeletextSubtitles.h"
 #include "core/CDVBPIDReceiver.h"
 #include "decode/CDVBAudioOutput.h"
 #include "decode/CDVBDisplay.h"
 #include "decode/CDVBFrameSnapshot.h"
 #include "decode/CDVBMediaDecoder.h"
+#include "decode/CDVBSubtitleDecoder.h"
+#include "decode/CDVBSubtitleLayer.h"
 #include "model/CDVBComponentDefinition.h"
 #include "model/CDVBProgram.h"
-#include "si/CDVBISO639LanguageDescriptor.h"
 #include "platform/CClock.h"
 #include "platform/CSingleLock.h"
 #include "plugins/CLUMAudioOutputPlugin.h"
@@ -17,7 +19,6 @@
 #include "receiver/CDVBTransportStreamReceiver.h"
 
 #include <cstring>
-#include <strings.h>
 
 namespace {
 
@@ -29,31 +30,18 @@ bool IsOneOf(const char* codec, std::initializer_list<const char*> names)
     return false;
 }
 
-bool HasLanguage(const CDVBProgramElement& element, const std::string& language)
-{
-    const auto* said = static_cast<const CDVBISO639LanguageDescriptor*>(
-        element.m_descriptors.FindDescriptor(CDVBISO639LanguageDescriptor::Tag));
-    return said && language.size() == 3 && strncasecmp(said->m_languageCode, language.c_str(), 3) == 0;
-}
-
-// The first element of one of `codecs`; with `language`, the first in it if there is one.
-WORD FirstPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped,
-              std::initializer_list<const char*> codecs, const std::string& language = std::string())
+// The first element of one of `codecs`.
+WORD FirstPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped, std::initializer_list<const char*> codecs)
 {
     CSingleLock guard(*receiver.GetProgramsSection());
     const CDVBProgram* program = receiver.GetProgram(service);
     mapped = program != nullptr && program->m_receivedPMT;
     if (!mapped)
         return 0xFFFF;
-    WORD first = 0xFFFF;
     for (const CDVBProgramElement* element : program->m_elements)
-        if (IsOneOf(element->GetCodecName(), codecs)) {
-            if (language.empty() || HasLanguage(*element, language))
-                return element->m_elementaryPid;
-            if (first == 0xFFFF)
-                first = element->m_elementaryPid;
-        }
-    return first;
+        if (IsOneOf(element->GetCodecName(), codecs))
+            return element->m_elementaryPid;
+    return 0xFFFF;
 }
 
 }  // namespace
@@ -72,7 +60,14 @@ WORD CServicePlayer::VideoPid(CDVBTransportStreamReceiver& receiver, WORD servic
 
 WORD CServicePlayer::SoundPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped, const std::string& language)
 {
-    return FirstPid(receiver, service, mapped, {"mp2", "mp3", "aac", "aac_latm", "ac3", "eac3"}, language);
+    CSingleLock guard(*receiver.GetProgramsSection());
+    const CDVBProgram* program = receiver.GetProgram(service);
+    mapped = program != nullptr && program->m_receivedPMT;
+    CDVBTrackList tracks;
+    if (mapped)
+        tracks.Read(*program);
+    const CDVBTrackList::Track* sound = tracks.FindSound({language});
+    return sound ? sound->pid : 0xFFFF;
 }
 
 bool CServicePlayer::FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video)
@@ -144,9 +139,16 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
         return m_state = State::NoPlugins;
     bool mapped = false;
     const WORD videoPid = m_options.video ? VideoPid(receiver, service, mapped) : 0xFFFF;
-    const WORD soundPid = m_options.sound ? SoundPid(receiver, service, mapped, m_options.soundLanguage) : 0xFFFF;
     if (!mapped)
         return m_state;
+    {
+        CSingleLock guard(*receiver.GetProgramsSection());
+        if (const CDVBProgram* program = receiver.GetProgram(service))
+            m_tracks.Read(*program);
+    }
+    const CDVBTrackList::Track* sound =
+        m_options.sound ? m_tracks.FindSound({m_options.soundLanguage}) : nullptr;
+    const WORD soundPid = sound ? sound->pid : 0xFFFF;
     if (videoPid == 0xFFFF && soundPid == 0xFFFF)
         return m_state = State::NoVideo;
     m_clock.SetTransportStreamReceiver(&receiver);
@@ -173,14 +175,76 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
             return m_state = State::NoDecoder;
         }
     }
-    if (soundPid != 0xFFFF && OpenOutput()) {
-        m_sound = OpenDecoder(receiver, service, soundPid);
-        if (m_sound && dynamic_cast<CDVBMediaDecoder*>(m_sound))
-            m_presentation->SetAudioOutput(m_output);   // pictures follow the sound
-        else if (m_sound == nullptr)
-            m_soundProblem = "the decoder plug-in cannot decode this service's sound";
-    }
+    if (sound && OpenOutput())
+        ChooseSound(*sound);
+    if (!m_options.subtitleLanguage.empty())
+        ChooseSubtitles(m_tracks.FindSubtitles({m_options.subtitleLanguage}));
     return m_state = m_video ? State::Playing : State::Radio;
+}
+
+bool CServicePlayer::ChooseSound(const CDVBTrackList::Track& track)
+{
+    if (m_receiver == nullptr || !track.IsSound() || (m_output == nullptr && !OpenOutput()))
+        return false;
+    CloseDecoder(m_sound);
+    m_output->Flush();   // the other language is not heard on
+    m_soundTrack = track;
+    m_sound = OpenDecoder(*m_receiver, m_service, track.pid);
+    if (m_sound && dynamic_cast<CDVBMediaDecoder*>(m_sound)) {
+        m_presentation->SetAudioOutput(m_output);   // pictures follow the sound
+        m_soundProblem.clear();
+        return true;
+    }
+    m_soundTrack = CDVBTrackList::Track();
+    m_soundProblem = "the decoder plug-in cannot decode this service's sound";
+    return false;
+}
+
+bool CServicePlayer::ChooseSubtitles(const CDVBTrackList::Track* track)
+{
+    CloseSubtitles();
+    if (track == nullptr || m_receiver == nullptr || !track->IsSubtitles())
+        return track == nullptr;
+    if (track->kind == CDVBTrackList::Kind::TeletextSubtitles) {
+        m_teletext = std::make_unique<CTeletextSubtitles>(track->page);
+        CDVBPIDReceiver* receiver = m_teletext->MakeReceiver();
+        m_teletextCookie.Data1 = 0x54455854;   // "TEXT"
+        receiver->SetCookie(&m_teletextCookie);
+        m_receiver->AddPIDReceiver(track->pid, receiver);
+        m_subtitleLayer = &m_teletext->GetLayer();
+    } else {
+        CDVBComponentDefinition component;
+        if (!m_receiver->GetComponentDefinition(m_service, track->pid, &component) ||
+            (m_subtitles = m_decoderPlugin->OpenComponent(&component)) == nullptr)
+            return false;
+        auto* decoder = dynamic_cast<CDVBSubtitleDecoder*>(m_subtitles);
+        if (decoder == nullptr) {
+            m_decoderPlugin->CloseComponent(m_subtitles);
+            m_subtitles = nullptr;
+            return false;
+        }
+        decoder->SetPages(track->compositionPage, track->ancillaryPage);
+        m_subtitles->SetCookie(&m_cookie);
+        m_receiver->AddPIDReceiver(track->pid, m_subtitles);
+        m_subtitleLayer = &decoder->GetLayer();
+    }
+    m_subtitleTrack = *track;
+    return true;
+}
+
+void CServicePlayer::CloseSubtitles()
+{
+    CloseDecoder(m_subtitles);
+    if (m_teletext && m_receiver)
+        delete m_receiver->RemovePIDReceiverWithCookie(m_subtitleTrack.pid, &m_teletextCookie);
+    m_teletext.reset();
+    m_subtitleLayer = nullptr;
+    m_subtitleTrack = CDVBTrackList::Track();
+}
+
+std::uint64_t CServicePlayer::GetSubtitlesShown() const
+{
+    return m_subtitleLayer ? m_subtitleLayer->GetReceived() : 0;
 }
 
 void CServicePlayer::CloseDecoder(CDVBPIDReceiver*& decoder)
@@ -198,6 +262,8 @@ void CServicePlayer::Stop()
 {
     CloseDecoder(m_video);
     CloseDecoder(m_sound);
+    CloseSubtitles();
+    m_soundTrack = CDVBTrackList::Track();
     if (m_output)
         m_output->Flush();   // the sound of this service is not heard over the next
     if (m_display && m_options.layer)

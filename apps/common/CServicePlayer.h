@@ -1,14 +1,18 @@
 #pragma once
 // Plays one service through the first decoder, display and audio output plug-ins loaded:
-// its first video and first sound component, each on a decoder of its own, presented by
-// one clock (the sound heard, else the program clock). The display keeps the latest
+// its first video, its sound track and its subtitle track (the languages asked for, else
+// the first sound and no subtitles), each on a decoder of its own, presented by one clock
+// (the sound heard, else the program clock). Sound and subtitles can be changed while it
+// plays; the picture goes on. The display keeps the latest
 // picture for the host to take (CDVBFrameSnapshot). Play is called again until the
 // service's program map has come; Stop hands the decoders back before the receiver goes.
 // The audio output stays open from one service to the next.
+#include "apps/common/CTeletextSubtitles.h"
 #include "decode/CDVBFrameSnapshot.h"
 #include "decode/CDVBPresentationClock.h"
 #include "decode/CDVBPresentationStatistics.h"
 #include "decode/CDVBProgramClock.h"
+#include "model/CDVBTrackList.h"
 #include "platform/CString.h"
 #include "platform/GUID.h"
 #include "platform/LUMTypes.h"
@@ -48,6 +52,7 @@ public:
         bool deinterlace = true;
         bool timed = true;   // pictures at their time; otherwise as soon as decoded
         std::string soundLanguage;   // ISO 639 ("fra"): the sound in it, else the first
+        std::string subtitleLanguage;   // ISO 639: subtitles in it where there are; empty: none
         // The host's own output (a file, none); nullptr: the audio output plug-in's.
         CDVBAudioOutput* audioOutput = nullptr;
         CDVBDisplayLayer* layer = nullptr;   // drawn into every picture (not owned)
@@ -77,6 +82,18 @@ public:
     void GetDescription(CString& video, CString& sound);
     const CDVBPresentationStatistics& GetStatistics() const { return m_statistics; }
 
+    // The service's sound and subtitle tracks, once it plays, and those chosen (nullptr: none).
+    const CDVBTrackList& GetTracks() const { return m_tracks; }
+    const CDVBTrackList::Track* GetSoundTrack() const { return m_soundTrack.pid == 0xFFFF ? nullptr : &m_soundTrack; }
+    const CDVBTrackList::Track* GetSubtitleTrack() const { return m_subtitleTrack.pid == 0xFFFF ? nullptr : &m_subtitleTrack; }
+    // Another of its tracks while it plays; nullptr turns subtitles off.
+    bool ChooseSound(const CDVBTrackList::Track& track);
+    bool ChooseSubtitles(const CDVBTrackList::Track* track);
+    // Where the chosen subtitles are shown, to draw into pictures; nullptr without any.
+    CDVBSubtitleLayer* GetSubtitleLayer() const { return m_subtitleLayer; }
+    // Subtitles decoded since the track was chosen (cues that clear included).
+    std::uint64_t GetSubtitlesShown() const;
+
     // The first video and sound components of a service, once its program map has come:
     // 0xFFFF for none; `mapped` says whether the program map has come.
     static WORD VideoPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped);
@@ -88,6 +105,7 @@ private:
     bool OpenOutput();
     CDVBPIDReceiver* OpenDecoder(CDVBTransportStreamReceiver& receiver, WORD service, WORD pid);
     void CloseDecoder(CDVBPIDReceiver*& decoder);
+    void CloseSubtitles();
 
     Options m_options;
     CDVBTransportStreamReceiver* m_receiver = nullptr;
@@ -99,6 +117,13 @@ private:
     CDVBDisplay* m_display = nullptr;
     CDVBPIDReceiver* m_video = nullptr;
     CDVBPIDReceiver* m_sound = nullptr;
+    CDVBTrackList m_tracks;
+    CDVBTrackList::Track m_soundTrack;
+    CDVBTrackList::Track m_subtitleTrack;
+    CDVBPIDReceiver* m_subtitles = nullptr;   // a DVB subtitle decoder
+    std::unique_ptr<CTeletextSubtitles> m_teletext;
+    CDVBSubtitleLayer* m_subtitleLayer = nullptr;
+    GUID m_teletextCookie{};
     CDVBAudioOutput* m_output = nullptr;
     bool m_ownOutput = false;   // opened through the plug-in, closed here
     bool m_outputTried = false;

@@ -8,6 +8,9 @@
 
 namespace {
 
+constexpr int kCellWidth = 12;   // libzvbi's teletext font
+constexpr int kCellHeight = 10;
+
 int ToBcd(int page)
 {
     return page >= 100 && page <= 899 ? vbi_dec2bcd(page) : -1;
@@ -111,4 +114,49 @@ bool CTeletextPages::GetPage(int page, std::vector<std::string>& rows, int& subp
     }
     vbi_unref_page(&shown);
     return true;
+}
+
+bool CTeletextPages::DrawPage(int page, int subpage, bool asSubtitles, std::vector<std::uint8_t>& rgba, int& width, int& height)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const int bcd = ToBcd(page);
+    vbi_page shown;
+    const int subno = subpage > 0 ? vbi_dec2bcd(subpage) : VBI_ANY_SUBNO;
+    if (m_decoder == nullptr || bcd < 0 || !vbi_fetch_vt_page(m_decoder, &shown, bcd, subno, VBI_WST_LEVEL_2p5, 25, FALSE))
+        return false;
+    width = shown.columns * kCellWidth;
+    height = shown.rows * kCellHeight;
+    rgba.assign(std::size_t(width) * height * 4, 0);
+    vbi_draw_vt_page_region(&shown, VBI_PIXFMT_RGBA32_LE, rgba.data(), width * 4, 0, 0, shown.columns, shown.rows, 1, 1);
+    bool visible = !asSubtitles;
+    for (int row = 0; row < shown.rows; ++row)
+        for (int column = 0; column < shown.columns; ++column) {
+            const vbi_opacity opacity = vbi_opacity(shown.text[row * shown.columns + column].opacity);
+            const bool seen = !asSubtitles || (row > 0 && opacity != VBI_TRANSPARENT_SPACE && opacity != VBI_TRANSPARENT_FULL);
+            visible = visible || seen;
+            for (int y = 0; y < kCellHeight; ++y) {
+                std::uint8_t* pixel = rgba.data() + ((std::size_t(row) * kCellHeight + y) * width + column * kCellWidth) * 4;
+                for (int x = 0; x < kCellWidth; ++x, pixel += 4)
+                    pixel[3] = seen ? 255 : 0;
+            }
+        }
+    vbi_unref_page(&shown);
+    return visible;
+}
+
+std::vector<int> CTeletextPages::GetSubpages(int page) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::vector<int> subpages;
+    const int bcd = ToBcd(page);
+    if (m_decoder == nullptr || bcd < 0)
+        return subpages;
+    for (int subpage = 1; subpage <= 79; ++subpage) {
+        vbi_page shown;
+        if (vbi_fetch_vt_page(m_decoder, &shown, bcd, vbi_dec2bcd(subpage), VBI_WST_LEVEL_1, 1, FALSE)) {
+            subpages.push_back(subpage);
+            vbi_unref_page(&shown);
+        }
+    }
+    return subpages;
 }

@@ -20,6 +20,7 @@ struct CLumrxOptions
     std::string output;   // xmltv: the file to write, standard output when empty
     std::string audioOut = "pulse";   // play: pulse, null or a WAV file
     std::string audio;                // play: the sound's language (ISO 639), else the first
+    std::string subtitles;            // play, snapshot: the subtitles' language; "off" or empty: none
     std::string stats;                // play: where the presentation statistics go
     std::string presentationLog;      // play: a line per picture presented
     bool noVideo = false;             // play: sound only

@@ -64,6 +64,7 @@ int PlayCommand(CLumrxHost& host, const CLumrxOptions& options)
     playing.video = !options.noVideo;
     playing.deinterlace = !options.noDeinterlace;
     playing.soundLanguage = options.audio;
+    playing.subtitleLanguage = options.subtitles == "off" ? std::string() : options.subtitles;
     CDVBAudioOutput silent;   // --audio-out null: sound decoded and timed, not heard
     CWaveFileOutput wave;
     const std::string& out = options.audioOut;
@@ -150,7 +151,7 @@ int PlayCommand(CLumrxHost& host, const CLumrxOptions& options)
         if (terminal)
             std::cerr << "\n";
         std::cerr << StatusLine(*player, reception.SecondsSince(start)) << "\n";
-        if (!options.stats.empty() && !CPlaybackReport::Write(options.stats, player->GetStatistics(), player->GetAudioOutput()))
+        if (!options.stats.empty() && !CPlaybackReport::Write(options.stats, *player))
             problem = options.stats + ": cannot be written";
         player->Stop();   // the decoders go before their receiver
         receiver.DeInitialise();

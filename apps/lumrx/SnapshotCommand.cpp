@@ -10,12 +10,18 @@
 #include "PngWriter.h"
 #include "apps/common/COutputPath.h"
 #include "apps/common/CServicePlayer.h"
+#include "apps/common/CTeletextSubtitles.h"
 
 #include "decode/CDVBDisplay.h"
 #include "decode/CDVBMediaDecoder.h"
 #include "decode/CDVBProgramClock.h"
 #include "decode/CDVBPullReceiver.h"
+#include "decode/CDVBSubtitleDecoder.h"
+#include "decode/CDVBSubtitleLayer.h"
 #include "model/CDVBComponentDefinition.h"
+#include "model/CDVBProgram.h"
+#include "model/CDVBTrackList.h"
+#include "platform/CSingleLock.h"
 #include "plugins/CLUMDecoderPlugin.h"
 #include "plugins/CLUMDisplayPlugin.h"
 #include "plugins/CLUMPluginManager.h"
@@ -61,6 +67,10 @@ int SnapshotCommand(CLumrxHost& host, const CLumrxOptions& options)
         receiver.Initialise();
         CDVBDisplay* display = displayPlugin->OpenDisplay(0, 0);
         CDVBPIDReceiver* decoder = nullptr;
+        CDVBPIDReceiver* subtitleDecoder = nullptr;   // DVB subtitles
+        std::unique_ptr<CTeletextSubtitles> teletext;
+        WORD subtitlePid = 0xFFFF;
+        CDVBSubtitleLayer* subtitleLayer = nullptr;
         GUID cookie;
         cookie.Data1 = 0x534E4150;   // "SNAP": how the decoder is found again
         CDVBProgramClock programClock;
@@ -80,6 +90,38 @@ int SnapshotCommand(CLumrxHost& host, const CLumrxOptions& options)
             }
             CDVBComponentDefinition video;
             if (decoder == nullptr && CServicePlayer::FindVideo(receiver, service, video)) {
+                if (!options.subtitles.empty() && options.subtitles != "off" && display) {
+                    CDVBTrackList tracks;
+                    {
+                        CSingleLock guard(*receiver.GetProgramsSection());
+                        if (const CDVBProgram* program = receiver.GetProgram(service))
+                            tracks.Read(*program);
+                    }
+                    const CDVBTrackList::Track* track = tracks.FindSubtitles({options.subtitles});
+                    CDVBComponentDefinition component;
+                    CDVBSubtitleLayer*& shown = subtitleLayer;
+                    if (track && track->kind == CDVBTrackList::Kind::TeletextSubtitles) {
+                        teletext = std::make_unique<CTeletextSubtitles>(track->page);
+                        CDVBPIDReceiver* lines = teletext->MakeReceiver();
+                        lines->SetCookie(&cookie);
+                        receiver.AddPIDReceiver(track->pid, lines);
+                        shown = &teletext->GetLayer();
+                    } else if (track && receiver.GetComponentDefinition(service, track->pid, &component) &&
+                               (subtitleDecoder = decoderPlugin->OpenComponent(&component))) {
+                        if (auto* subtitles = dynamic_cast<CDVBSubtitleDecoder*>(subtitleDecoder)) {
+                            subtitles->SetPages(track->compositionPage, track->ancillaryPage);
+                            shown = &subtitles->GetLayer();
+                        }
+                        subtitleDecoder->SetCookie(&cookie);
+                        receiver.AddPIDReceiver(track->pid, subtitleDecoder);
+                    }
+                    if (shown == nullptr) {
+                        problem = "service " + std::to_string(service) + " of " + name + " has no subtitles in " + options.subtitles;
+                        return false;
+                    }
+                    subtitlePid = track->pid;
+                    display->AddDisplayLayer(shown);   // drawn before the picture is kept
+                }
                 if (!(display && display->AddDisplayLayer(&layer) && (decoder = decoderPlugin->OpenComponent(&video)))) {
                     problem = "no decoder or display for " + std::string(video.m_codecName.Str()) + " video";
                     return false;
@@ -114,6 +156,15 @@ int SnapshotCommand(CLumrxHost& host, const CLumrxOptions& options)
             decoder->Stop();
             decoder->UnsetDisplay(display);
             decoderPlugin->CloseComponent(decoder);
+        }
+        if (display && subtitleLayer)
+            display->RemoveDisplayLayer(subtitleLayer);
+        if (subtitlePid != 0xFFFF) {
+            CDVBPIDReceiver* subtitles = receiver.RemovePIDReceiverWithCookie(subtitlePid, &cookie);
+            if (subtitleDecoder)
+                decoderPlugin->CloseComponent(subtitleDecoder);
+            else
+                delete subtitles;
         }
         if (rgb.empty())
             layer.GetFrame(rgb, width, height);

@@ -40,6 +40,8 @@ int main(int argc, char** argv)
             options.audioOut = value("--audio-out");
         else if (arg == "--audio")
             options.audio = value("--audio");
+        else if (arg == "--subtitles")
+            options.subtitles = value("--subtitles");
         else if (arg == "--stats")
             options.stats = value("--stats");
         else if (arg == "--presentation-log")

@@ -286,7 +286,7 @@ std::string CLumviewBehaviour::DescribePlaying()
 
 bool CLumviewBehaviour::WriteStatistics(const std::string& path) const
 {
-    return CPlaybackReport::Write(path, m_player.GetStatistics(), m_player.GetAudioOutput());
+    return CPlaybackReport::Write(path, m_player);
 }
 
 void CLumviewBehaviour::Play()

@@ -68,12 +68,12 @@ TEST(LumrxTeletextTest, PagesAreTheOnesSentAsFirstReceivedAndAtAMoment)
 }
 
 // One SRT cue per subtitle shown, its text as sent and its times within 40 ms of the PTS
-// of the packets that showed and cleared it, from the first teletext packet; without
+// of the packets that showed and cleared it, from the first PCR; without
 // --page, the first subtitle page to come, announced or not.
 TEST(LumrxTeletextTest, SubtitlesAreTheCuesSent)
 {
     const nlohmann::json sent = nlohmann::json::parse(std::ifstream(kFolder + "teletext.json"));
-    const double origin = sent["first_pcr_90k"].get<double>() + sent["pts_delay_90k"].get<double>();
+    const double origin = sent["first_pcr_90k"].get<double>();
     for (const char* page : {"888", "889", "890", "777", ""}) {
         SCOPED_TRACE(page);
         const std::string srt = ::testing::TempDir() + "subtitles" + page + ".srt";

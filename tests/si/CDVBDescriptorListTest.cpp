@@ -9,6 +9,7 @@
 #include "si/CDVBServiceDescriptor.h"
 #include "si/CDVBShortEventDescriptor.h"
 #include "si/CDVBSubtitlingDescriptor.h"
+#include "si/CDVBTeletextDescriptor.h"
 #include "si/CDVBTerrestrialDeliverySystemDescriptor.h"
 #include "tests/support/CTestSectionBuilder.h"
 
@@ -90,4 +91,30 @@ TEST(CDVBDescriptorListTest, CopiesAreDeepAndReplaceWhatWasThere)
     EXPECT_STREQ(Find<CDVBSubtitlingDescriptor>(copy, 0x59)->m_languageCode, "gla");
     EXPECT_EQ(copy.FindDescriptor(0x99)->m_length, 0);
     EXPECT_EQ(copy.FindDescriptor(0x4E), nullptr);
+}
+
+// Every track of a component, the last cut short; a copy keeps them all.
+TEST(CDVBDescriptorListTest, SubtitlingAndTeletextKeepEveryEntry)
+{
+    CDVBDescriptorList source, copy;
+    ASSERT_TRUE(ParseLoop(source, B::Cat({B::Descriptor(0x59, B::Cat({B::Text("deu"), {0x10, 0x00, 0x01, 0x00, 0x02},
+                                                                       B::Text("deu"), {0x20, 0x00, 0x03, 0x00, 0x02},
+                                                                       B::Text("fra"), {0x10, 0x00}})),
+                                          B::Descriptor(0x56, B::Cat({B::Text("deu"), {0x09, 0x00}, B::Text("fra"),
+                                                                      {0x12, 0x89}, B::Text("ita"), {0x10}}))})));
+    copy.CopyFrom(source);
+    const auto* subtitles = Find<CDVBSubtitlingDescriptor>(copy, 0x59);
+    ASSERT_EQ(subtitles->m_entries.size(), 2u);
+    EXPECT_STREQ(subtitles->m_languageCode, "deu");
+    EXPECT_FALSE(subtitles->m_entries[0].ForHardOfHearing());
+    EXPECT_TRUE(subtitles->m_entries[1].ForHardOfHearing());
+    EXPECT_EQ(subtitles->m_entries[1].compositionPage, 3);
+    EXPECT_EQ(subtitles->m_entries[1].ancillaryPage, 2);
+    const auto* teletext = Find<CDVBTeletextDescriptor>(copy, 0x56);
+    ASSERT_EQ(teletext->m_entries.size(), 2u);
+    EXPECT_EQ(teletext->m_entries[0].page, 100);   // magazine 1
+    EXPECT_FALSE(teletext->m_entries[0].Subtitles());
+    EXPECT_EQ(teletext->m_entries[1].page, 289);
+    EXPECT_TRUE(teletext->m_entries[1].Subtitles());
+    EXPECT_STREQ(teletext->m_entries[1].languageCode, "fra");
 }
