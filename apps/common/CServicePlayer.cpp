@@ -139,12 +139,13 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
         return m_state = State::NoPlugins;
     bool mapped = false;
     const WORD videoPid = m_options.video ? VideoPid(receiver, service, mapped) : 0xFFFF;
-    if (!mapped)
-        return m_state;
     {
         CSingleLock guard(*receiver.GetProgramsSection());
-        if (const CDVBProgram* program = receiver.GetProgram(service))
-            m_tracks.Read(*program);
+        const CDVBProgram* program = receiver.GetProgram(service);
+        mapped = program != nullptr && program->m_receivedPMT;
+        if (!mapped)
+            return m_state;
+        m_tracks.Read(*program);
     }
     const CDVBTrackList::Track* sound =
         m_options.sound ? m_tracks.FindSound({m_options.soundLanguage}) : nullptr;
@@ -186,8 +187,10 @@ bool CServicePlayer::ChooseSound(const CDVBTrackList::Track& track)
 {
     if (m_receiver == nullptr || !track.IsSound() || (m_output == nullptr && !OpenOutput()))
         return false;
-    CloseDecoder(m_sound);
-    m_output->Flush();   // the other language is not heard on
+    if (m_sound) {
+        CloseDecoder(m_sound);
+        m_output->Flush();   // the other track is not heard on
+    }
     m_soundTrack = track;
     m_sound = OpenDecoder(*m_receiver, m_service, track.pid);
     if (m_sound && dynamic_cast<CDVBMediaDecoder*>(m_sound)) {

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -18,7 +20,10 @@ public:
         static char name[] = "widgets_tests";
         static char* argv[] = {name, nullptr};
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        qputenv("XDG_CONFIG_HOME", (::testing::TempDir() + "widgets_tests-config").c_str());
+        // empty at each run: what one run remembered (the volume it turned down) is not the next one's start
+        const std::string settings = ::testing::TempDir() + "widgets_tests-config";
+        std::system(("rm -rf '" + settings + "'").c_str());
+        qputenv("XDG_CONFIG_HOME", settings.c_str());
         m_application = std::make_unique<QApplication>(argc, argv);
     }
     void TearDown() override { m_application.reset(); }

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Makes dvbsub.ts: 1280x720 MPEG-2 video, sound in German and French, and DVB subtitles
-in German (one of them for the hard of hearing, on its own PID) and French, encoded by
+in German and French (for the hard of hearing), each on a PID of its own, encoded by
 FFmpeg's dvbsub encoder from bitmap subtitles this script draws as PGS (.sup), the one
 bitmap format FFmpeg reads that a script can write. 1280x720 makes the encoder write a
 display definition segment. Cue times go to dvbsub.json beside it.
@@ -108,9 +108,9 @@ def main():
     for sup in sups:   # each cue lasts until the display set after it
         cmd += ["-fix_sub_duration", "-i", sup]
     cmd += ["-map", "0:v", "-map", "1:a", "-map", "2:a", "-map", "3:s", "-map", "4:s",
-            "-c:v", "mpeg2video", "-b:v", "600k", "-g", "25", "-c:a", "mp2", "-b:a", "64k", "-c:s", "dvbsub",
+            "-c:v", "mpeg2video", "-b:v", "400k", "-g", "25", "-c:a", "mp2", "-b:a", "64k", "-c:s", "dvbsub",
             "-metadata:s:a:0", "language=deu", "-metadata:s:a:1", "language=fra",
-            "-metadata:s:s:0", "language=deu", "-metadata:s:s:1", "language=fra",
+            "-metadata:s:s:0", "language=deu", "-metadata:s:s:1", "language=fra", "-disposition:s:1", "hearing_impaired",
             "-mpegts_service_id", "1", "-f", "mpegts", ts]
     subprocess.run(cmd, check=True)
     for sup in sups:
