@@ -152,6 +152,30 @@ const CDVBTrackList::Track* CDVBTrackList::FindSubtitles(const std::vector<std::
     return nullptr;
 }
 
+bool CDVBTrackList::FindSubtitles(const std::string& asked, Track& found) const
+{
+    const bool page = asked.size() == 3 && std::all_of(asked.begin(), asked.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!page) {
+        const Track* track = FindSubtitles(std::vector<std::string>{asked});
+        if (track)
+            found = *track;
+        return track != nullptr;
+    }
+    const int number = std::stoi(asked);
+    for (const Track& track : m_tracks)
+        if (track.kind == Kind::TeletextSubtitles && track.page == number) {
+            found = track;
+            return true;
+        }
+    const Track* teletext = FindTeletext();   // a page the program does not name: broadcasts have them
+    if (teletext == nullptr || number < 100 || number > 899)
+        return false;
+    found = *teletext;
+    found.kind = Kind::TeletextSubtitles;
+    found.page = number;
+    return true;
+}
+
 const CDVBTrackList::Track* CDVBTrackList::FindTeletext() const
 {
     for (const Track& track : m_tracks)

@@ -46,6 +46,9 @@ public:
     // Subtitles in the first of `languages` the program has them in, DVB before teletext and
     // plain before those for the hard of hearing; nullptr: none in those languages.
     const Track* FindSubtitles(const std::vector<std::string>& languages) const;
+    // What a user asks for by name: subtitles in a language (as above), or a teletext page
+    // ("888"), named by the program or not. False when there are none such.
+    bool FindSubtitles(const std::string& asked, Track& found) const;
     // The first teletext service's track (pages to read), nullptr without one.
     const Track* FindTeletext() const;
 

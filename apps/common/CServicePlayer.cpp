@@ -8,6 +8,7 @@
 #include "decode/CDVBMediaDecoder.h"
 #include "decode/CDVBSubtitleDecoder.h"
 #include "decode/CDVBSubtitleLayer.h"
+#include "decode/CDVBTeletextReceiver.h"
 #include "model/CDVBComponentDefinition.h"
 #include "model/CDVBProgram.h"
 #include "platform/CClock.h"
@@ -129,6 +130,8 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
         m_service = service;
         m_state = State::Waiting;
         m_statistics.Restart(receiver.GetClock()->GetMonotonicTime());   // the moment it was asked for
+        m_soundTrack = m_subtitleTrack = CDVBTrackList::Track();
+        m_subtitlesShown = 0;
     }
     if (m_state != State::Waiting)
         return m_state;
@@ -178,8 +181,20 @@ CServicePlayer::State CServicePlayer::Play(CDVBTransportStreamReceiver& receiver
     }
     if (sound && OpenOutput())
         ChooseSound(*sound);
-    if (!m_options.subtitleLanguage.empty())
-        ChooseSubtitles(m_tracks.FindSubtitles({m_options.subtitleLanguage}));
+    CDVBTrackList::Track subtitles;
+    if (!m_options.subtitleLanguage.empty() && m_tracks.FindSubtitles(m_options.subtitleLanguage, subtitles))
+        ChooseSubtitles(&subtitles);
+    if (const CDVBTrackList::Track* teletext = m_tracks.FindTeletext()) {
+        m_pages = std::make_unique<CTeletextPages>();
+        m_pagesPid = teletext->pid;
+        m_pagesCookie.Data1 = 0x50414745;   // "PAGE"
+        auto* lines = new CDVBTeletextReceiver([pages = m_pages.get()](const CDVBTeletextLine* got, int count, long long time) {
+            pages->Advance(time);
+            pages->Decode(got, count);
+        });
+        lines->SetCookie(&m_pagesCookie);
+        receiver.AddPIDReceiver(m_pagesPid, lines);
+    }
     return m_state = m_video ? State::Playing : State::Radio;
 }
 
@@ -206,6 +221,7 @@ bool CServicePlayer::ChooseSound(const CDVBTrackList::Track& track)
 bool CServicePlayer::ChooseSubtitles(const CDVBTrackList::Track* track)
 {
     CloseSubtitles();
+    m_subtitleTrack = CDVBTrackList::Track();
     if (track == nullptr || m_receiver == nullptr || !track->IsSubtitles())
         return track == nullptr;
     if (track->kind == CDVBTrackList::Kind::TeletextSubtitles) {
@@ -237,17 +253,18 @@ bool CServicePlayer::ChooseSubtitles(const CDVBTrackList::Track* track)
 
 void CServicePlayer::CloseSubtitles()
 {
+    if (m_subtitleLayer)
+        m_subtitlesShown += m_subtitleLayer->GetReceived();
+    m_subtitleLayer = nullptr;
     CloseDecoder(m_subtitles);
     if (m_teletext && m_receiver)
         delete m_receiver->RemovePIDReceiverWithCookie(m_subtitleTrack.pid, &m_teletextCookie);
     m_teletext.reset();
-    m_subtitleLayer = nullptr;
-    m_subtitleTrack = CDVBTrackList::Track();
 }
 
 std::uint64_t CServicePlayer::GetSubtitlesShown() const
 {
-    return m_subtitleLayer ? m_subtitleLayer->GetReceived() : 0;
+    return m_subtitlesShown + (m_subtitleLayer ? m_subtitleLayer->GetReceived() : 0);
 }
 
 void CServicePlayer::CloseDecoder(CDVBPIDReceiver*& decoder)
@@ -266,7 +283,9 @@ void CServicePlayer::Stop()
     CloseDecoder(m_video);
     CloseDecoder(m_sound);
     CloseSubtitles();
-    m_soundTrack = CDVBTrackList::Track();
+    if (m_pages && m_receiver)
+        delete m_receiver->RemovePIDReceiverWithCookie(m_pagesPid, &m_pagesCookie);
+    m_pages.reset();
     if (m_output)
         m_output->Flush();   // the sound of this service is not heard over the next
     if (m_display && m_options.layer)

@@ -52,7 +52,7 @@ public:
         bool deinterlace = true;
         bool timed = true;   // pictures at their time; otherwise as soon as decoded
         std::string soundLanguage;   // ISO 639 ("fra"): the sound in it, else the first
-        std::string subtitleLanguage;   // ISO 639: subtitles in it where there are; empty: none
+        std::string subtitleLanguage;   // ISO 639, or a teletext page: those subtitles where there are; empty: none
         // The host's own output (a file, none); nullptr: the audio output plug-in's.
         CDVBAudioOutput* audioOutput = nullptr;
         CDVBDisplayLayer* layer = nullptr;   // drawn into every picture (not owned)
@@ -82,7 +82,8 @@ public:
     void GetDescription(CString& video, CString& sound);
     const CDVBPresentationStatistics& GetStatistics() const { return m_statistics; }
 
-    // The service's sound and subtitle tracks, once it plays, and those chosen (nullptr: none).
+    // The service's sound and subtitle tracks, once it plays, and those chosen (nullptr:
+    // none); after Stop, those it played.
     const CDVBTrackList& GetTracks() const { return m_tracks; }
     const CDVBTrackList::Track* GetSoundTrack() const { return m_soundTrack.pid == 0xFFFF ? nullptr : &m_soundTrack; }
     const CDVBTrackList::Track* GetSubtitleTrack() const { return m_subtitleTrack.pid == 0xFFFF ? nullptr : &m_subtitleTrack; }
@@ -91,8 +92,10 @@ public:
     bool ChooseSubtitles(const CDVBTrackList::Track* track);
     // Where the chosen subtitles are shown, to draw into pictures; nullptr without any.
     CDVBSubtitleLayer* GetSubtitleLayer() const { return m_subtitleLayer; }
-    // Subtitles decoded since the track was chosen (cues that clear included).
+    // Subtitles decoded since the service was chosen (cues that clear included).
     std::uint64_t GetSubtitlesShown() const;
+    // The pages of the service's teletext, collected from when it plays; nullptr without teletext.
+    CTeletextPages* GetTeletextPages() const { return m_pages.get(); }
 
     // The first video and sound components of a service, once its program map has come:
     // 0xFFFF for none; `mapped` says whether the program map has come.
@@ -123,7 +126,11 @@ private:
     CDVBPIDReceiver* m_subtitles = nullptr;   // a DVB subtitle decoder
     std::unique_ptr<CTeletextSubtitles> m_teletext;
     CDVBSubtitleLayer* m_subtitleLayer = nullptr;
+    std::uint64_t m_subtitlesShown = 0;   // by the layers closed
     GUID m_teletextCookie{};
+    std::unique_ptr<CTeletextPages> m_pages;   // fed by a receiver with m_pagesCookie
+    WORD m_pagesPid = 0xFFFF;
+    GUID m_pagesCookie{};
     CDVBAudioOutput* m_output = nullptr;
     bool m_ownOutput = false;   // opened through the plug-in, closed here
     bool m_outputTried = false;

@@ -160,3 +160,19 @@ std::vector<int> CTeletextPages::GetSubpages(int page) const
     }
     return subpages;
 }
+
+bool CTeletextPages::GetLinks(int page, int links[4])
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::fill(links, links + 4, 0);
+    const int bcd = ToBcd(page);
+    vbi_page shown;
+    if (m_decoder == nullptr || bcd < 0 || !vbi_fetch_vt_page(m_decoder, &shown, bcd, VBI_ANY_SUBNO, VBI_WST_LEVEL_1p5, 25, TRUE))
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        const int linked = shown.nav_link[i].pgno;
+        links[i] = linked >= 0x100 && linked <= 0x899 ? vbi_bcd2dec(linked) : 0;
+    }
+    vbi_unref_page(&shown);
+    return true;
+}

@@ -39,6 +39,8 @@ public:
     bool DrawPage(int page, int subpage, bool asSubtitles, std::vector<std::uint8_t>& rgba, int& width, int& height);
     // The subpages of `page` received, in order (empty for a page without any).
     std::vector<int> GetSubpages(int page) const;
+    // The pages its red, green, yellow and blue links lead to (0: none), as the page says.
+    bool GetLinks(int page, int links[4]);
 
 private:
     static void OnEvent(vbi_event* event, void* self);

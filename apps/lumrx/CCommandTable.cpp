@@ -37,12 +37,12 @@ const CCommandTable::Command kCommands[] = {
     {"record", "NAME|FILE OUT.ts [--service ID] [--seconds S] [--simulate]",
      "\nrecord the multiplex as received, or one service as a\nsingle-program stream (Ctrl-C stops)", true, RecordCommand},
     {"extract", "NAME|FILE PID OUT [--seconds S]", "\nthe elementary stream of one component", true, ExtractCommand},
-    {"snapshot", "NAME|FILE SERVICE OUT.png [--at S] [--subtitles LANG] [--no-deinterlace]",
+    {"snapshot", "NAME|FILE SERVICE OUT.png [--at S] [--subtitles LANG|N] [--no-deinterlace]",
      "\nthe first video frame of a service at or after S\nseconds of its pictures, through the decoder and\ndisplay plug-ins, "
-     "deinterlaced and in its shape, its subtitles in LANG\ndrawn into it",
+     "deinterlaced and in its shape, its subtitles in LANG\n(or teletext page N) drawn into it",
      true, SnapshotCommand},
-    {"play", "NAME|FILE SERVICE [--seconds S] [--audio-out pulse|null|FILE.wav] [--audio LANG] [--subtitles LANG|off] [--no-video] [--stats FILE.json]",
-     "\nplay a service without a window: its sound heard (in\nLANG, an ISO 639 code, where it has it), its pictures\ndecoded and timed, its subtitles in LANG decoded; --stats writes what the\n"
+    {"play", "NAME|FILE SERVICE [--seconds S] [--audio-out pulse|null|FILE.wav] [--audio LANG] [--subtitles LANG|N|off] [--no-video] [--stats FILE.json]",
+     "\nplay a service without a window: its sound heard (in\nLANG, an ISO 639 code, where it has it), its pictures\ndecoded and timed, its subtitles in LANG (or of teletext page N) decoded; --stats writes what the\n"
      "presentation did, --presentation-log FILE a line\nper picture (monotonic ns, PTS, brightness)",
      true, PlayCommand},
     {"teletext", "NAME|FILE PID [--page N] [--at S]",

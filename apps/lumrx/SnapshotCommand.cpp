@@ -97,7 +97,8 @@ int SnapshotCommand(CLumrxHost& host, const CLumrxOptions& options)
                         if (const CDVBProgram* program = receiver.GetProgram(service))
                             tracks.Read(*program);
                     }
-                    const CDVBTrackList::Track* track = tracks.FindSubtitles({options.subtitles});
+                    CDVBTrackList::Track asked;
+                    const CDVBTrackList::Track* track = tracks.FindSubtitles(options.subtitles, asked) ? &asked : nullptr;
                     CDVBComponentDefinition component;
                     CDVBSubtitleLayer*& shown = subtitleLayer;
                     if (track && track->kind == CDVBTrackList::Kind::TeletextSubtitles) {

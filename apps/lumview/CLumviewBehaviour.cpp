@@ -1,6 +1,7 @@
 #include "CLumviewBehaviour.h"
 
 #include "CLumviewSettings.h"
+#include "apps/common/CDesktopLanguages.h"
 #include "apps/common/CGuideReceiver.h"
 #include "apps/common/CPlaybackReport.h"
 #include "apps/common/CServiceReport.h"
@@ -8,6 +9,7 @@
 #include "core/CDVBFiniteSource.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "decode/CDVBAudioOutput.h"
+#include "decode/CDVBSubtitleLayer.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
 #include "plugins/CLUMInputPluginExtension.h"
@@ -249,6 +251,7 @@ void CLumviewBehaviour::OnRefresh()
     }
     Play();   // again until its program map has come
     RefreshGuide();
+    RefreshTeletext();
 
     CString sourceStatus;
     m_source->GetStatus(sourceStatus);
@@ -298,8 +301,15 @@ void CLumviewBehaviour::Play()
     if (service != m_player.GetService()) {
         ClearPicture();
         m_settings.SetSetting("service", std::to_string(service));
+        m_tracksService = -1;
+        m_state.soundTracks.clear();
+        m_state.subtitleTracks.clear();
+        m_state.soundTrack = m_state.subtitleTrack = -1;
+        m_teletextSeen = -1;
     }
     const CServicePlayer::State state = m_player.Play(*m_receiver, service);
+    if ((state == CServicePlayer::State::Playing || state == CServicePlayer::State::Radio) && m_tracksService != service)
+        ReadTracks();
     if (m_player.GetAudioOutput() != m_volumeSet)
         ApplyVolume();   // the output opened with the first sound
     switch (state) {
@@ -345,6 +355,8 @@ void CLumviewBehaviour::OnPicture()
     m_state.width = width;
     m_state.height = height;
     m_state.pictureTime = time;
+    CDVBSubtitleLayer* subtitles = m_player.GetSubtitleLayer();
+    m_state.subtitle = subtitles ? subtitles->GetShown(time) : nullptr;
     ++m_state.pictureChanges;
 }
 
@@ -353,7 +365,200 @@ void CLumviewBehaviour::ClearPicture()
     m_state.rgb.clear();
     m_state.width = m_state.height = 0;
     m_state.pictureTime = -1;
+    m_state.subtitle.reset();
     ++m_state.pictureChanges;
+}
+
+std::string CLumviewBehaviour::TrackKey(const char* kind) const
+{
+    return "tracks/" + std::to_string(m_tracksService) + "/" + kind;
+}
+
+// The tracks remembered for the service, else those in the desktop's languages: its sound,
+// and subtitles only where the sound is not in one of them.
+void CLumviewBehaviour::ReadTracks()
+{
+    m_tracksService = m_player.GetService();
+    m_sounds.clear();
+    m_subtitles.clear();
+    for (const CDVBTrackList::Track& track : m_player.GetTracks().GetTracks()) {
+        if (track.IsSound())
+            m_sounds.push_back(track);
+        else if (track.IsSubtitles())
+            m_subtitles.push_back(track);
+    }
+    m_state.soundTracks.clear();
+    m_state.subtitleTracks.clear();
+    for (const auto& track : m_sounds)
+        m_state.soundTracks.push_back(track.Describe());
+    for (const auto& track : m_subtitles)
+        m_state.subtitleTracks.push_back(track.Describe());
+    const std::vector<std::string> languages = CDesktopLanguages::Get();
+    const auto find = [](const std::vector<std::string>& names, const std::string& name) {
+        const auto found = std::find(names.begin(), names.end(), name);
+        return found == names.end() ? -1 : int(found - names.begin());
+    };
+    int sound = find(m_state.soundTracks, m_settings.GetSetting(TrackKey("sound").c_str()));
+    if (sound < 0) {
+        const CDVBTrackList::Track* wanted = m_player.GetTracks().FindSound(languages);
+        for (std::size_t i = 0; wanted && i < m_sounds.size(); ++i)
+            if (m_sounds[i].pid == wanted->pid && m_sounds[i].kind == wanted->kind)
+                sound = int(i);
+    }
+    const std::string rememberedSubtitles = m_settings.GetSetting(TrackKey("subtitles").c_str());
+    int subtitles = find(m_state.subtitleTracks, rememberedSubtitles);
+    if (subtitles < 0 && rememberedSubtitles.empty() && sound >= 0 &&
+        std::find(languages.begin(), languages.end(), m_sounds[std::size_t(sound)].language) == languages.end()) {
+        const CDVBTrackList::Track* wanted = m_player.GetTracks().FindSubtitles(languages);
+        for (std::size_t i = 0; wanted && i < m_subtitles.size(); ++i)
+            if (m_subtitles[i].Describe() == wanted->Describe())
+                subtitles = int(i);
+    }
+    if (!m_askedSubtitles.empty()) {   // as the user chose: remembered
+        CDVBTrackList::Track asked;
+        subtitles = -1;
+        if (m_askedSubtitles != "off" && m_player.GetTracks().FindSubtitles(m_askedSubtitles, asked)) {
+            const auto known = std::find_if(m_subtitles.begin(), m_subtitles.end(),
+                                            [&](const CDVBTrackList::Track& t) { return t.Describe() == asked.Describe(); });
+            if (known == m_subtitles.end()) {   // a teletext page the service does not name
+                m_subtitles.push_back(asked);
+                m_state.subtitleTracks.push_back(asked.Describe());
+            }
+            subtitles = find(m_state.subtitleTracks, asked.Describe());
+        }
+        m_settings.SetSetting(TrackKey("subtitles").c_str(), subtitles >= 0 ? m_state.subtitleTracks[std::size_t(subtitles)] : "off");
+        m_askedSubtitles.clear();
+    }
+    const CDVBTrackList::Track* playing = m_player.GetSoundTrack();
+    m_state.soundTrack = playing ? find(m_state.soundTracks, playing->Describe()) : -1;
+    if (sound >= 0 && sound != m_state.soundTrack && m_player.ChooseSound(m_sounds[std::size_t(sound)]))
+        m_state.soundTrack = sound;
+    m_state.subtitleTrack = subtitles >= 0 && m_player.ChooseSubtitles(&m_subtitles[std::size_t(subtitles)]) ? subtitles : -1;
+}
+
+void CLumviewBehaviour::Ask(const std::string& subtitles, int teletextPage)
+{
+    m_askedSubtitles = subtitles;
+    if (teletextPage >= 100 && teletextPage <= 899) {
+        m_state.teletext = true;
+        m_state.teletextPage = teletextPage;
+    }
+}
+
+void CLumviewBehaviour::ChooseSoundTrack(int index)
+{
+    if (index < 0 || index >= int(m_sounds.size()) || !m_player.ChooseSound(m_sounds[std::size_t(index)]))
+        return;
+    m_state.soundTrack = index;
+    m_settings.SetSetting(TrackKey("sound").c_str(), m_state.soundTracks[std::size_t(index)]);
+}
+
+void CLumviewBehaviour::ChooseSubtitleTrack(int index)
+{
+    if (index >= int(m_subtitles.size()) || m_tracksService < 0)
+        return;
+    const CDVBTrackList::Track* track = index >= 0 ? &m_subtitles[std::size_t(index)] : nullptr;
+    m_state.subtitleTrack = m_player.ChooseSubtitles(track) && track ? index : -1;
+    m_state.subtitle.reset();
+    m_settings.SetSetting(TrackKey("subtitles").c_str(),
+                          m_state.subtitleTrack >= 0 ? m_state.subtitleTracks[std::size_t(index)] : "off");
+}
+
+void CLumviewBehaviour::NextSoundTrack()
+{
+    if (!m_sounds.empty())
+        ChooseSoundTrack((m_state.soundTrack + 1) % int(m_sounds.size()));
+}
+
+void CLumviewBehaviour::NextSubtitleTrack()
+{
+    const int count = int(m_subtitles.size());
+    if (count > 0)   // none, then each track in turn
+        ChooseSubtitleTrack(m_state.subtitleTrack + 1 < count ? m_state.subtitleTrack + 1 : -1);
+}
+
+void CLumviewBehaviour::ToggleTeletext()
+{
+    m_state.teletext = !m_state.teletext;
+    m_state.teletextTyped.clear();
+    m_teletextSeen = -1;
+    RefreshTeletext();
+}
+
+void CLumviewBehaviour::ShowTeletextPage(int page)
+{
+    if (page < 100 || page > 899)
+        return;
+    m_state.teletextPage = page;
+    m_state.teletextSubpage = 0;
+    m_state.teletextTyped.clear();
+    m_teletextSeen = -1;
+    RefreshTeletext();
+}
+
+void CLumviewBehaviour::TeletextDigit(int digit)
+{
+    if (!m_state.teletext || digit < 0 || digit > 9 || (m_state.teletextTyped.empty() && (digit < 1 || digit > 8)))
+        return;   // pages are 100 to 899
+    m_state.teletextTyped += char('0' + digit);
+    if (m_state.teletextTyped.size() == 3)
+        ShowTeletextPage(std::atoi(m_state.teletextTyped.c_str()));
+    else
+        RefreshTeletext();
+}
+
+void CLumviewBehaviour::TeletextPage(int step)
+{
+    if (m_state.teletext)
+        ShowTeletextPage(std::clamp(m_state.teletextPage + step, 100, 899));
+}
+
+void CLumviewBehaviour::TeletextSubpage(int step)
+{
+    CTeletextPages* pages = m_player.GetTeletextPages();
+    if (!m_state.teletext || pages == nullptr)
+        return;
+    const std::vector<int> subpages = pages->GetSubpages(m_state.teletextPage);
+    if (subpages.empty())
+        return;
+    auto at = std::find(subpages.begin(), subpages.end(), m_state.teletextSubpage);
+    const int index = at == subpages.end() ? (step > 0 ? -1 : 0) : int(at - subpages.begin());
+    const int count = int(subpages.size());
+    m_state.teletextSubpage = subpages[std::size_t(((index + step) % count + count) % count)];
+    m_teletextSeen = -1;
+    RefreshTeletext();
+}
+
+void CLumviewBehaviour::TeletextLink(int colour)
+{
+    CTeletextPages* pages = m_player.GetTeletextPages();
+    int links[4];
+    if (m_state.teletext && pages && colour >= 0 && colour < 4 && pages->GetLinks(m_state.teletextPage, links) && links[colour])
+        ShowTeletextPage(links[colour]);
+}
+
+// The page drawn again when it came again, or when another is asked for.
+void CLumviewBehaviour::RefreshTeletext()
+{
+    if (!m_state.teletext)
+        return;
+    CTeletextPages* pages = m_player.GetTeletextPages();
+    const int transmissions = pages ? pages->GetTransmissions(m_state.teletextPage) : 0;
+    if (transmissions == m_teletextSeen && !m_state.teletextRgba.empty())
+        return;
+    m_teletextSeen = transmissions;
+    const std::string asked = m_state.teletextTyped.empty() ? std::to_string(m_state.teletextPage) : m_state.teletextTyped;
+    if (pages == nullptr) {
+        m_state.teletextText = "This service has no teletext.";
+        m_state.teletextRgba.clear();
+    } else if (!pages->DrawPage(m_state.teletextPage, m_state.teletextSubpage, false, m_state.teletextRgba,
+                                m_state.teletextWidth, m_state.teletextHeight)) {
+        m_state.teletextText = "Page " + asked + " has not come yet.";
+        m_state.teletextRgba.clear();
+    } else {
+        m_state.teletextText = m_state.teletextTyped.empty() ? std::string() : "Page " + asked + std::string(3 - asked.size(), '-');
+    }
+    ++m_state.teletextChanges;
 }
 
 void CLumviewBehaviour::RefreshGuide()

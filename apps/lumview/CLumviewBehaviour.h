@@ -47,6 +47,23 @@ public:
     void Configure();
     void TestMultiplex();
 
+    // Asked on the command line, for the service played first: subtitles ("deu", a teletext
+    // page "888", "off"; empty: as remembered) and the teletext view at a page (0: not).
+    void Ask(const std::string& subtitles, int teletextPage);
+    // The service's tracks (CLumviewState's lists): the one chosen is remembered for it.
+    void ChooseSoundTrack(int index);
+    void ChooseSubtitleTrack(int index);   // -1: none
+    void NextSoundTrack();
+    void NextSubtitleTrack();   // round the list and none
+
+    // The teletext view: a page number typed digit by digit, the next or previous page and
+    // subpage, the page a colour link (0 red to 3 blue) leads to.
+    void ToggleTeletext();
+    void TeletextDigit(int digit);
+    void TeletextPage(int step);
+    void TeletextSubpage(int step);
+    void TeletextLink(int colour);
+
     void SetVolume(int percent);
     void ToggleMute();
     void ToggleFullScreen();
@@ -73,6 +90,10 @@ private:
     void ClearPicture();
     void ApplyVolume();
     std::string DescribePlaying();
+    void ReadTracks();
+    void ShowTeletextPage(int page);
+    void RefreshTeletext();
+    std::string TrackKey(const char* kind) const;
 
     CLumviewSettings& m_settings;
     CLumviewState m_state;
@@ -81,6 +102,11 @@ private:
     std::vector<std::tuple<WORD, std::int64_t, DWORD>> m_guideShown;   // event, start, duration
     std::pair<std::uint64_t, int> m_guideSeen{0, -1};   // the store's revision, the service
     CServicePlayer m_player;
+    int m_tracksService = -1;   // whose tracks are in the state
+    std::vector<CDVBTrackList::Track> m_sounds;
+    std::vector<CDVBTrackList::Track> m_subtitles;
+    int m_teletextSeen = -1;   // transmissions of the page shown
+    std::string m_askedSubtitles;
     CDVBAudioOutput* m_volumeSet = nullptr;   // the output the volume was given to
     std::vector<std::uint8_t> m_frame;   // the picture shown before the one in m_state.rgb
     std::string m_name;   // of the multiplex received, as its definition has it

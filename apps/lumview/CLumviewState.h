@@ -1,9 +1,11 @@
 #pragma once
 // What lumview's window shows, as its behaviour decided it: the view copies it to its
 // widgets and decides nothing. Texts are UTF-8.
+#include "decode/CDVBSubtitleCue.h"
 #include "platform/LUMTypes.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,4 +50,20 @@ public:
     int height = 0;
     long long pictureTime = -1;   // its PTS
     std::uint64_t pictureChanges = 0;
+    std::shared_ptr<const CDVBSubtitleCue> subtitle;   // drawn over the picture; none when null
+
+    std::vector<std::string> soundTracks;      // of the service: "deu", "fra, audio description"
+    int soundTrack = -1;
+    std::vector<std::string> subtitleTracks;   // "deu", "deu, hard of hearing, teletext 888"
+    int subtitleTrack = -1;                    // -1: none shown
+
+    bool teletext = false;       // the teletext view in place of the picture
+    int teletextPage = 100;
+    int teletextSubpage = 0;     // 0: the subpages as they come
+    std::string teletextTyped;   // the digits of a page number typed so far
+    std::string teletextText;    // why there is no page to show
+    std::vector<std::uint8_t> teletextRgba;   // the page, teletextWidth * teletextHeight RGBA
+    int teletextWidth = 0;
+    int teletextHeight = 0;
+    std::uint64_t teletextChanges = 0;
 };

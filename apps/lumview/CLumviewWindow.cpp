@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QShortcut>
@@ -59,6 +60,7 @@ CLumviewWindow::CLumviewWindow() : m_behaviour(*this)
     setCentralWidget(central);
     m_status = new QLabel(this);
     statusBar()->addWidget(m_status, 1);
+    MakeTracks();
     MakeVolume();
     Connect();
     ConnectKeys();
@@ -146,6 +148,31 @@ void CLumviewWindow::MakeVolume()
     });
 }
 
+void CLumviewWindow::MakeTracks()
+{
+    const auto button = [this](const char* name, const QString& text, const QString& tip) {
+        auto* made = new QToolButton(this);
+        made->setObjectName(QString::fromUtf8(name));
+        made->setText(text);
+        made->setToolTip(tip);
+        made->setAutoRaise(true);
+        made->setFocusPolicy(Qt::NoFocus);
+        statusBar()->addPermanentWidget(made);
+        return made;
+    };
+    m_sound = button("sound", QStringLiteral("Sound"), QStringLiteral("Sound track (A)"));
+    m_subtitles = button("subtitles", QStringLiteral("Subtitles"), QStringLiteral("Subtitles (S)"));
+    m_teletext = button("teletext", QStringLiteral("Teletext"),
+                        QStringLiteral("Teletext (T): type a page, Up and Down for the next page, Left and Right for "
+                                       "subpages, R, G, Y and B for the coloured links"));
+    m_teletext->setCheckable(true);
+    for (QToolButton* menu : {m_sound, m_subtitles}) {
+        menu->setPopupMode(QToolButton::InstantPopup);
+        menu->setMenu(new QMenu(menu));
+    }
+    connect(m_teletext, &QToolButton::clicked, this, [this] { m_behaviour.ToggleTeletext(); Draw(); });
+}
+
 void CLumviewWindow::Connect()
 {
     connect(m_inputs, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
@@ -195,6 +222,28 @@ void CLumviewWindow::ConnectKeys()
     key(Qt::Key_Plus, louder);
     key(Qt::Key_Equal, louder);   // + without the shift
     key(Qt::Key_Minus, [](CLumviewBehaviour& b) { b.SetVolume(b.State().volume - CLumviewBehaviour::kVolumeStep); });
+    key(Qt::Key_A, [](CLumviewBehaviour& b) { b.NextSoundTrack(); });
+    key(Qt::Key_S, [](CLumviewBehaviour& b) { b.NextSubtitleTrack(); });
+    key(Qt::Key_T, [](CLumviewBehaviour& b) { b.ToggleTeletext(); });
+    // the teletext view's: they leave the lists their arrows otherwise
+    const auto teletextKey = [this](QKeySequence sequence, std::function<void(CLumviewBehaviour&)> action) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setEnabled(false);
+        connect(shortcut, &QShortcut::activated, this, [this, action] {
+            action(m_behaviour);
+            Draw();
+        });
+        m_teletextKeys.push_back(shortcut);
+    };
+    for (int digit = 0; digit <= 9; ++digit)
+        teletextKey(QKeySequence(Qt::Key_0 + digit), [digit](CLumviewBehaviour& b) { b.TeletextDigit(digit); });
+    teletextKey(Qt::Key_Up, [](CLumviewBehaviour& b) { b.TeletextPage(1); });
+    teletextKey(Qt::Key_Down, [](CLumviewBehaviour& b) { b.TeletextPage(-1); });
+    teletextKey(Qt::Key_Right, [](CLumviewBehaviour& b) { b.TeletextSubpage(1); });
+    teletextKey(Qt::Key_Left, [](CLumviewBehaviour& b) { b.TeletextSubpage(-1); });
+    const Qt::Key colours[] = {Qt::Key_R, Qt::Key_G, Qt::Key_Y, Qt::Key_B};
+    for (int colour = 0; colour < 4; ++colour)
+        teletextKey(colours[colour], [colour](CLumviewBehaviour& b) { b.TeletextLink(colour); });
 }
 
 void CLumviewWindow::SetFullScreen(bool on)
@@ -203,6 +252,12 @@ void CLumviewWindow::SetFullScreen(bool on)
         m_behaviour.ToggleFullScreen();
         Draw();
     }
+}
+
+void CLumviewWindow::Ask(const std::string& subtitles, int teletextPage)
+{
+    m_behaviour.Ask(subtitles, teletextPage);
+    Draw();
 }
 
 bool CLumviewWindow::WriteStatistics(const QString& path) const
@@ -253,11 +308,71 @@ void CLumviewWindow::Draw()
     DrawServices();
     DrawGuide();
     DrawPicture();
+    DrawTracks();
+    DrawTeletext();
     DrawFullScreen();
     if (state.receiving && !m_refresh.isActive())
         m_refresh.start(CLumviewBehaviour::kRefreshMs);
     else if (!state.receiving)
         m_refresh.stop();
+}
+
+void CLumviewWindow::DrawTracks()
+{
+    const CLumviewState& state = m_behaviour.State();
+    const auto fill = [this](QToolButton* button, const std::vector<std::string>& names, int chosen, bool none,
+                             const std::function<void(int)>& choose) {
+        QMenu* menu = button->menu();
+        QStringList wanted;
+        if (none)
+            wanted << QStringLiteral("None");
+        for (const std::string& name : names)
+            wanted << Text(name);
+        QStringList have;
+        for (const QAction* action : menu->actions())
+            have << action->text();
+        if (have != wanted) {
+            menu->clear();
+            for (int i = 0; i < wanted.size(); ++i) {
+                QAction* action = menu->addAction(wanted[i]);
+                action->setCheckable(true);
+                const int index = none ? i - 1 : i;
+                connect(action, &QAction::triggered, this, [this, choose, index] {
+                    choose(index);
+                    Draw();
+                });
+            }
+        }
+        const QList<QAction*> actions = menu->actions();
+        for (int i = 0; i < actions.size(); ++i)
+            actions[i]->setChecked((none ? i - 1 : i) == chosen);
+        button->setEnabled(!names.empty());
+        const bool shown = chosen >= 0 && chosen < int(names.size());
+        button->setText((button == m_sound ? QStringLiteral("Sound") : QStringLiteral("Subtitles")) +
+                        (shown ? QStringLiteral(": ") + Text(names[std::size_t(chosen)].substr(0, 3)) : QString()));
+    };
+    fill(m_sound, state.soundTracks, state.soundTrack, false, [this](int i) { m_behaviour.ChooseSoundTrack(i); });
+    fill(m_subtitles, state.subtitleTracks, state.subtitleTrack, true, [this](int i) { m_behaviour.ChooseSubtitleTrack(i); });
+}
+
+void CLumviewWindow::DrawTeletext()
+{
+    const CLumviewState& state = m_behaviour.State();
+    m_teletext->setChecked(state.teletext);
+    for (QShortcut* shortcut : m_teletextKeys)
+        shortcut->setEnabled(state.teletext);
+    if (state.teletextChanges == m_teletextDrawn && state.teletext == m_teletextShown)
+        return;
+    m_teletextDrawn = state.teletextChanges;
+    m_teletextShown = state.teletext;
+    if (!state.teletext) {
+        m_video->SetTeletext(QImage(), QString());
+        return;
+    }
+    const QImage page = state.teletextRgba.empty() ? QImage()
+                                                   : QImage(state.teletextRgba.data(), state.teletextWidth, state.teletextHeight,
+                                                            state.teletextWidth * 4, QImage::Format_RGBA8888).copy();
+    m_video->SetTeletext(page, Text(state.teletextText.empty() && page.isNull() ? "Teletext" : state.teletextText));
 }
 
 void CLumviewWindow::DrawFullScreen()
@@ -318,6 +433,7 @@ void CLumviewWindow::DrawPicture()
     // drawn from the state's own bytes: they stay as they are until the next picture is drawn
     const std::uint8_t* pixels = state.rgb.data();
     m_video->SetPicture(state.rgb.empty() ? QImage() : QImage(pixels, state.width, state.height, state.width * 4, QImage::Format_RGB32));
+    m_video->SetSubtitle(state.subtitle);
 }
 
 QString CLumviewWindow::DescribePicture() const
@@ -326,8 +442,14 @@ QString CLumviewWindow::DescribePicture() const
     if (rect.isEmpty())
         return QString();
     const QPoint at = m_video->mapTo(this, rect.topLeft());
-    return QStringLiteral("picture of PTS %1 at %2,%3 %4x%5")
-        .arg(m_behaviour.State().pictureTime).arg(at.x()).arg(at.y()).arg(rect.width()).arg(rect.height());
+    QString text = QStringLiteral("picture of PTS %1 at %2,%3 %4x%5")
+                       .arg(m_behaviour.State().pictureTime).arg(at.x()).arg(at.y()).arg(rect.width()).arg(rect.height());
+    const QRect subtitle = m_video->SubtitleRect();
+    if (!subtitle.isEmpty()) {
+        const QPoint from = m_video->mapTo(this, subtitle.topLeft());
+        text += QStringLiteral(", subtitle at %1,%2 %3x%4").arg(from.x()).arg(from.y()).arg(subtitle.width()).arg(subtitle.height());
+    }
+    return text;
 }
 
 void CLumviewWindow::closeEvent(QCloseEvent* event)

@@ -54,12 +54,18 @@ int main(int argc, char** argv)
     options.setApplicationDescription(QStringLiteral(
         "Watch what a DVB multiplex carries.\n\n"
         "Keys: N and P the next and previous service, F (or a double click) full screen,\n"
-        "Escape leaves it, + and - the volume, M mute."));
+        "Escape leaves it, + and - the volume, M mute, A the next sound track, S the next\n"
+        "subtitles (or none), T teletext: type a page number, Up and Down the next and\n"
+        "previous page, Left and Right the subpages, R, G, Y and B the coloured links."));
     options.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")});
     options.addOption({QStringLiteral("version"), QStringLiteral("Show the version and exit.")});
     options.addOption({QStringLiteral("screenshot"), QStringLiteral("Save the window to FILE and exit."), QStringLiteral("FILE")});
     options.addOption({QStringLiteral("after"), QStringLiteral("Seconds before the screenshot (5)."), QStringLiteral("SECONDS"), QStringLiteral("5")});
     options.addOption({QStringLiteral("full-screen"), QStringLiteral("Start in full screen.")});
+    options.addOption({QStringLiteral("subtitles"),
+                       QStringLiteral("Subtitles in LANG (an ISO 639 code), of teletext page N, or off; remembered for the service."),
+                       QStringLiteral("LANG|N|off")});
+    options.addOption({QStringLiteral("teletext"), QStringLiteral("Start in the teletext view, at PAGE."), QStringLiteral("PAGE")});
     options.addOption({QStringLiteral("seconds"), QStringLiteral("Play for SECONDS, then quit."), QStringLiteral("SECONDS")});
     options.addOption({QStringLiteral("stats"), QStringLiteral("At the exit, write the playback statistics to FILE (JSON)."),
                        QStringLiteral("FILE")});
@@ -94,6 +100,7 @@ int main(int argc, char** argv)
         std::unique_ptr<CDVBMultiplexDefinition> made;   // outlives the window's source
         CLumviewWindow window;
         window.SetFullScreen(options.isSet(QStringLiteral("full-screen")));
+        window.Ask(options.value(QStringLiteral("subtitles")).toStdString(), options.value(QStringLiteral("teletext")).toInt());
         window.show();
         CLUMInputPlugin* plugin = nullptr;
         CDVBMultiplexDefinition* definition = nullptr;

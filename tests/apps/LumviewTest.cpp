@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +58,52 @@ TEST(LumviewTest, ShowsTheFirstServicesPictureAsFFmpegDecodesItAndRefusesAMultip
     const auto [missing, said] = CommandOutput(Lumview("--screenshot /dev/null --after 0 no-such-multiplex"));
     EXPECT_EQ(missing, 4) << said;
     EXPECT_NE(said.find("no multiplex definition, file or URL"), std::string::npos) << said;
+}
+
+// On a stream with DVB subtitles and teletext (made by tests/streams/dvbsub/make_dvbsub.py):
+// the subtitles asked for drawn where they were composed, scaled with the picture, and kept
+// for the service at the next start; the teletext view at a page.
+TEST(LumviewTest, SubtitlesAskedForAreDrawnAndRememberedAndTeletextIsShown)
+{
+    const std::string dir = ::testing::TempDir() + "lumview_dvbsub/";
+    ASSERT_EQ(std::system(("python3 " LUM_SOURCE_DIR "/tests/streams/dvbsub/make_dvbsub.py " + dir).c_str()), 0);
+    const nlohmann::json drawn = nlohmann::json::parse(std::ifstream(dir + "dvbsub.json"));
+    const std::string stream = dir + "dvbsub.ts", statsFile = dir + "stats.json";
+    std::filesystem::remove_all(::testing::TempDir() + "lumview-home");
+    const std::string shot = LUM_SCREENSHOT_FOLDER "/lumview_subtitles.png";
+    const auto [probed, first] = CommandOutput("ffprobe -v error -select_streams v -show_entries packet=pts -of csv=p=0 -read_intervals %+#1 " + stream);
+    ASSERT_EQ(probed, 0);
+    for (const char* asked : {"--subtitles deu ", ""}) {   // the second start remembers the first's
+        SCOPED_TRACE(asked);
+        // the second and third German cues follow each other from 2.4 to 5 s into the pictures
+        const auto [status, out] = CommandOutput("LANGUAGE= LANG=fr_FR.UTF-8 " + Lumview(std::string(asked) + "--screenshot " + shot +
+                                                 " --after 3.5 --stats " + statsFile + " " + stream));
+        ASSERT_EQ(status, 0) << out;
+        std::smatch at;
+        ASSERT_TRUE(std::regex_search(out, at, std::regex("PTS (\\d+) at (\\d+),(\\d+) (\\d+)x\\d+, subtitle at (\\d+),(\\d+) (\\d+)x(\\d+)"))) << out;
+        const double seconds = (std::stod(at[1]) - std::stod(first)) / 90000;
+        const nlohmann::json& cue = drawn["cues"]["deu"][seconds < 3.6 ? 1 : 2];
+        ASSERT_GE(seconds, 2.4) << out;
+        const double scale = std::stod(at[4]) / drawn["width"].get<double>();
+        EXPECT_NEAR(std::stod(at[5]), std::stod(at[2]) + cue[2].get<double>() * scale, 1) << out;
+        EXPECT_NEAR(std::stod(at[6]), std::stod(at[3]) + cue[3].get<double>() * scale, 1) << out;
+        EXPECT_NEAR(std::stod(at[7]), cue[4].get<double>() * scale, 1) << out;
+        EXPECT_NEAR(std::stod(at[8]), cue[5].get<double>() * scale, 1) << out;
+        const nlohmann::json stats = nlohmann::json::parse(std::ifstream(statsFile), nullptr, false);
+        EXPECT_EQ(stats["subtitle_track"]["pid"], 0x103) << stats;
+        EXPECT_EQ(stats["sound_track"]["pid"], 0x102) << stats;   // the desktop's language
+    }
+    const std::string page = LUM_SCREENSHOT_FOLDER "/lumview_teletext.png";
+    const auto [status, out] = CommandOutput(Lumview("--teletext 100 --screenshot " + page + " --after 2.5 " + stream));
+    ASSERT_EQ(status, 0) << out;
+    // the page's header and title (subpage 1 or 2, whichever came last) in the pane's top
+    const auto [cropped, colours] = CommandOutput("ffmpeg -v error -i " + page + " -vf \"crop=iw/2:ih/4:iw/2:ih/8,format=rgb24\" -f rawvideo -");
+    ASSERT_EQ(cropped, 0);
+    int lit = 0;
+    for (std::size_t i = 0; i + 2 < colours.size(); i += 3)
+        lit += std::max({static_cast<unsigned char>(colours[i]), static_cast<unsigned char>(colours[i + 1]),
+                         static_cast<unsigned char>(colours[i + 2])}) > 200;
+    EXPECT_GT(lit, 1000) << page;
 }
 
 }  // namespace

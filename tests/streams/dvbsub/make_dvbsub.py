@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Makes dvbsub.ts: 1280x720 MPEG-2 video, sound in German and French, and DVB subtitles
-in German and French (for the hard of hearing), each on a PID of its own, encoded by
-FFmpeg's dvbsub encoder from bitmap subtitles this script draws as PGS (.sup), the one
-bitmap format FFmpeg reads that a script can write. 1280x720 makes the encoder write a
-display definition segment. Cue times go to dvbsub.json beside it.
+"""Makes dvbsub.ts: 1280x720 MPEG-2 video, sound in German and French, DVB subtitles in
+German and French (for the hard of hearing), each on a PID of its own, and the teletext of
+../teletext/teletext.ts. FFmpeg's dvbsub encoder encodes the subtitles from bitmap
+subtitles this script draws as PGS (.sup), the one bitmap format FFmpeg reads that a script
+can write; at 1280x720 it writes a display definition segment. Cue times go to dvbsub.json beside it.
 
 usage: make_dvbsub.py OUTDIR
 """
@@ -14,6 +14,7 @@ import subprocess
 import sys
 
 WIDTH, HEIGHT = 1280, 720
+TELETEXT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "teletext", "teletext.ts")
 SECONDS = 6
 
 # palette entries: (Y, Cr, Cb, alpha); 0 is transparent
@@ -107,8 +108,11 @@ def main():
            "-f", "lavfi", "-i", f"sine=frequency=880:sample_rate=48000:duration={SECONDS}"]
     for sup in sups:   # each cue lasts until the display set after it
         cmd += ["-fix_sub_duration", "-i", sup]
-    cmd += ["-map", "0:v", "-map", "1:a", "-map", "2:a", "-map", "3:s", "-map", "4:s",
-            "-c:v", "mpeg2video", "-b:v", "400k", "-g", "25", "-c:a", "mp2", "-b:a", "64k", "-c:s", "dvbsub",
+    # and the committed teletext, copied, its first page brought to the pictures' start
+    cmd += ["-itsoffset", "-9.4", "-i", TELETEXT]
+    cmd += ["-map", "0:v", "-map", "1:a", "-map", "2:a", "-map", "3:s", "-map", "4:s", "-map", "5:0",
+            "-c:v", "mpeg2video", "-b:v", "400k", "-g", "25", "-c:a", "mp2", "-b:a", "64k",
+            "-c:s:0", "dvbsub", "-c:s:1", "dvbsub", "-c:s:2", "copy",
             "-metadata:s:a:0", "language=deu", "-metadata:s:a:1", "language=fra",
             "-metadata:s:s:0", "language=deu", "-metadata:s:s:1", "language=fra", "-disposition:s:1", "hearing_impaired",
             "-mpegts_service_id", "1", "-f", "mpegts", ts]
