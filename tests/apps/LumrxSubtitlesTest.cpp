@@ -64,6 +64,13 @@ protected:
         return cues;
     }
 
+    static int FfprobeFrames(const std::string& stream, int index)
+    {
+        const auto [status, out] = CommandOutput("ffprobe -v error -of csv=p=0 -show_frames -show_entries frame=pts -select_streams s:" +
+                                                 std::to_string(index) + " " + stream + " | grep -c .");
+        return status == 0 ? std::stoi(out) : -1;
+    }
+
     static std::string s_dir;
     static std::string s_stream;
     static bool s_made;
@@ -118,19 +125,16 @@ TEST_F(LumrxSubtitlesTest, SnapshotDrawsTheSubtitleAsFfmpegOverlaysIt)
     const auto [probed, first] = CommandOutput("ffprobe -v error -select_streams v -show_entries packet=pts -of csv=p=0 -read_intervals %+#1 " + s_stream);
     ASSERT_EQ(probed, 0);
     const double firstPicture = std::stod(first) / 90000;
-    for (const char* language : {"deu", "fra"}) {
-        SCOPED_TRACE(language);
-        const json& cue = drawn["cues"][language][0];
-        const double at = (cue[0].get<double>() + cue[1].get<double>()) / 2;   // the middle of the first cue
-        const std::string ours = s_dir + "ours_" + language + ".png", theirs = s_dir + "theirs_" + language + ".png";
+    for (const int index : {0, 1}) {   // the first two German cues: another colour and place
+        SCOPED_TRACE(index);
+        const json& cue = drawn["cues"]["deu"][index];
+        const double at = (cue[0].get<double>() + cue[1].get<double>()) / 2;   // its middle
+        const std::string name = std::to_string(index), ours = s_dir + "ours" + name + ".png", theirs = s_dir + "theirs" + name + ".png";
         // the stream's times are the script's, put off by the first picture's
-        const auto [status, said] = Lumrx("snapshot " + s_stream + " 1 " + ours + " --at " + std::to_string(at) +
-                                          " --subtitles " + language);
+        const auto [status, said] = Lumrx("snapshot " + s_stream + " 1 " + ours + " --at " + std::to_string(at) + " --subtitles deu");
         ASSERT_EQ(status, 0) << said;
-        const int track = std::string(language) == "deu" ? 0 : 1;
-        const std::string overlay = "ffmpeg -v error -y -copyts -i " + s_stream + " -filter_complex \"[0:v][0:s:" +
-                                    std::to_string(track) + "]overlay,select='gte(t\\," + std::to_string(firstPicture + at - 0.001) +
-                                    ")'[v]\" -map \"[v]\" -frames:v 1 -update 1 " + theirs;
+        const std::string overlay = "ffmpeg -v error -y -copyts -i " + s_stream + " -filter_complex \"[0:v][0:s:0]overlay,select='gte(t\\," +
+                                    std::to_string(firstPicture + at - 0.001) + ")'[v]\" -map \"[v]\" -frames:v 1 -update 1 " + theirs;
         ASSERT_EQ(std::system(overlay.c_str()), 0);
         const std::string crop = "crop=" + std::to_string(cue[4].get<int>()) + ":" + std::to_string(cue[5].get<int>()) +
                                  ":" + std::to_string(cue[2].get<int>()) + ":" + std::to_string(cue[3].get<int>());
@@ -141,21 +145,26 @@ TEST_F(LumrxSubtitlesTest, SnapshotDrawsTheSubtitleAsFfmpegOverlaysIt)
     }
 }
 
-// The sound and subtitles asked for, by language, and no subtitles when none are asked.
+// The sound and subtitles asked for, by language or teletext page, each subtitle decoded.
 TEST_F(LumrxSubtitlesTest, PlayPicksTheTracksAsked)
 {
     const std::string stats = s_dir + "play.json";
-    const auto [status, said] = Lumrx("play " + s_stream + " 1 --no-video --audio-out null --audio fra --subtitles fra --stats " + stats);
+    const auto [status, said] = Lumrx("play " + s_stream + " 1 --no-video --audio-out null --audio fra --subtitles deu --stats " + stats);
     ASSERT_EQ(status, 0) << said;
     const json played = ReadJson(stats);
     EXPECT_EQ(played["sound_track"]["pid"], 0x102);
-    EXPECT_EQ(played["subtitle_track"]["pid"], 0x104);
-    EXPECT_EQ(played["subtitle_track"]["description"], "fra, hard of hearing");
-    EXPECT_EQ(played["subtitles_shown"], 4);   // two cues, each cleared
-    const auto [offStatus, offSaid] = Lumrx("play " + s_stream + " 1 --no-video --audio-out null --seconds 1 --subtitles off --stats " + stats);
-    ASSERT_EQ(offStatus, 0) << offSaid;
-    EXPECT_TRUE(ReadJson(stats)["subtitle_track"].is_null());
-    EXPECT_EQ(ReadJson(stats)["sound_track"]["pid"], 0x101);
+    EXPECT_EQ(played["subtitle_track"]["pid"], 0x103);   // DVB subtitles before teletext
+    EXPECT_EQ(played["subtitles_shown"], FfprobeFrames(s_stream, 0));
+    // French: the teletext page before the DVB subtitles for the hard of hearing; the first sound
+    const auto [frenchStatus, frenchSaid] = Lumrx("play " + s_stream + " 1 --no-video --audio-out null --seconds 3 --subtitles fra --stats " + stats);
+    ASSERT_EQ(frenchStatus, 0) << frenchSaid;
+    const json french = ReadJson(stats);
+    EXPECT_EQ(french["subtitle_track"]["description"], "fra, teletext 889");
+    EXPECT_EQ(french["sound_track"]["pid"], 0x101);
+    // a teletext page no descriptor names
+    const auto [pageStatus, pageSaid] = Lumrx("play " + s_stream + " 1 --no-video --audio-out null --seconds 3 --subtitles 777 --stats " + stats);
+    ASSERT_EQ(pageStatus, 0) << pageSaid;
+    EXPECT_EQ(ReadJson(stats)["subtitle_track"]["description"], "deu, teletext 777");
 }
 
 // Subtitle packets of garbage, and segments cut short: what can be read is, the rest is
@@ -184,7 +193,7 @@ TEST_F(LumrxSubtitlesTest, DamagedSubtitlesAreSaidAndThePictureGoesOn)
     // a PID that is not subtitles at all
     const auto [video, onVideo] = Lumrx("subtitles " + s_stream + " 0x100 " + s_dir + "video_cues");
     EXPECT_NE(video, 0);
-    EXPECT_NE(onVideo.find("PID 256 of dvbsub.ts carries neither teletext nor DVB subtitles"), std::string::npos) << onVideo;
+    EXPECT_NE(onVideo.find("PID 256 of " + s_stream + " carries neither teletext nor DVB subtitles"), std::string::npos) << onVideo;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Bent sections; well-formed programs are compared with libdvbpsi in CDVBTransportStreamReceiverPeer.
 #include "model/CDVBProgram.h"
+#include "model/CDVBTrackList.h"
 
 #include "si/CDVBPMTSection.h"
 #include "si/CDVBSDTSection.h"
@@ -99,4 +100,41 @@ TEST(CDVBProgramTest, ElementsOnlyGrowAndKeepTheirOrder)
     EXPECT_EQ((*++it)->m_elementaryPid, 0x102);   // no longer listed, still there
     EXPECT_EQ((*++it)->m_elementaryPid, 0x103);
     EXPECT_EQ(program.m_pcrPid, 0x101);
+}
+
+// Every entry a track: audio description by audio type or the supplementary audio
+// descriptor, subtitles for the hard of hearing after the others, teletext subtitle pages,
+// and what a viewer's languages choose among them.
+TEST(CDVBProgramTest, TracksAndWhatALanguageChooses)
+{
+    const Bytes supplementaryDescription = B::Descriptor(0x7F, {0x06, 0x01 << 2 | 0x80 | 1, 'e', 'n', 'g'});
+    const Bytes subtitles = B::Descriptor(0x59, B::Cat({B::Text("ger"), {0x20, 0, 1, 0, 1}, B::Text("deu"), {0x10, 0, 2, 0, 1}}));
+    const Bytes teletext = B::Descriptor(0x56, B::Cat({B::Text("fra"), {0x09, 0x00}, B::Text("fra"), {0x10 | 0x00, 0x88}}));
+    CDVBProgram program(1);
+    program.OnReceivePMT(Pmt(B::Cat({B::PMTStream(0x02, 0x100), B::PMTStream(0x03, 0x101, B::LanguageDescriptor("deu")),
+                                     B::PMTStream(0x03, 0x102, B::LanguageDescriptor("eng", 3)),
+                                     B::PMTStream(0x06, 0x103, B::Cat({B::Descriptor(0x6A, {0}), supplementaryDescription})),
+                                     B::PMTStream(0x06, 0x104, subtitles), B::PMTStream(0x06, 0x105, teletext)}))
+                             .get());
+    CDVBTrackList list;
+    list.Read(program);
+    std::vector<std::string> described;
+    for (const CDVBTrackList::Track& track : list.GetTracks())
+        described.push_back(std::to_string(track.pid) + " " + track.Describe());
+    EXPECT_EQ(described, (std::vector<std::string>{"257 deu", "258 eng, audio description", "259 eng, audio description",
+                                                   "260 ger, hard of hearing", "260 deu", "261 fra, teletext 100",
+                                                   "261 fra, teletext 888"}));
+    EXPECT_EQ(list.FindSound({"eng", "deu"})->pid, 0x101);   // description only when asked for
+    EXPECT_EQ(list.FindSound({"eng-ad"})->pid, 0x102);
+    EXPECT_EQ(list.FindSound({"tur"})->pid, 0x101);
+    const CDVBTrackList::Track* german = list.FindSubtitles({"ger"});   // either of the two codes
+    ASSERT_NE(german, nullptr);
+    EXPECT_EQ(german->compositionPage, 2);
+    EXPECT_EQ(list.FindSubtitles({"ita"}), nullptr);
+    EXPECT_EQ(list.FindSubtitles({"fra"})->page, 888);
+    CDVBTrackList::Track asked;
+    ASSERT_TRUE(list.FindSubtitles("777", asked));   // a page no descriptor names
+    EXPECT_EQ(asked.pid, 0x105);
+    EXPECT_EQ(asked.kind, CDVBTrackList::Kind::TeletextSubtitles);
+    EXPECT_FALSE(list.FindSubtitles("099", asked));
 }

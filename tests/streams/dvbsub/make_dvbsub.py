@@ -103,7 +103,7 @@ def main():
         write_sup(path, cues)
         sups.append(path)
     ts = os.path.join(outdir, "dvbsub.ts")
-    cmd = ["ffmpeg", "-v", "error", "-y", "-copyts", "-f", "lavfi", "-i", f"testsrc2=size={WIDTH}x{HEIGHT}:rate=25:duration={SECONDS}",
+    cmd = ["ffmpeg", "-v", "error", "-y", "-copyts", "-f", "lavfi", "-i", f"smptehdbars=size={WIDTH}x{HEIGHT}:rate=25:duration={SECONDS}",
            "-f", "lavfi", "-i", f"sine=frequency=440:sample_rate=48000:duration={SECONDS}",
            "-f", "lavfi", "-i", f"sine=frequency=880:sample_rate=48000:duration={SECONDS}"]
     for sup in sups:   # each cue lasts until the display set after it
