@@ -115,7 +115,8 @@ def main():
             "-c:s:0", "dvbsub", "-c:s:1", "dvbsub", "-c:s:2", "copy",
             "-metadata:s:a:0", "language=deu", "-metadata:s:a:1", "language=fra",
             "-metadata:s:s:0", "language=deu", "-metadata:s:s:1", "language=fra", "-disposition:s:1", "hearing_impaired",
-            "-mpegts_service_id", "1", "-f", "mpegts", ts]
+            # the pictures early enough before their time for their sound to be heard with them
+            "-muxdelay", "1.4", "-mpegts_service_id", "1", "-f", "mpegts", ts]
     subprocess.run(cmd, check=True)
     for sup in sups:
         os.remove(sup)
