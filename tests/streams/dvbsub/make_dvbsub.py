@@ -111,7 +111,7 @@ def main():
     # and the committed teletext, copied, its first page brought to the pictures' start
     cmd += ["-itsoffset", "-9.4", "-i", TELETEXT]
     cmd += ["-map", "0:v", "-map", "1:a", "-map", "2:a", "-map", "3:s", "-map", "4:s", "-map", "5:0",
-            "-c:v", "mpeg2video", "-b:v", "400k", "-g", "25", "-c:a", "mp2", "-b:a", "64k",
+            "-c:v", "mpeg2video", "-q:v", "12", "-g", "25", "-c:a", "mp2", "-b:a", "64k",
             "-c:s:0", "dvbsub", "-c:s:1", "dvbsub", "-c:s:2", "copy",
             "-metadata:s:a:0", "language=deu", "-metadata:s:a:1", "language=fra",
             "-metadata:s:s:0", "language=deu", "-metadata:s:s:1", "language=fra", "-disposition:s:1", "hearing_impaired",
