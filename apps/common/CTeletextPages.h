@@ -32,7 +32,7 @@ public:
     // The page as last received: rows 0 (the header) to 24, without trailing spaces, and
     // which subpage it is (0: none). False before it has come.
     bool GetPage(int page, std::vector<std::string>& rows, int& subpage);
-    // The page drawn as teletext draws it, 12 x 10 pixels a character (480 x 250), in
+    // The page drawn as teletext draws it, 12 x 10 pixels a character (libzvbi's 41 x 25), in
     // straight-alpha RGBA; `subpage` 0 for the last received, else that one. As subtitles,
     // only the boxed text is opaque, the header row and the rest see-through. False before
     // it has come (or, as subtitles, when nothing on it is shown).

@@ -93,6 +93,17 @@ def header_packet(page, subcode=0, lang='deu', erase=False, subtitle=False,
     return address(mag, 0) + bytes(HAM84[n] for n in nib) + bytes(odd(c) for c in chars)
 
 
+def x27_packet(mag, links):
+    # X/27/0: the red, green, yellow and blue links (FLOF), any subpage; the index and
+    # sixth links none (0xFF); link control shows row 24; no CRC is checked at level 1
+    nib = [0]
+    for page in list(links) + [0x8FF, 0x8FF]:
+        m = (page >> 8 & 7) ^ mag
+        nib += [page & 15, page >> 4 & 15, 0xF, 0x7 | (m & 1) << 3, 0xF, 0x3 | (m >> 1) << 2]
+    nib += [0x8]
+    return address(mag, 27) + bytes(HAM84[n] for n in nib) + b'\x15\x15'
+
+
 def x28_packet(mag, g0):
     # X/28/0 format 1: level 1 page, 7-bit coding, default G0/G2 set
     triplets = [g0 << 7] + [0] * 12
@@ -154,11 +165,15 @@ def subtitle_units(page, lang, lines, frame):
     return pk
 
 
+LINKS = (0x888, 0x889, 0x890, 0x777)   # page 100's red, green, yellow and blue
+
+
 def carousel():
     """Page 100 forever, one packet a frame, subpages alternating."""
     while True:
         for sub, rows in PAGE100.items():
             yield 'header', sub
+            yield 27, x27_packet(1, LINKS)
             for r, text in sorted(rows.items()):
                 yield r, row_packet(1, r, text, 'deu')
             yield 'filler', None   # a new subcode alone does not end the page
@@ -251,7 +266,7 @@ def build(damaged=False):
     truth = {'pid': PID_TXT, 'first_pcr_90k': FIRST_PCR_90K, 'pts_delay_90k': PTS_DELAY,
              'frame_90k': FRAME_90K, 'frames': FRAMES,
              'announced': [{'language': l, 'type': t, 'page': '%X' % p} for l, t, p in ANNOUNCED],
-             'page100': {'subpages': {'%04X' % s: {str(r): shown(t) for r, t in rows.items()}
+             'page100': {'links': ['%X' % p for p in LINKS], 'subpages': {'%04X' % s: {str(r): shown(t) for r, t in rows.items()}
                                       for s, rows in PAGE100.items()},
                          'transmissions': []},
              'cues': [], 'damaged': {'pts_jump_frame': 120, 'pts_jump_90k': 3 * 90000,
