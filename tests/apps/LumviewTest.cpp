@@ -91,8 +91,9 @@ TEST(LumviewTest, SubtitlesAskedForAreDrawnAndRememberedAndTeletextIsShown)
         EXPECT_NEAR(std::stod(at[8]), cue[5].get<double>() * scale, 1) << out;
         const nlohmann::json stats = nlohmann::json::parse(std::ifstream(statsFile), nullptr, false);
         EXPECT_EQ(stats["subtitle_track"]["pid"], 0x103) << stats;
-        if (stats["sound_track"].is_object())   // without a sound server there is none
+        if (stats["sound_track"].is_object()) {   // without a sound server there is none
             EXPECT_EQ(stats["sound_track"]["pid"], 0x102) << stats;   // the desktop's language
+        }
     }
     const std::string page = LUM_SCREENSHOT_FOLDER "/lumview_teletext.png";
     const auto [status, out] = CommandOutput(Lumview("--teletext 100 --screenshot " + page + " --after 2.5 " + stream));
