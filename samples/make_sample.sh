@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes samples/sample.ts, the sample stream bundled with LUMCore (described in samples/README.md).
 # FFmpeg writes four programs (three TV services with MPEG-2 video and MP2 audio, one radio
-# service) at a constant 2.4 Mbit/s. DvbpsiFixture from tests/streams then replaces FFmpeg's SDT
+# service) at a constant 2.4 Mbit/s. DvbpsiFixture from tools/peer_streams then replaces FFmpeg's SDT
 # with its own and adds the NIT, EIT present/following and schedule, TDT and TOT of
 # samples/sample.json, made with libdvbpsi, about one SI set per second, in place of null packets
 # only (so the packet count and every PCR stay as FFmpeg wrote them). libdvbpsi then reads the
@@ -37,8 +37,8 @@ mkdir -p "$out"
 
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
-g++ -std=c++17 -O2 "$root"/tests/streams/{DvbpsiFixture,DvbpsiMake,DvbpsiRead}.cpp \
-    $(pkg-config --cflags --libs libdvbpsi) -o "$tmp/DvbpsiFixture" || fail "cannot build tests/streams/DvbpsiFixture"
+g++ -std=c++17 -O2 "$root"/tools/peer_streams/{DvbpsiFixture,DvbpsiMake,DvbpsiRead}.cpp \
+    $(pkg-config --cflags --libs libdvbpsi) -o "$tmp/DvbpsiFixture" || fail "cannot build tools/peer_streams/DvbpsiFixture"
 
 # The recipe. Every number here is part of the sample's bytes: the mux rate, the durations, the
 # encoder settings and the PIDs FFmpeg derives from the program order. bitexact and one thread

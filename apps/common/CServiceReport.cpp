@@ -77,6 +77,11 @@ void CServiceReport::Take(CDVBTransportStreamReceiver& receiver)
             for (const CDVBProgramElement* element : program->m_elements)
                 service.elements.push_back({element->m_elementaryPid, element->m_streamType,
                                             element->GetDescription().Str(), element->GetCodecName()});
+            if (program->m_receivedPMT) {
+                CDVBTrackList tracks;
+                tracks.Read(*program);
+                service.tracks = tracks.GetTracks();
+            }
             m_services.push_back(std::move(service));
             numbers.push_back(program->m_programNumber);
         }
@@ -100,6 +105,23 @@ void CServiceReport::SetNetwork(std::optional<int> originalNetworkId, const std:
     }
 }
 
+const char* CServiceReport::KindName(CDVBTrackList::Kind kind)
+{
+    switch (kind) {
+    case CDVBTrackList::Kind::Sound:
+        return "sound";
+    case CDVBTrackList::Kind::AudioDescription:
+        return "audio description";
+    case CDVBTrackList::Kind::Subtitles:
+        return "subtitles";
+    case CDVBTrackList::Kind::TeletextSubtitles:
+        return "teletext subtitles";
+    case CDVBTrackList::Kind::Teletext:
+        break;
+    }
+    return "teletext";
+}
+
 nlohmann::json CServiceReport::ToJson() const
 {
     nlohmann::json services = nlohmann::json::array();
@@ -110,6 +132,20 @@ nlohmann::json CServiceReport::ToJson() const
                                 {"stream_type", e.streamType},
                                 {"description", e.description},
                                 {"codec", e.codec ? nlohmann::json(e.codec) : nlohmann::json(nullptr)}});
+        nlohmann::json tracks = nlohmann::json::array();
+        for (const CDVBTrackList::Track& t : s.tracks) {
+            nlohmann::json track = {{"pid", t.pid}, {"kind", KindName(t.kind)},
+                                    {"language", t.language.empty() ? nlohmann::json(nullptr) : nlohmann::json(t.language)}};
+            if (t.IsSubtitles())
+                track["hard_of_hearing"] = t.hardOfHearing;
+            if (t.kind == CDVBTrackList::Kind::Subtitles) {
+                track["composition_page"] = t.compositionPage;
+                track["ancillary_page"] = t.ancillaryPage;
+            } else if (t.page) {
+                track["page"] = t.page;
+            }
+            tracks.push_back(track);
+        }
         services.push_back({{"id", s.id},
                             {"name", s.name},
                             {"provider", s.provider},
@@ -122,6 +158,7 @@ nlohmann::json CServiceReport::ToJson() const
                             {"pmt_pid", s.pmtPid ? nlohmann::json(*s.pmtPid) : nlohmann::json(nullptr)},
                             {"pcr_pid", s.pcrPid ? nlohmann::json(*s.pcrPid) : nlohmann::json(nullptr)},
                             {"elements", elements},
+                            {"tracks", tracks},
                             {"now", EventJson(s.now)},
                             {"next", EventJson(s.next)}});
     }
@@ -145,6 +182,15 @@ void CServiceReport::PrintTable(std::ostream& out) const
         out << "\n";
         for (const Element& e : s.elements)
             out << "  PID " << Hex(e.pid, 4) << "  type " << Hex(e.streamType, 2) << "  " << e.description << "\n";
+        // "  sound: deu (0x0101), fra (0x0102)", then subtitles and teletext alike
+        for (const bool sound : {true, false}) {
+            std::string line;
+            for (const CDVBTrackList::Track& t : s.tracks)
+                if (t.IsSound() == sound && (sound || t.IsSubtitles()))
+                    line += (line.empty() ? "" : ", ") + t.Describe() + " (" + Hex(t.pid, 4) + ")";
+            if (!line.empty())
+                out << (sound ? "  sound: " : "  subtitles: ") << line << "\n";
+        }
         for (const auto& [label, event] : {std::make_pair("now: ", &s.now), std::make_pair("next:", &s.next)}) {
             if (*event)
                 out << "  " << label << " " << HourMinute((*event)->start) << "-" << HourMinute((*event)->end) << "  "

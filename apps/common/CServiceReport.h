@@ -1,6 +1,8 @@
 #pragma once
 // The services of a receiver at one moment, in UTF-8, ready to print as a table or as
 // JSON. Taken under the receiver's programs lock; used after it is released.
+#include "model/CDVBTrackList.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
@@ -43,6 +45,7 @@ public:
         std::optional<int> pmtPid;
         std::optional<int> pcrPid;
         std::vector<Element> elements;
+        std::vector<CDVBTrackList::Track> tracks;   // once the program map has come
         std::optional<Event> now;
         std::optional<Event> next;
     };
@@ -53,6 +56,8 @@ public:
     const std::vector<Service>& Services() const { return m_services; }
 
     nlohmann::json ToJson() const;
+    // "sound", "audio description", "subtitles", "teletext subtitles", "teletext"
+    static const char* KindName(CDVBTrackList::Kind kind);
     void PrintTable(std::ostream& out) const;
 
     // "2024-03-08T12:30:00+01:00": local time with the offset of that instant; empty for

@@ -145,9 +145,19 @@ TEST_F(LumrxSubtitlesTest, SnapshotDrawsTheSubtitleAsFfmpegOverlaysIt)
     }
 }
 
-// The sound and subtitles asked for, by language or teletext page, each subtitle decoded.
+// The sound and subtitles asked for, by language or teletext page, each subtitle decoded;
+// the tracks as services lists them.
 TEST_F(LumrxSubtitlesTest, PlayPicksTheTracksAsked)
 {
+    const auto [listed, services] = CommandOutput(LUMRX_PATH " services --json " + s_stream);
+    ASSERT_EQ(listed, 0);
+    const json listing = json::parse(services);
+    std::vector<std::string> tracks;
+    for (const json& track : listing["services"][0]["tracks"])
+        tracks.push_back(track["kind"].get<std::string>() + " " + track["language"].get<std::string>() +
+                         (track.value("hard_of_hearing", false) ? " hoh" : "") + (track.contains("page") ? " " + std::to_string(track["page"].get<int>()) : ""));
+    EXPECT_EQ(tracks, (std::vector<std::string>{"sound deu", "sound fra", "subtitles deu", "subtitles fra hoh",
+                                                "teletext deu 100", "teletext subtitles deu 888", "teletext subtitles fra 889"}));
     const std::string stats = s_dir + "play.json";
     const auto [status, said] = Lumrx("play " + s_stream + " 1 --no-video --audio-out null --audio fra --subtitles deu --stats " + stats);
     ASSERT_EQ(status, 0) << said;

@@ -47,7 +47,7 @@ json Each(const List& list, Item item)
 }
 
 // An entry's descriptors as tag and length, and the fields of those libdvbpsi's reading decodes
-// in the entry itself (tests/streams/DvbpsiRead.cpp).
+// in the entry itself (tools/peer_streams/DvbpsiRead.cpp).
 json Described(json entry, const CDVBDescriptorList& list)
 {
     entry["descriptors"] = Each(list, [&entry](const CDVBDescriptor* d) {

@@ -14,7 +14,8 @@ check=0
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
-g++ -std=c++17 -O2 -Wall -Wextra -Werror "$here"/{DvbpsiFixture,DvbpsiMake,DvbpsiRead}.cpp \
+tool="$here/../../tools/peer_streams"
+g++ -std=c++17 -O2 -Wall -Wextra -Werror "$tool"/{DvbpsiFixture,DvbpsiMake,DvbpsiRead}.cpp \
     $(pkg-config --cflags --libs libdvbpsi) -o "$tmp/DvbpsiFixture"
 fixture="$tmp/DvbpsiFixture"
 
