@@ -182,12 +182,12 @@ void CServiceReport::PrintTable(std::ostream& out) const
         out << "\n";
         for (const Element& e : s.elements)
             out << "  PID " << Hex(e.pid, 4) << "  type " << Hex(e.streamType, 2) << "  " << e.description << "\n";
-        // "  sound: deu (0x0101), fra (0x0102)", then subtitles and teletext alike
+        // "  sound: deu (0x0101); fra, audio description (0x0102)", then the subtitles alike
         for (const bool sound : {true, false}) {
             std::string line;
             for (const CDVBTrackList::Track& t : s.tracks)
                 if (t.IsSound() == sound && (sound || t.IsSubtitles()))
-                    line += (line.empty() ? "" : ", ") + t.Describe() + " (" + Hex(t.pid, 4) + ")";
+                    line += (line.empty() ? "" : "; ") + t.Describe() + " (" + Hex(t.pid, 4) + ")";
             if (!line.empty())
                 out << (sound ? "  sound: " : "  subtitles: ") << line << "\n";
         }

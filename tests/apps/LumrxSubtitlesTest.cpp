@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -29,10 +31,12 @@ class LumrxSubtitlesTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        s_dir = ::testing::TempDir() + "dvbsub/";
+        // ctest runs each test in a process of its own, side by side: a folder each
+        s_dir = ::testing::TempDir() + "dvbsub_" + std::to_string(::getpid()) + "/";
         s_made = std::system(("python3 " LUM_SOURCE_DIR "/tests/streams/dvbsub/make_dvbsub.py " + s_dir).c_str()) == 0;
         s_stream = s_dir + "dvbsub.ts";
     }
+    static void TearDownTestSuite() { std::system(("rm -rf " + s_dir).c_str()); }
     void SetUp() override
     {
         if (!s_made)
