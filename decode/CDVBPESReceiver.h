@@ -6,11 +6,13 @@
 #include "core/CDVBPIDReceiver.h"
 #include "decode/CDVBPESPacketCollector.h"
 
+#include <atomic>
+
 class CDVBPESReceiver : public CDVBPIDReceiver
 {
 public:
     void OnReceivePacket(std::uint64_t packetNumber, BYTE* packet) override;
-    // PES packets whose header was damaged, or whose data the receiver could not read.
+    // PES packets whose header was damaged, or whose data the receiver could not read (any thread).
     std::uint64_t GetRefused() const { return m_refused; }
 
 protected:
@@ -23,5 +25,5 @@ private:
 
     CDVBPESPacketCollector m_pes;
     bool m_delivered = true;   // nothing collected waits
-    std::uint64_t m_refused = 0;
+    std::atomic<std::uint64_t> m_refused{0};
 };

@@ -56,6 +56,7 @@ std::string CPlaybackReport::ToJson(const CServicePlayer& player)
     report["sound_track"] = Track(player.GetSoundTrack());
     report["subtitle_track"] = Track(player.GetSubtitleTrack());
     report["subtitles_shown"] = player.GetSubtitlesShown();
+    report["subtitle_errors"] = player.GetSubtitleErrors();
     return report.dump(2) + "\n";
 }
 

@@ -262,6 +262,13 @@ void CServicePlayer::CloseSubtitles()
     m_teletext.reset();
 }
 
+std::uint64_t CServicePlayer::GetSubtitleErrors() const
+{
+    if (auto* decoder = dynamic_cast<CDVBSubtitleDecoder*>(m_subtitles))
+        return decoder->GetErrors();
+    return m_teletext ? m_teletext->GetRefused() : 0;
+}
+
 std::uint64_t CServicePlayer::GetSubtitlesShown() const
 {
     return m_subtitlesShown + (m_subtitleLayer ? m_subtitleLayer->GetReceived() : 0);

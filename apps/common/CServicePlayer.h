@@ -94,6 +94,8 @@ public:
     CDVBSubtitleLayer* GetSubtitleLayer() const { return m_subtitleLayer; }
     // Subtitles decoded since the service was chosen (cues that clear included).
     std::uint64_t GetSubtitlesShown() const;
+    // Subtitle packets that could not be read (garbage, segments cut short) on the track played.
+    std::uint64_t GetSubtitleErrors() const;
     // The pages of the service's teletext, collected from when it plays; nullptr without teletext.
     CTeletextPages* GetTeletextPages() const { return m_pages.get(); }
 

@@ -1,15 +1,15 @@
 #include "CTeletextSubtitles.h"
 
-#include "decode/CDVBTeletextReceiver.h"
 
 #include <algorithm>
 #include <cstring>
 
 CDVBPIDReceiver* CTeletextSubtitles::MakeReceiver()
 {
-    return new CDVBTeletextReceiver([this](const CDVBTeletextLine* lines, int count, long long presentationTime) {
+    m_receiver = new CDVBTeletextReceiver([this](const CDVBTeletextLine* lines, int count, long long presentationTime) {
         OnLines(lines, count, presentationTime);
     });
+    return m_receiver;
 }
 
 void CTeletextSubtitles::OnLines(const CDVBTeletextLine* lines, int count, long long presentationTime)

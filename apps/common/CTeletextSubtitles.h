@@ -4,6 +4,7 @@
 // and shown from the presentation time of the packet that completed it until the next.
 #include "apps/common/CTeletextPages.h"
 #include "decode/CDVBSubtitleLayer.h"
+#include "decode/CDVBTeletextReceiver.h"
 
 class CDVBPIDReceiver;
 
@@ -14,10 +15,12 @@ public:
     explicit CTeletextSubtitles(int page) : m_page(page) {}
 
     // A receiver for the teletext PID; whoever registers it owns it, and removes it before
-    // this object goes.
+    // this object goes (and deletes it only after).
     CDVBPIDReceiver* MakeReceiver();
     CDVBSubtitleLayer& GetLayer() { return m_layer; }
     int GetPage() const { return m_page; }
+    // PES packets on the PID that were not teletext, or were damaged.
+    std::uint64_t GetRefused() const { return m_receiver ? m_receiver->GetRefused() : 0; }
 
 private:
     void OnLines(const CDVBTeletextLine* lines, int count, long long presentationTime);
@@ -27,4 +30,5 @@ private:
     int m_seen = 0;
     bool m_showing = false;
     CDVBSubtitleLayer m_layer;
+    CDVBTeletextReceiver* m_receiver = nullptr;   // the one made, while it is registered
 };

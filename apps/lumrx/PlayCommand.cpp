@@ -42,6 +42,11 @@ std::string StatusLine(CServicePlayer& player, double seconds)
         line << "  |  no sound: " << player.GetSoundProblem();
     if (figures.avOffset.count > 0)
         line << "  |  A/V " << (figures.avOffset.p50 >= 0 ? "+" : "") << int(figures.avOffset.p50) << " ms";
+    if (const CDVBTrackList::Track* subtitles = player.GetSubtitleTrack()) {
+        line << "  |  subtitles " << subtitles->Describe() << ": " << player.GetSubtitlesShown() << " shown";
+        if (const std::uint64_t errors = player.GetSubtitleErrors())
+            line << ", " << errors << " damaged packets left out";
+    }
     return line.str();
 }
 
@@ -151,6 +156,8 @@ int PlayCommand(CLumrxHost& host, const CLumrxOptions& options)
         if (terminal)
             std::cerr << "\n";
         std::cerr << StatusLine(*player, reception.SecondsSince(start)) << "\n";
+        if (!playing.subtitleLanguage.empty() && player->GetSubtitleTrack() == nullptr && problem.empty())
+            std::cerr << "lumrx: service " << service << " has no subtitles in " << playing.subtitleLanguage << "\n";
         if (!options.stats.empty() && !CPlaybackReport::Write(options.stats, *player))
             problem = options.stats + ": cannot be written";
         player->Stop();   // the decoders go before their receiver

@@ -200,10 +200,13 @@ TEST_F(LumrxSubtitlesTest, DamagedSubtitlesAreSaidAndThePictureGoesOn)
     std::ofstream(broken, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
     const std::string folder = s_dir + "damaged_cues";
     std::system(("rm -rf " + folder).c_str());
-    const auto [status, said] = Lumrx("subtitles " + broken + " 0x103 " + folder);
-    EXPECT_TRUE(status == 0 || said.find("neither teletext nor DVB subtitles") != std::string::npos) << said;
+    const auto [status, written] = Lumrx("subtitles " + broken + " 0x103 " + folder);
+    EXPECT_TRUE(status == 0 || written.find("neither teletext nor DVB subtitles") != std::string::npos) << written;
     const auto [snapshot, shown] = Lumrx("snapshot " + broken + " 1 " + s_dir + "damaged.png --at 1 --subtitles deu");
     EXPECT_EQ(snapshot, 0) << shown;
+    const auto [played, said] = Lumrx("play " + broken + " 1 --no-video --audio-out null --subtitles deu");
+    EXPECT_EQ(played, 0) << said;
+    EXPECT_NE(said.find("damaged packets left out"), std::string::npos) << said;
     // a PID that is not subtitles at all
     const auto [video, onVideo] = Lumrx("subtitles " + s_stream + " 0x100 " + s_dir + "video_cues");
     EXPECT_NE(video, 0);
