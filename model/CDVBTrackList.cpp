@@ -26,8 +26,8 @@ bool IsSoundCodec(const char* codec)
     return codec && std::any_of(std::begin(kSound), std::end(kSound), [&](const char* name) { return !std::strcmp(codec, name); });
 }
 
-// ISO 639-2 has two codes for some languages; broadcasts use either
-std::string Bibliographic(const std::string& language)
+// ISO 639-2 has two codes for some languages, and broadcasts use either: the terminology one
+std::string Terminology(const std::string& language)
 {
     static const char* const kPairs[][2] = {{"deu", "ger"}, {"fra", "fre"}, {"nld", "dut"}, {"ces", "cze"},
                                             {"ell", "gre"}, {"fas", "per"}, {"slk", "slo"}, {"ron", "rum"},
@@ -39,12 +39,12 @@ std::string Bibliographic(const std::string& language)
     return language;
 }
 
-bool SameLanguage(const std::string& a, const std::string& b)
-{
-    return !a.empty() && Bibliographic(a) == Bibliographic(b);
-}
-
 }  // namespace
+
+bool CDVBTrackList::SameLanguage(const std::string& a, const std::string& b)
+{
+    return !a.empty() && Terminology(a) == Terminology(b);
+}
 
 std::string CDVBTrackList::Track::Describe() const
 {

@@ -51,6 +51,8 @@ public:
     bool FindSubtitles(const std::string& asked, Track& found) const;
     // The first teletext service's track (pages to read), nullptr without one.
     const Track* FindTeletext() const;
+    // Whether two ISO 639-2 codes name one language (either of its two codes: deu, ger).
+    static bool SameLanguage(const std::string& a, const std::string& b);
 
 private:
     std::vector<Track> m_tracks;

@@ -59,18 +59,6 @@ WORD CServicePlayer::VideoPid(CDVBTransportStreamReceiver& receiver, WORD servic
     return FirstPid(receiver, service, mapped, {"mpeg2video", "h264", "hevc"});
 }
 
-WORD CServicePlayer::SoundPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped, const std::string& language)
-{
-    CSingleLock guard(*receiver.GetProgramsSection());
-    const CDVBProgram* program = receiver.GetProgram(service);
-    mapped = program != nullptr && program->m_receivedPMT;
-    CDVBTrackList tracks;
-    if (mapped)
-        tracks.Read(*program);
-    const CDVBTrackList::Track* sound = tracks.FindSound({language});
-    return sound ? sound->pid : 0xFFFF;
-}
-
 bool CServicePlayer::FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video)
 {
     bool mapped = false;

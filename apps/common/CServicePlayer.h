@@ -99,11 +99,9 @@ public:
     // The pages of the service's teletext, collected from when it plays; nullptr without teletext.
     CTeletextPages* GetTeletextPages() const { return m_pages.get(); }
 
-    // The first video and sound components of a service, once its program map has come:
-    // 0xFFFF for none; `mapped` says whether the program map has come.
+    // The first video component of a service, once its program map has come: 0xFFFF for
+    // none; `mapped` says whether the program map has come.
     static WORD VideoPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped);
-    static WORD SoundPid(CDVBTransportStreamReceiver& receiver, WORD service, bool& mapped,
-                         const std::string& language = std::string());
     static bool FindVideo(CDVBTransportStreamReceiver& receiver, WORD service, CDVBComponentDefinition& video);
 
 private:

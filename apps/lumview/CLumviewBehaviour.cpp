@@ -408,7 +408,9 @@ void CLumviewBehaviour::ReadTracks()
     const std::string rememberedSubtitles = m_settings.GetSetting(TrackKey("subtitles").c_str());
     int subtitles = find(m_state.subtitleTracks, rememberedSubtitles);
     if (subtitles < 0 && rememberedSubtitles.empty() && sound >= 0 &&
-        std::find(languages.begin(), languages.end(), m_sounds[std::size_t(sound)].language) == languages.end()) {
+        std::none_of(languages.begin(), languages.end(), [&](const std::string& language) {
+            return CDVBTrackList::SameLanguage(language, m_sounds[std::size_t(sound)].language);
+        })) {
         const CDVBTrackList::Track* wanted = m_player.GetTracks().FindSubtitles(languages);
         for (std::size_t i = 0; wanted && i < m_subtitles.size(); ++i)
             if (m_subtitles[i].Describe() == wanted->Describe())
