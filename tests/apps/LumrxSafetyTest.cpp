@@ -36,9 +36,11 @@ protected:
     void TearDown() override { std::system(("rm -rf " + m_root).c_str()); }
 
     Outcome Lumrx(const std::string& arguments) const { return Shell("lumrx " + arguments); }
+    // No sound server: `play` examples run beside the tests that listen to the sink.
     Outcome Shell(const std::string& line) const
     {
-        const auto [status, out] = CommandOutput("cd " + m_work + " && export PATH=" + m_bin + ":$PATH && (" + line + ") 2>&1");
+        const auto [status, out] = CommandOutput("cd " + m_work + " && export PATH=" + m_bin +
+                                                 ":$PATH PULSE_SERVER=unix:/nonexistent && (" + line + ") 2>&1");
         return {status, out};
     }
     std::string Definitions() const
