@@ -35,7 +35,9 @@ TEST(LumviewTest, ShowsTheFirstServicesPictureAsFFmpegDecodesItAndRefusesAMultip
     ASSERT_EQ(status, 0) << out;
     const nlohmann::json stats = nlohmann::json::parse(std::ifstream(statsFile), nullptr, false);
     ASSERT_TRUE(stats.is_object()) << statsFile;
-    EXPECT_GT(stats["video"]["presented"].get<int>(), 25) << stats;
+    // at least half the pictures of the 3 s after the first (a loaded or sanitised machine starts late)
+    const double shownFor = 3000 - stats["first_picture_ms"].get<double>();
+    EXPECT_GT(stats["video"]["presented"].get<int>(), std::max(10.0, shownFor / 40 / 2)) << stats;
     EXPECT_EQ(stats["video"]["repeated"], 0) << stats;
     EXPECT_EQ(stats["video"]["dropped"], 0) << stats;
     std::smatch picture;
