@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -20,16 +22,21 @@ public:
         static char name[] = "widgets_tests";
         static char* argv[] = {name, nullptr};
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        // empty at each run: what one run remembered (the volume it turned down) is not the next one's start
-        const std::string settings = ::testing::TempDir() + "widgets_tests-config";
-        std::system(("rm -rf '" + settings + "'").c_str());
-        qputenv("XDG_CONFIG_HOME", settings.c_str());
+        // a folder for this process alone: what one run remembered (the volume it turned down)
+        // is not the next one's start, and tests that run side by side do not share it
+        m_settings = ::testing::TempDir() + "widgets_tests-config-" + std::to_string(::getpid());
+        qputenv("XDG_CONFIG_HOME", m_settings.c_str());
         m_application = std::make_unique<QApplication>(argc, argv);
     }
-    void TearDown() override { m_application.reset(); }
+    void TearDown() override
+    {
+        m_application.reset();
+        std::system(("rm -rf '" + m_settings + "'").c_str());
+    }
 
 private:
     std::unique_ptr<QApplication> m_application;
+    std::string m_settings;
 };
 
 const auto* const g_qt = ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
