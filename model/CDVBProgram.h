@@ -57,6 +57,8 @@ public:
     BYTE m_serviceType = 0;
     CString m_providerName;
     CString m_serviceName;   // "Service %04d" until an SDT names it
+    int m_logicalChannelNumber = -1;   // from the actual NIT; -1 without one
+    bool m_logicalChannelVisible = true;
     bool m_receivedEIT = false;
     CDVBSchedule m_schedule;
 };

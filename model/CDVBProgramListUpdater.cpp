@@ -4,12 +4,15 @@
 #include "model/CDVBTransportStreamUpdateHandler.h"
 #include "platform/CSingleLock.h"
 #include "si/CDVBEITSection.h"
+#include "si/CDVBLogicalChannelDescriptor.h"
+#include "si/CDVBNITSection.h"
 #include "si/CDVBPATSection.h"
 #include "si/CDVBPMTSection.h"
 #include "si/CDVBSDTSection.h"
 
 namespace {
 
+constexpr BYTE kNITActual = 0x40;
 constexpr BYTE kSDTActual = 0x42;
 constexpr BYTE kEITPresentFollowingActual = 0x4E;
 
@@ -29,6 +32,7 @@ bool CDVBProgramListUpdater::ApplyPAT(CDVBPATSection* section)
             m_programs.GetOrCreateProgram(entry->m_programNumber)->OnReceivePAT(section, entry);
             Tell(entry->m_programNumber, CDVBTransportStreamUpdateHandler::UpdatePAT);
         }
+    GiveChannelNumbers();
     return true;
 }
 
@@ -60,4 +64,32 @@ bool CDVBProgramListUpdater::ApplyEIT(CDVBEITSection* section)
     m_programs.GetOrCreateProgram(section->m_tableIdExtension)->OnReceiveEIT(section);
     Tell(section->m_tableIdExtension, CDVBTransportStreamUpdateHandler::UpdateEIT);
     return true;
+}
+
+bool CDVBProgramListUpdater::ApplyNIT(CDVBNITSection* section)
+{
+    // another network's numbers, or the SI collector's many streams, would number wrongly
+    if (!m_actualOnly || section->m_tableId != kNITActual)
+        return false;
+    CSingleLock guard(m_lock);
+    for (const CDVBNITEntry* entry : section->m_entries)
+        for (const CDVBLogicalChannelDescriptor::Entry& channel : CDVBLogicalChannelDescriptor::Collect(entry->m_descriptors))
+            m_channelNumbers[{entry->m_transportStreamId, channel.serviceId}] = {channel.number, channel.visible};
+    GiveChannelNumbers();
+    return true;
+}
+
+void CDVBProgramListUpdater::GiveChannelNumbers()
+{
+    for (CDVBProgram* program : m_programs) {
+        if (!program->m_receivedPAT)
+            continue;
+        const auto found = m_channelNumbers.find({program->m_patTransportStreamId, program->m_programNumber});
+        if (found == m_channelNumbers.end() || (program->m_logicalChannelNumber == found->second.first &&
+                                                program->m_logicalChannelVisible == found->second.second))
+            continue;
+        program->m_logicalChannelNumber = found->second.first;
+        program->m_logicalChannelVisible = found->second.second;
+        Tell(program->m_programNumber, CDVBTransportStreamUpdateHandler::UpdateSDT);
+    }
 }

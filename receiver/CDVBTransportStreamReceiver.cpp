@@ -202,7 +202,10 @@ void CDVBTransportStreamReceiver::OnReceiveEIT(CDVBEITSection* section)
     m_programsUpdater.ApplyEIT(section);
 }
 
-void CDVBTransportStreamReceiver::OnReceiveNIT(CDVBNITSection*) {}
+void CDVBTransportStreamReceiver::OnReceiveNIT(CDVBNITSection* section)
+{
+    m_programsUpdater.ApplyNIT(section);
+}
 
 void CDVBTransportStreamReceiver::OnReceiveTDT(CDVBTDTSection* section)
 {

@@ -42,6 +42,7 @@ class CDVBRecordingParameters;
 class CDVBScheduleEntry;
 class CDVBSDTSection;
 class CDVBSICollector;
+class CDVBStreamAnalyser;
 class CDVBTableListener;
 class CDVBTDTSection;
 class CDVBTOTSection;
@@ -125,6 +126,10 @@ public:
     bool AddTableListener(CDVBTableListener* listener);
     void RemoveTableListener(CDVBTableListener* listener);
 
+    // Every read goes to `analyser` (not owned; null detaches) before the PID receivers see
+    // it. Changed only while the receiver is stopped.
+    void SetStreamAnalyser(CDVBStreamAnalyser* analyser) { m_analyser = analyser; }
+
     // Records every read, as delivered, to the parameters' file until StopRecording; a
     // recording in progress ends first. False when the file cannot be created.
     bool StartRecording(CDVBRecordingParameters* parameters);
@@ -197,6 +202,7 @@ protected:
     CClock* m_clock;
     CDVBRecorder m_recorder;
     std::atomic<CDVBSICollector*> m_siCollector{nullptr};
+    std::atomic<CDVBStreamAnalyser*> m_analyser{nullptr};
     std::array<std::atomic<CDVBTableListener*>, MaxTableListeners> m_tableListeners{};
     std::atomic<bool> m_dataBeingReceived{false};
     std::atomic<int> m_secondsSinceStart{0};

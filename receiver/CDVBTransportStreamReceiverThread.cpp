@@ -11,6 +11,7 @@
 #include "platform/CMultimediaTimer.h"
 #include "platform/CSingleLock.h"
 #include "platform/CThread.h"
+#include "si/CDVBStreamAnalyser.h"
 
 #include <cstdlib>
 
@@ -121,6 +122,8 @@ void CDVBTransportStreamReceiver::Reset()
 void CDVBTransportStreamReceiver::ProcessBuffer(BYTE* buffer, DWORD length)
 {
     const DWORD packets = length / PacketSize;
+    if (CDVBStreamAnalyser* analyser = m_analyser.load(std::memory_order_relaxed))
+        analyser->AnalysePackets(buffer, packets * PacketSize);
     std::uint64_t counter = m_packetCounter.load(std::memory_order_relaxed);
     for (DWORD i = 0; i < packets; ++i) {
         BYTE* packet = buffer + std::size_t(i) * PacketSize;

@@ -4,8 +4,10 @@
 #include "si/CDVBExtendedEventDescriptor.h"
 #include "si/CDVBExtensionDescriptor.h"
 #include "si/CDVBISO639LanguageDescriptor.h"
+#include "si/CDVBLogicalChannelDescriptor.h"
 #include "si/CDVBNetworkNameDescriptor.h"
 #include "si/CDVBParentalRatingDescriptor.h"
+#include "si/CDVBPrivateDataSpecifierDescriptor.h"
 #include "si/CDVBServiceDescriptor.h"
 #include "si/CDVBShortEventDescriptor.h"
 #include "si/CDVBSubtitlingDescriptor.h"
@@ -53,6 +55,11 @@ CDVBDescriptor* CDVBDescriptor::CreateDescriptor(BYTE tag)
         return new CDVBTeletextDescriptor;
     case CDVBExtensionDescriptor::Tag:
         return new CDVBExtensionDescriptor;
+    case CDVBPrivateDataSpecifierDescriptor::Tag:
+        return new CDVBPrivateDataSpecifierDescriptor;
+    case CDVBLogicalChannelDescriptor::Tag:
+    case CDVBLogicalChannelDescriptor::NorDigTag:
+        return new CDVBLogicalChannelDescriptor;
     case CDVBTerrestrialDeliverySystemDescriptor::Tag:
         return new CDVBTerrestrialDeliverySystemDescriptor;
     default:

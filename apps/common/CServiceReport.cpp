@@ -6,6 +6,7 @@
 #include "si/CDVBText.h"
 #include "si/DVBTime.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -70,6 +71,10 @@ void CServiceReport::Take(CDVBTransportStreamReceiver& receiver)
             service.sdtType = program->GetServiceTypeFromSDT();
             service.pmtType = program->GetServiceTypeFromPMT();
             service.access = program->GetAccessTypeText().Str();
+            if (program->m_logicalChannelNumber >= 0) {
+                service.lcn = program->m_logicalChannelNumber;
+                service.visible = program->m_logicalChannelVisible;
+            }
             if (program->m_receivedPAT)
                 service.pmtPid = program->m_pmtPid;
             if (program->m_receivedPMT)
@@ -95,6 +100,9 @@ void CServiceReport::Take(CDVBTransportStreamReceiver& receiver)
         if (found & 2)
             m_services[i].next = EventOf(next);
     }
+    // in channel order where the network numbers them, as a television lists them
+    std::stable_sort(m_services.begin(), m_services.end(),
+                     [](const Service& a, const Service& b) { return a.lcn.value_or(1 << 20) < b.lcn.value_or(1 << 20); });
 }
 
 void CServiceReport::SetNetwork(std::optional<int> originalNetworkId, const std::string& name)
@@ -152,6 +160,8 @@ nlohmann::json CServiceReport::ToJson() const
                             {"transport_stream_id", s.transportStreamId == 0xFFFF ? nlohmann::json(nullptr) : nlohmann::json(s.transportStreamId)},
                             {"original_network_id", s.originalNetworkId ? nlohmann::json(*s.originalNetworkId) : nlohmann::json(nullptr)},
                             {"network", s.network.empty() ? nlohmann::json(nullptr) : nlohmann::json(s.network)},
+                            {"lcn", s.lcn ? nlohmann::json(*s.lcn) : nlohmann::json(nullptr)},
+                            {"visible", s.visible},
                             {"sdttype", CDVBProgram::GetServiceTypeText(s.sdtType).Str()},
                             {"pmttype", CDVBProgram::GetServiceTypeText(s.pmtType).Str()},
                             {"access", s.access},
@@ -168,6 +178,8 @@ nlohmann::json CServiceReport::ToJson() const
 void CServiceReport::PrintTable(std::ostream& out) const
 {
     for (const Service& s : m_services) {
+        if (s.lcn)
+            out << "[" << *s.lcn << (s.visible ? "] " : ", hidden] ");
         out << "Service " << s.id << "  " << s.name;
         if (!s.provider.empty())
             out << "  (" << s.provider << ")";

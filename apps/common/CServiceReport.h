@@ -41,6 +41,8 @@ public:
         std::string provider;
         int sdtType;   // service type codes
         int pmtType;
+        std::optional<int> lcn;   // the logical channel number the actual NIT gives
+        bool visible = true;      // the channel's visible_service_flag
         std::string access;
         std::optional<int> pmtPid;
         std::optional<int> pcrPid;

@@ -1,6 +1,7 @@
 #include "CCommandTable.h"
 
 #include "AddCommand.h"
+#include "AnalyzeCommand.h"
 #include "EpgCommand.h"
 #include "ExitCode.h"
 #include "ExtractCommand.h"
@@ -56,6 +57,9 @@ const CCommandTable::Command kCommands[] = {
     {"xmltv", "NAME|FILE [-o FILE] [--seconds S]",
      "\nevery event of the guide as XMLTV (a file: to its end;\nlive: until the schedule is whole, or --seconds, 30)", true,
      XmltvCommand},
+    {"analyze", "NAME|FILE [--json] [--seconds S]",
+     "\nper PID, table and service what the stream carries, its\nbitrate and the TR 101 290 indicators (a file: to its\nend; live: --seconds, 10 by default)",
+     true, AnalyzeCommand},
     {"test", "NAME|FILE [--seconds S] [--simulate]",
      "\nwatch reception four times a second; --simulate runs\na file on a simulated clock, as fast as it goes", true, TestCommand},
 };

@@ -4,6 +4,7 @@
 #include "platform/CSingleLock.h"
 #include "si/CDVBEITSection.h"
 #include "si/CDVBNITSection.h"
+#include "si/CDVBPATSection.h"
 #include "si/CDVBNetworkNameDescriptor.h"
 #include "si/CDVBSDTSection.h"
 
@@ -26,6 +27,8 @@ void CServiceScanReceiver::OnReceiveNIT(WORD, CDVBNITSection* section)
         for (const CDVBDescriptor* descriptor : section->m_descriptors)
             if (const auto* name = dynamic_cast<const CDVBNetworkNameDescriptor*>(descriptor))
                 m_networkName = name->m_networkName;
+        m_nitSections.insert(section->m_sectionNumber);
+        m_nitLastSection = section->m_lastSectionNumber;
     }
     m_sectionEvent.Set();
 }
@@ -66,6 +69,16 @@ bool CServiceScanReceiver::GetNetwork(WORD& originalNetworkId, CString& name)
     return m_sdtSeen;
 }
 
+void CServiceScanReceiver::OnReceivePAT(WORD, CDVBPATSection* section)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (const CDVBPATEntry* entry : section->m_entries)
+            m_networkNamed = m_networkNamed || entry->m_programNumber == 0;
+    }
+    m_sectionEvent.Set();
+}
+
 bool CServiceScanReceiver::IsComplete()
 {
     {
@@ -78,6 +91,9 @@ bool CServiceScanReceiver::IsComplete()
     }
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_sdtSeen)
+        return false;
+    // a PAT that names the network's PID promises the NIT, and with it the channel numbers
+    if (m_networkNamed && (m_nitLastSection < 0 || int(m_nitSections.size()) <= m_nitLastSection))
         return false;
     for (WORD service : m_sdtServices) {
         const auto last = m_lastPresentFollowing.find(service);

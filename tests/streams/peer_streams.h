@@ -8,6 +8,7 @@
 // rate, SI in place of null packets. Service 103's following section is empty.
 #define LUM_PEER_THREE_PROGRAMS_TS LUM_PEER_STREAM("three_programs.ts")
 #define LUM_PEER_THREE_PROGRAMS_BITS_PER_SECOND 240000
+#define LUM_PEER_CHANNEL_NUMBERS_TS LUM_PEER_STREAM("channel_numbers.ts")
 // SI alone, names in ISO 8859-9, ISO 8859-15 and the default table, their UTF-8 written by hand.
 #define LUM_PEER_LATIN_TABLES_TS LUM_PEER_STREAM("latin_tables.ts")
 #define LUM_PEER_LATIN_TABLES_EXPECTED LUM_PEER_STREAM("latin_tables.expected.json")

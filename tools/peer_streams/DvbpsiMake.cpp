@@ -5,6 +5,7 @@
 extern "C" {
 #include <dvbpsi/pat.h>
 #include <dvbpsi/sdt.h>
+#include <dvbpsi/dr_83.h>
 #include <dvbpsi/nit.h>
 #include <dvbpsi/eit.h>
 #include <dvbpsi/tot.h>
@@ -136,8 +137,25 @@ std::vector<Bytes> Nit(const json& n)
         dr.i_centre_frequency = uint32_t(t["frequency_hz"].get<long long>() / 10);
         for (const auto& [key, field] : kTerrestrialFields)
             dr.*field = t[key].get<uint8_t>();
-        AddDescriptor(dvbpsi_GenTerrDelivSysDr(&dr, false), dvbpsi_nit_ts_descriptor_add,
-                      dvbpsi_nit_ts_add(nit, ts["transport_stream_id"], ts["original_network_id"]));
+        dvbpsi_nit_ts_t* entry = dvbpsi_nit_ts_add(nit, ts["transport_stream_id"], ts["original_network_id"]);
+        AddDescriptor(dvbpsi_GenTerrDelivSysDr(&dr, false), dvbpsi_nit_ts_descriptor_add, entry);
+        // logical channel numbers, behind the private data specifier that gives tag 0x83 its meaning
+        if (ts.contains("private_data_specifier")) {
+            const uint32_t specifier = ts["private_data_specifier"];
+            uint8_t bytes[4] = {uint8_t(specifier >> 24), uint8_t(specifier >> 16), uint8_t(specifier >> 8), uint8_t(specifier)};
+            if (dvbpsi_nit_ts_descriptor_add(entry, 0x5F, 4, bytes) == nullptr)
+                throw std::runtime_error("the private data specifier descriptor could not be added");
+        }
+        if (ts.contains("lcn")) {
+            dvbpsi_lcn_dr_t lcn{};
+            for (const json& channel : ts["lcn"]) {
+                dvbpsi_lcn_entry_t& e = lcn.p_entries[lcn.i_number_of_entries++];
+                e.i_service_id = channel["service_id"];
+                e.i_logical_channel_number = channel["number"];
+                e.b_visible_service_flag = channel["visible"].get<bool>();
+            }
+            AddDescriptor(dvbpsi_GenLCNDr(&lcn, false), dvbpsi_nit_ts_descriptor_add, entry);
+        }
     }
     return Take(dvbpsi_nit_sections_generate(g_dvbpsi, nit, 0x40), nit, dvbpsi_nit_delete);
 }

@@ -6,6 +6,7 @@ extern "C" {
 #include <dvbpsi/pat.h>
 #include <dvbpsi/pmt.h>
 #include <dvbpsi/sdt.h>
+#include <dvbpsi/dr_83.h>
 #include <dvbpsi/nit.h>
 #include <dvbpsi/eit.h>
 #include <dvbpsi/tot.h>
@@ -83,6 +84,13 @@ json Described(json entry, dvbpsi_descriptor_t* first)
                 fields[key] = t->*field;
             fields["other_frequency"] = t->i_other_frequency_flag != 0;
         }
+        if (d->i_tag == 0x5F && d->i_length == 4)
+            entry["private_data_specifier"] = uint32_t(d->p_data[0]) << 24 | d->p_data[1] << 16 | d->p_data[2] << 8 | d->p_data[3];
+        if (const auto* l = d->i_tag == 0x83 ? dvbpsi_DecodeLCNDr(d) : nullptr)
+            for (int i = 0; i < l->i_number_of_entries; ++i)
+                entry["lcn"].push_back({{"service_id", l->p_entries[i].i_service_id},
+                                        {"number", l->p_entries[i].i_logical_channel_number},
+                                        {"visible", l->p_entries[i].b_visible_service_flag != 0}});
         return json{{"tag", d->i_tag}, {"length", d->i_length}};
     });
     return entry;

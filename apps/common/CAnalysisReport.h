@@ -1,0 +1,17 @@
+#pragma once
+// A stream analysis as JSON, in the field names of the usual normalized analysis report
+// (ts, services, pids, tables, tr101290), or as text for people.
+#include "si/CDVBStreamAnalysis.h"
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+
+class CAnalysisReport
+{
+public:
+    static nlohmann::json ToJson(const CDVBStreamAnalysis& analysis);
+    static void WriteText(std::ostream& out, const CDVBStreamAnalysis& analysis);
+    // "TR 101 290 first priority: clean", or the indicators that are not, with their counts.
+    static std::string FirstPriorityState(const CDVBStreamAnalysis& analysis);
+};

@@ -1,0 +1,6 @@
+#pragma once
+// lumrx analyze: see its row in CCommandTable.
+class CLumrxHost;
+struct CLumrxOptions;
+
+int AnalyzeCommand(CLumrxHost& host, const CLumrxOptions& options);

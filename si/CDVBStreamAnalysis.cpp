@@ -1,0 +1,20 @@
+#include "si/CDVBStreamAnalysis.h"
+
+const char* CDVBStreamAnalysis::IndicatorName(int indicator)
+{
+    static const char* const names[IndicatorCount] = {
+        "TS_sync_loss",         "Sync_byte_error",      "PAT_error",
+        "Continuity_count_error", "PMT_error",          "PID_error",
+        "Transport_error",      "CRC_error",            "PCR_repetition_error",
+        "PCR_discontinuity_indicator_error", "PCR_accuracy_error", "PTS_error",
+        "CAT_error"};
+    return indicator >= 0 && indicator < IndicatorCount ? names[indicator] : "";
+}
+
+bool CDVBStreamAnalysis::IsFirstPriorityClean() const
+{
+    for (int i = 0; i < FirstPriorityCount; ++i)
+        if (indicators[i].count != 0)
+            return false;
+    return true;
+}
