@@ -236,14 +236,22 @@ void CLumviewBehaviour::OnRefresh()
         return;
     CServiceReport report;
     report.Take(*m_receiver);
+    const int playing = m_state.service >= 0 ? m_state.services[std::size_t(m_state.service)].id : -1;
     m_state.services.clear();
-    for (const CServiceReport::Service& service : report.Services())
+    for (const CServiceReport::Service& service : report.Services()) {
+        std::string number;
+        if (service.lcn)
+            number = std::to_string(*service.lcn) + (service.visible ? "" : " (hidden)");
         m_state.services.push_back({service.id, service.transportStreamId,
                                     service.name.empty() ? "Service " + std::to_string(service.id) : service.name,
-                                    EventText(service.now), EventText(service.next)});
-    // rows are kept by their place, as a list keeps its current row
+                                    number, EventText(service.now), EventText(service.next)});
+    }
+    // the service played keeps playing when channel numbers reorder the list; one that went
+    // leaves its row to the next, as a list keeps its current row
     const int rows = int(m_state.services.size());
-    m_state.service = std::min(m_state.service, rows - 1);
+    const auto same = std::find_if(m_state.services.begin(), m_state.services.end(),
+                                   [playing](const CLumviewState::Service& s) { return s.id == playing; });
+    m_state.service = same != m_state.services.end() ? int(same - m_state.services.begin()) : std::min(m_state.service, rows - 1);
     if (m_state.service < 0 && rows > 0) {   // plays it
         const auto wanted = std::find_if(m_state.services.begin(), m_state.services.end(),
                                          [this](const CLumviewState::Service& s) { return s.id == m_wantedService; });

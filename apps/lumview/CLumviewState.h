@@ -17,7 +17,8 @@ public:
         int id;
         int transportStreamId;   // 0xFFFF until the PAT or SDT says
         std::string name;
-        std::string now;   // "HH:MM  title"
+        std::string number;   // the channel number, "7 (hidden)" when the network hides it; may be empty
+        std::string now;      // "HH:MM  title"
         std::string next;
     };
     struct GuideEvent

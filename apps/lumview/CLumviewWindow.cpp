@@ -397,7 +397,7 @@ void CLumviewWindow::DrawServices()
     for (int i = 0; i < rows; ++i) {
         QTreeWidgetItem* item = i < m_services->topLevelItemCount() ? m_services->topLevelItem(i) : new QTreeWidgetItem(m_services);
         const CLumviewState::Service& service = state.services[std::size_t(i)];
-        item->setText(0, Text(service.name));
+        item->setText(0, Text(service.number.empty() ? service.name : service.number + "  " + service.name));
         item->setText(1, Text(service.now));
         item->setText(2, Text(service.next));
     }

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -85,6 +86,37 @@ TEST(LumrxTest, EveryServiceAgreesWithFfprobe)
             }
         }
     }
+}
+
+// Channel numbers as libdvbpsi reads them from the NIT's entry for this stream, in their
+// order, the hidden one marked; the other stream's entry numbers nothing here.
+TEST(LumrxTest, ListsServicesInChannelOrderWithTheirNumbers)
+{
+    const json peer = ReadJson(LUM_PEER_STREAM("channel_numbers.dvbpsi.json"));
+    json channels;
+    for (const json& ts : peer["nit"]["transport_streams"])
+        if (ts["tsid"] == peer["pat"]["transport_stream_id"])
+            channels = ts["lcn"];
+    ASSERT_EQ(channels.size(), 3u);
+    std::sort(channels.begin(), channels.end(), [](const json& a, const json& b) { return a["number"] < b["number"]; });
+    const json ours = ServicesOf(LUM_PEER_CHANNEL_NUMBERS_TS);
+    ASSERT_EQ(ours.size(), channels.size());
+    std::string lines;
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        EXPECT_EQ(ours[i]["id"], channels[i]["service_id"]);
+        EXPECT_EQ(ours[i]["lcn"], channels[i]["number"]);
+        EXPECT_EQ(ours[i]["visible"], channels[i]["visible"]);
+        lines += "[" + channels[i]["number"].dump() + (channels[i]["visible"] ? "] " : ", hidden] ") + "Service " +
+                 channels[i]["service_id"].dump() + " ";
+    }
+    const LumrxRun table = Lumrx(std::string("services ") + LUM_PEER_CHANNEL_NUMBERS_TS);
+    std::istringstream in(table.out);
+    std::string line, shown;
+    while (std::getline(in, line))
+        if (line.rfind('[', 0) == 0)
+            shown += line.substr(0, line.find("  ")) + " ";
+    EXPECT_EQ(shown, lines) << table.out;
+    EXPECT_TRUE(WithId(ServicesOf(LUM_PEER_THREE_PROGRAMS_TS), "id", 101)["lcn"].is_null());
 }
 
 // The network as libdvbpsi reads it, and an empty following section as null.

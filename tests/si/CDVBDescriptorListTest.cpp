@@ -5,6 +5,7 @@
 #include "si/CDVBContentDescriptor.h"
 #include "si/CDVBExtendedEventDescriptor.h"
 #include "si/CDVBISO639LanguageDescriptor.h"
+#include "si/CDVBLogicalChannelDescriptor.h"
 #include "si/CDVBNetworkNameDescriptor.h"
 #include "si/CDVBServiceDescriptor.h"
 #include "si/CDVBShortEventDescriptor.h"
@@ -117,4 +118,33 @@ TEST(CDVBDescriptorListTest, SubtitlingAndTeletextKeepEveryEntry)
     EXPECT_EQ(teletext->m_entries[1].page, 289);
     EXPECT_TRUE(teletext->m_entries[1].Subtitles());
     EXPECT_STREQ(teletext->m_entries[1].languageCode, "fra");
+}
+
+// What no tool we have writes: NorDig's two versions, and a tag 0x83 of another specifier.
+// EACEM's, behind its specifier, is read against libdvbpsi's on channel_numbers.ts (LumrxTest).
+TEST(CDVBDescriptorListTest, ChannelNumbersFollowTheirPrivateDataSpecifier)
+{
+    const Bytes nordig = B::Descriptor(0x5F, {0, 0, 0, 0x29});
+    // service 0x0101 number 2000 hidden (976 in 10 bits); 0x0102 number 5, the reserved bits set as sent
+    const Bytes v1 = B::Descriptor(0x83, {0x01, 0x01, 0x07, 0xD0, 0x01, 0x02, 0xC0, 0x05});
+    const Bytes v2 = B::Descriptor(0x87, B::Cat({{1, 3}, B::Text("Alt"), B::Text("NOR"), {4, 0x01, 0x03, 0xFC, 0x09},
+                                                 {2, 0}, B::Text("SWE"), {0}}));
+    struct Case { const char* name; Bytes loop; std::vector<CDVBLogicalChannelDescriptor::Entry> entries; };
+    const Case cases[] = {
+        {"NorDig first version: 14 bits", B::Cat({nordig, v1}), {{0x0101, false, 2000}, {0x0102, true, 5}}},
+        {"without a specifier, as EACEM: 10 bits", v1, {{0x0101, false, 976}, {0x0102, true, 5}}},
+        {"NorDig second version: the first list", B::Cat({nordig, v2}), {{0x0103, true, 9}}},
+        {"another specifier's tag 0x83", B::Cat({B::Descriptor(0x5F, {0, 0, 0, 2}), v1}), {}},
+    };
+    for (const Case& c : cases) {
+        CDVBDescriptorList list;
+        ASSERT_TRUE(ParseLoop(list, c.loop)) << c.name;
+        const auto entries = CDVBLogicalChannelDescriptor::Collect(list);
+        ASSERT_EQ(entries.size(), c.entries.size()) << c.name;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(entries[i].serviceId, c.entries[i].serviceId) << c.name;
+            EXPECT_EQ(entries[i].visible, c.entries[i].visible) << c.name;
+            EXPECT_EQ(entries[i].number, c.entries[i].number) << c.name;
+        }
+    }
 }

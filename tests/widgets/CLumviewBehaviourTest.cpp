@@ -4,6 +4,8 @@
 #include "apps/lumview/CLumviewSettings.h"
 #include "tests/plugins/CFileInputFixture.h"
 
+#include "peer_streams.h"
+
 #include <chrono>
 #include <map>
 #include <thread>
@@ -63,6 +65,23 @@ TEST_F(LumviewBehaviourTest, SaysWhatDoesNotOpenIsSilentOrHasEndedAndShowsTheCho
     lumview.ChooseService(1);
     ASSERT_FALSE(state.guide.empty());
     EXPECT_NE(state.guide.front().title, first) << "the guide is not the chosen service's";
+}
+
+// In channel order, numbered, as the NIT gives them; the first channel plays.
+TEST_F(LumviewBehaviourTest, ListsServicesInChannelOrder)
+{
+    Define("Numbered, " LUM_PEER_CHANNEL_NUMBERS_TS ", fast, off");
+    Remembered settings;
+    settings.values["multiplex"] = "Numbered";
+    CLumviewBehaviour lumview(settings);
+    const CLumviewState& state = lumview.State();
+    lumview.OpenRemembered();
+    RefreshUntil(lumview, [&] { return state.services.size() == 3 && !state.services.back().number.empty(); });
+    std::string list;
+    for (const CLumviewState::Service& service : state.services)
+        list += service.number + " " + service.name + "; ";
+    EXPECT_EQ(list, "1 Radio Trois; 2 LUM One; 7 (hidden) Télé Deux; ");
+    EXPECT_EQ(state.service, 0);
 }
 
 // N and P go round the list; the volume stays within 0 to 100 and is remembered with the

@@ -173,19 +173,17 @@ class Analyser:
                     base = (b[0] << 25) | (b[1] << 17) | (b[2] << 9) | (b[3] << 1) | (b[4] >> 7)
                     pcr = base * 300 + (((b[4] & 1) << 8) | b[5])
         # continuity
-        gap = False
+        jump = False               # a counter other than the last plus one, announced or not
         if pid != 0x1FFF and afc in (1, 3):
-            if p.cc is None or disc or cc == (p.cc + 1) & 15:
-                p.repeat = False
-            elif cc == p.cc and not p.repeat:
+            if p.cc is not None and not disc and cc == p.cc and not p.repeat:
                 p.c["duplicated"] += 1
-                p.repeat, p.section = True, None
+                p.repeat = True
                 return
-            else:
-                gap, p.repeat = True, False
+            jump = p.cc is not None and cc != (p.cc + 1) & 15
+            if jump and not disc:
                 p.c["discontinuities"] += 1
                 self.flag("Continuity_count_error", i)
-            p.cc = cc
+            p.cc, p.repeat = cc, False
         if afc in (2, 3):
             p.c["af"] += 1
         pusi = bool(pkt[1] & 0x40)
@@ -206,10 +204,11 @@ class Analyser:
                 self.flag("PMT_error", i)
             if not self.cat_seen:
                 self.flag("CAT_error", i)
-        self.arrive(self.es_watch.get(pid), i, t)
+        # elementary streams are timed by the last reference PCR alone
+        self.arrive(self.es_watch.get(pid), i, self.ref_time)
         payload = pkt[pos:] if afc in (1, 3) and pos < 188 else b""
         if pid <= 0x1F or pid in pmts:
-            if gap:
+            if jump:
                 p.section = None
             self.collect(p, i, t, payload, pusi)
         elif pid != 0x1FFF and pusi and payload and self.es_types().get(pid) not in SECTION_TYPES:
@@ -230,12 +229,13 @@ class Analyser:
         if prev is None:
             return
         delta, packets = (pcr - prev) % PCR_WRAP, i - prev_pkt
+        if not disc:
+            self.pcr_checks(p, i, delta, packets)
         if p.pid == self.ref:
-            step = delta if not disc and delta <= 1000 * MS else self.rate_ticks(packets)
-            self.ref_time += step
+            self.ref_time += delta if not disc and delta <= 1000 * MS else self.rate_ticks(packets)
             self.ref_pkt = i
-        if disc:
-            return
+
+    def pcr_checks(self, p, i, delta, packets):
         if delta > 40 * MS:
             self.flag("PCR_repetition_error", i)
         if delta > 100 * MS:
@@ -360,7 +360,8 @@ class Analyser:
             if p not in pmts:
                 del self.pmt_es[p]
         self.sync_watches(self.pmt_watch, pmts, "PMT_error", 500 * MS, t)
-        self.sync_watches(self.es_watch, self.es_types(), "PID_error", 5000 * MS, t)
+        self.sync_watches(self.es_watch, self.es_types(), "PID_error", 5000 * MS,
+                          self.ref_time)
 
     def read_pmt(self, pid, s, t):
         if not s[1] & 0x80 or len(s) < 16:
@@ -371,7 +372,8 @@ class Analyser:
             es[((s[k + 1] & 0x1F) << 8) | s[k + 2]] = s[k]
             k += 5 + (((s[k + 3] & 0x0F) << 8) | s[k + 4])
         self.pmt_es[pid] = es
-        self.sync_watches(self.es_watch, self.es_types(), "PID_error", 5000 * MS, t)
+        self.sync_watches(self.es_watch, self.es_types(), "PID_error", 5000 * MS,
+                          self.ref_time)
 
     # --- the report ---
     def report(self):
