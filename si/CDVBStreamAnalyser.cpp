@@ -159,9 +159,9 @@ struct CDVBStreamAnalyser::TableState
 
 struct CDVBStreamAnalyser::ServiceState
 {
-    int pmtPid = -1;
+    int pmtPid = -1;   // -1 while the current PAT does not name the program
     int pcrPid = -1;
-    std::vector<WORD> streams;
+    std::vector<std::pair<WORD, BYTE>> streams;   // PID, stream_type
     std::string name, provider;
     int type = -1;
 };
@@ -197,6 +197,8 @@ void CDVBStreamAnalyser::Reset()
     m_referenceTime = 0;
     m_referencePacket = 0;
     m_pat = Watch{0, 0, false};
+    m_patVersion = -1;
+    m_patSections.clear();
 }
 
 void CDVBStreamAnalyser::AnalysePackets(const BYTE* packets, DWORD length)
@@ -301,26 +303,30 @@ void CDVBStreamAnalyser::AnalysePacket(const BYTE* packet)
     }
     if (control & 2)
         ++state.af;
-    if (pcr >= 0)
-        OnPCR(state, pid, pcr, discontinuity);
+    const bool reference = pcr >= 0 && OnPCR(state, pid, pcr, discontinuity);
     const bool start = (packet[1] & 0x40) != 0;
     if (start)
         ++state.unitStart;
     if (state.watched) {
+        // an elementary stream is timed by the last reference PCR alone: no division a packet
+        if (!state.pidFlagged && m_referencePid >= 0 && m_referenceTime - state.lastSeenTime > PIDLimit)
+            Raise(CDVBStreamAnalysis::PIDError);
         state.lastSeenTime = m_referenceTime;
         state.pidFlagged = false;
     }
-    if (pid == NullPid || !(control & 1) || payloadStart >= PacketSize)
-        return;
-    const BYTE* payload = packet + payloadStart;
-    const DWORD length = PacketSize - payloadStart;
-    if (state.role == RoleSections)
-        Collect(state, pid, payload, length, start);
-    else if (start && state.role == RoleStream)
-        OnPESStart(state, payload, length);
+    if (pid != NullPid && (control & 1) && payloadStart < PacketSize) {
+        const BYTE* payload = packet + payloadStart;
+        const DWORD length = PacketSize - payloadStart;
+        if (state.role == RoleSections)
+            Collect(state, pid, payload, length, start);
+        else if (start && state.role == RoleStream)
+            OnPESStart(state, payload, length);
+    }
+    if (reference)
+        CheckTimeLimits();
 }
 
-void CDVBStreamAnalyser::OnPCR(PidState& state, WORD pid, std::int64_t pcr, bool discontinuity)
+bool CDVBStreamAnalyser::OnPCR(PidState& state, WORD pid, std::int64_t pcr, bool discontinuity)
 {
     ++state.pcr;
     if (state.firstPcr < 0)
@@ -359,10 +365,10 @@ void CDVBStreamAnalyser::OnPCR(PidState& state, WORD pid, std::int64_t pcr, bool
     }
     state.previousPcr = pcr;
     state.previousPcrPacket = m_packet;
-    if (pid == m_referencePid) {
-        m_referencePacket = m_packet;
-        CheckTimeLimits();
-    }
+    if (pid != m_referencePid)
+        return false;
+    m_referencePacket = m_packet;
+    return true;
 }
 
 std::int64_t CDVBStreamAnalyser::TimeNow() const
@@ -454,13 +460,12 @@ void CDVBStreamAnalyser::Collect(PidState& state, WORD pid, const BYTE* payload,
     const DWORD pointer = payload[0];
     ++payload;
     --length;
-    if (pointer >= length) {
-        Append(buffer, pid, payload, length, false);   // all of it ends the old section
-        return;
-    }
     if (pointer > 0)
-        Append(buffer, pid, payload, pointer, false);
-    Append(buffer, pid, payload + pointer, length - pointer, true);
+        Append(buffer, pid, payload, std::min(pointer, length), false);   // the end of the section before
+    if (pointer < length)
+        Append(buffer, pid, payload + pointer, length - pointer, true);
+    else
+        buffer.collected = buffer.expected = 0;   // nothing starts where the pointer says
 }
 
 void CDVBStreamAnalyser::Append(SectionBuffer& buffer, WORD pid, const BYTE* data, DWORD length, bool start)
@@ -477,8 +482,13 @@ void CDVBStreamAnalyser::Append(SectionBuffer& buffer, WORD pid, const BYTE* dat
         buffer.collected += n;
         data += n;
         length -= n;
-        if (buffer.expected == 0 && buffer.collected >= 3)
+        if (buffer.expected == 0 && buffer.collected >= 3) {
             buffer.expected = 3 + (DWORD(buffer.data[1] & 0x0F) << 8 | buffer.data[2]);
+            if (buffer.expected > 4096) {   // longer than any section may be
+                buffer.collected = buffer.expected = 0;
+                return;
+            }
+        }
         if (buffer.expected == 0 || buffer.collected < buffer.expected)
             continue;
         const DWORD size = buffer.expected;
@@ -532,27 +542,39 @@ void CDVBStreamAnalyser::OnSection(WORD pid, const BYTE* section, DWORD length)
         table.lastZeroTime = now;
     }
 
-    if (pid == 0 && tableId == 0x00) {
+    if (pid == 0 && tableId == 0x00)
         Arrive(m_pat, TableLimit, CDVBStreamAnalysis::PATError);
-        CDVBPATSection pat;
-        if (Changed(table, section, length) && pat.Parse(section, length))
-            OnPAT(pat);
-    } else if (pid == 1 && tableId == 0x01) {
+    else if (pid == 1 && tableId == 0x01)
         m_catSeen = true;
-    } else if (tableId == 0x02 && m_pids[pid].isPmt) {
+    if (tableId == 0x02 && m_pids[pid].isPmt)
         for (Watch& watch : m_watchedPmts)
             if (watch.pid == pid)
                 Arrive(watch, TableLimit, CDVBStreamAnalysis::PMTError);
+    // what the services are made of, read again only when it changed (a program map also
+    // when its program came back into the PAT)
+    if (!longForm)
+        return;
+    const bool changed = Changed(table, section, length);
+    if (tableId == 0x02 && m_pids[pid].isPmt) {
+        const auto service = m_services.find(extension);
         CDVBPMTSection pmt;
-        if (Changed(table, section, length) && pmt.Parse(section, length))
+        if ((changed || (service != m_services.end() && service->second.streams.empty())) && pmt.Parse(section, length))
             OnPMT(pid, pmt);
+        return;
+    }
+    if (!changed)
+        return;
+    if (pid == 0 && tableId == 0x00) {
+        CDVBPATSection pat;
+        if (pat.Parse(section, length))
+            OnPAT(pat);
     } else if (pid == 0x11 && tableId == 0x42) {
         CDVBSDTSection sdt;
-        if (Changed(table, section, length) && sdt.Parse(section, length))
+        if (sdt.Parse(section, length))
             OnSDT(sdt);
     } else if (pid == 0x10 && tableId == 0x40) {
         CDVBNITSection nit;
-        if (Changed(table, section, length) && nit.Parse(section, length))
+        if (nit.Parse(section, length))
             OnNIT(nit);
     }
 }
@@ -573,42 +595,94 @@ bool CDVBStreamAnalyser::Changed(TableState& table, const BYTE* section, DWORD l
 void CDVBStreamAnalyser::OnPAT(const CDVBPATSection& pat)
 {
     m_tsid = pat.m_tableIdExtension;
-    const std::int64_t now = std::max<std::int64_t>(TimeNow(), 0);
-    for (const CDVBPATEntry* entry : pat.m_entries) {
-        const WORD pid = WORD(entry->m_pid & 0x1FFF);
-        PidState& state = m_pids[pid];
-        state.role = RoleSections;
-        if (entry->m_programNumber == 0)
-            continue;   // the network PID
-        m_services[entry->m_programNumber].pmtPid = pid;
-        if (!state.isPmt) {
-            state.isPmt = true;
-            m_watchedPmts.push_back(Watch{pid, now, false});
-        }
-    }
+    if (pat.m_versionNumber != m_patVersion)
+        m_patSections.clear();   // a new version: what the old one named goes with it
+    m_patVersion = pat.m_versionNumber;
+    std::vector<std::pair<WORD, WORD>>& programs = m_patSections[pat.m_sectionNumber];
+    programs.clear();
+    for (const CDVBPATEntry* entry : pat.m_entries)
+        if (entry->m_programNumber != 0)   // 0 names the network's PID
+            programs.push_back({entry->m_programNumber, WORD(entry->m_pid & 0x1FFF)});
+    SyncStructure();
 }
 
 void CDVBStreamAnalyser::OnPMT(WORD pid, const CDVBPMTSection& pmt)
 {
-    ServiceState& service = m_services[pmt.m_tableIdExtension];
-    service.pmtPid = pid;
+    const auto found = m_services.find(pmt.m_tableIdExtension);
+    if (found == m_services.end() || found->second.pmtPid != pid)
+        return;   // a program map the PAT does not name there
+    ServiceState& service = found->second;
     service.pcrPid = pmt.m_pcrPid & 0x1FFF;
     service.streams.clear();
     for (const CDVBPMTEntry* entry : pmt.m_entries) {
         const WORD es = WORD(entry->m_elementaryPid & 0x1FFF);
-        service.streams.push_back(es);
+        service.streams.push_back({es, entry->m_streamType});
         m_descriptions[es] = DescribeStream(entry->m_streamType, entry->m_descriptors);
-        PidState& state = m_pids[es];
-        if (state.role == RoleSections)
-            continue;   // a PID the tables use is not an elementary stream
-        state.named = true;
-        state.role = CarriesSections(entry->m_streamType) ? RoleStreamOfSections : RoleStream;
-        if (!state.watched) {
-            state.watched = true;
-            state.lastSeenTime = m_referenceTime;
-            state.pidFlagged = false;
-            m_watchedPids.push_back(es);
+    }
+    SyncStructure();
+}
+
+// Which PIDs carry program maps and elementary streams, and so what is watched, from the
+// current PAT and the program maps of the programs it names.
+void CDVBStreamAnalyser::SyncStructure()
+{
+    const std::int64_t now = std::max<std::int64_t>(TimeNow(), 0);
+    std::map<WORD, WORD> programs;   // program: program map PID
+    for (const auto& [number, entries] : m_patSections)
+        for (const auto& [program, pmtPid] : entries)
+            programs[program] = pmtPid;
+    for (auto& [program, service] : m_services) {
+        const auto named = programs.find(program);
+        service.pmtPid = named != programs.end() ? named->second : -1;
+        if (service.pmtPid < 0) {
+            service.streams.clear();
+            service.pcrPid = -1;
         }
+    }
+    for (const auto& [program, pmtPid] : programs)
+        m_services[program].pmtPid = pmtPid;
+
+    for (WORD pid = 0; pid < m_pids.size(); ++pid) {
+        PidState& state = m_pids[pid];
+        state.isPmt = state.named = false;
+        state.role = pid <= 0x1F ? RoleSections : RoleStream;
+    }
+    for (const auto& [program, pmtPid] : programs) {
+        m_pids[pmtPid].isPmt = true;
+        m_pids[pmtPid].role = RoleSections;
+    }
+    std::vector<WORD> streams;
+    for (const auto& [program, service] : m_services)
+        for (const auto& [pid, type] : service.streams) {
+            PidState& state = m_pids[pid];
+            state.named = true;
+            if (state.role != RoleSections)
+                state.role = CarriesSections(type) ? RoleStreamOfSections : RoleStream;
+            streams.push_back(pid);
+        }
+    for (PidState& state : m_pids)
+        if (state.role != RoleSections)
+            state.sections.reset();
+
+    // a watch starts when its PID is named and ends when it no longer is
+    m_watchedPmts.erase(std::remove_if(m_watchedPmts.begin(), m_watchedPmts.end(),
+                                       [this](const Watch& w) { return !m_pids[w.pid].isPmt; }),
+                        m_watchedPmts.end());
+    for (const auto& [program, pmtPid] : programs)
+        if (std::none_of(m_watchedPmts.begin(), m_watchedPmts.end(), [pid = pmtPid](const Watch& w) { return w.pid == pid; }))
+            m_watchedPmts.push_back(Watch{pmtPid, now, false});
+    for (WORD pid : m_watchedPids)
+        m_pids[pid].watched = m_pids[pid].named;
+    m_watchedPids.erase(std::remove_if(m_watchedPids.begin(), m_watchedPids.end(), [this](WORD pid) { return !m_pids[pid].named; }),
+                        m_watchedPids.end());
+    for (WORD pid : streams) {
+        PidState& state = m_pids[pid];
+        if (state.watched)
+            continue;
+        state.watched = true;
+        state.lastSeenTime = m_referenceTime;
+        state.pidFlagged = false;
+        m_watchedPids.push_back(pid);
     }
 }
 
@@ -698,7 +772,8 @@ CDVBStreamAnalysis CDVBStreamAnalyser::GetAnalysis() const
             service.lcn = channel->second.first;
             service.lcnVisible = channel->second.second;
         }
-        service.pids = state.streams;
+        for (const auto& stream : state.streams)
+            service.pids.push_back(stream.first);
         service.pids.push_back(service.pmtPid.value());
         if (service.pcrPid)
             service.pids.push_back(*service.pcrPid);

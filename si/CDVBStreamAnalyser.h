@@ -58,7 +58,8 @@ private:
     };
 
     void AnalysePacket(const BYTE* packet);
-    void OnPCR(PidState& state, WORD pid, std::int64_t pcr, bool discontinuity);
+    // True for a PCR of the reference PID, which moves the stream's time on.
+    bool OnPCR(PidState& state, WORD pid, std::int64_t pcr, bool discontinuity);
     void OnPESStart(PidState& state, const BYTE* payload, DWORD length);
     void Collect(PidState& state, WORD pid, const BYTE* payload, DWORD length, bool start);
     void Append(SectionBuffer& buffer, WORD pid, const BYTE* data, DWORD length, bool start);
@@ -68,6 +69,7 @@ private:
     void OnPMT(WORD pid, const CDVBPMTSection& pmt);
     void OnSDT(const CDVBSDTSection& sdt);
     void OnNIT(const CDVBNITSection& nit);
+    void SyncStructure();
     // Arrival of what a watch waits for, at the current packet.
     void Arrive(Watch& watch, std::int64_t limit, int indicator);
     void CheckTimeLimits();
@@ -98,4 +100,6 @@ private:
     std::int64_t m_referenceTime = 0;
     std::uint64_t m_referencePacket = 0;
     Watch m_pat{0, 0, false};
+    int m_patVersion = -1;
+    std::map<BYTE, std::vector<std::pair<WORD, WORD>>> m_patSections;   // of the current version: program, PMT PID
 };

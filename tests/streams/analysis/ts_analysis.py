@@ -83,7 +83,7 @@ class Analyser:
         self.tsid = None
         self.pat = {}              # section_number -> {program: pmt pid}, current version
         self.pat_version = None
-        self.pmt_es = {}           # pmt pid -> {es pid: stream_type}
+        self.pmt_es = {}           # (pmt pid, program) -> {es pid: stream_type}
         self.ref = None            # reference PID
         self.ref_time = self.ref_pkt = None
         self.cat_seen = False
@@ -355,10 +355,11 @@ class Analyser:
             if prog != 0:
                 progs[prog] = pmt
         self.pat[s[6]] = progs
+        named = {(pmt, prog) for sec in self.pat.values() for prog, pmt in sec.items()}
+        for key in list(self.pmt_es):
+            if key not in named:
+                del self.pmt_es[key]
         pmts = self.pmt_pids()
-        for p in list(self.pmt_es):
-            if p not in pmts:
-                del self.pmt_es[p]
         self.sync_watches(self.pmt_watch, pmts, "PMT_error", 500 * MS, t)
         self.sync_watches(self.es_watch, self.es_types(), "PID_error", 5000 * MS,
                           self.ref_time)
@@ -371,7 +372,10 @@ class Analyser:
         while k + 5 <= len(s) - 4:
             es[((s[k + 1] & 0x1F) << 8) | s[k + 2]] = s[k]
             k += 5 + (((s[k + 3] & 0x0F) << 8) | s[k + 4])
-        self.pmt_es[pid] = es
+        program = (s[3] << 8) | s[4]
+        if not any(sec.get(program) == pid for sec in self.pat.values()):
+            return              # a program map the PAT does not name there
+        self.pmt_es[(pid, program)] = es
         self.sync_watches(self.es_watch, self.es_types(), "PID_error", 5000 * MS,
                           self.ref_time)
 
