@@ -124,12 +124,15 @@ struct CDVBStreamAnalyser::SectionBuffer
 
 struct CDVBStreamAnalyser::PidState
 {
+    explicit PidState(WORD p) : pid(p), role(p <= 0x1F ? RoleSections : RoleStream) {}
+
+    WORD pid;
     std::uint64_t packets = 0, af = 0, pcr = 0, pts = 0, dts = 0;
     std::uint64_t discontinuities = 0, duplicated = 0, unitStart = 0, pes = 0, invalidPesPrefix = 0, scrambled = 0;
     std::int64_t firstPcr = -1, lastPcr = -1, firstPts = -1, lastPts = -1, firstDts = -1, lastDts = -1;
     std::int8_t lastCounter = -1;
     bool repeat = false;
-    Role role = RoleStream;
+    Role role;
     bool named = false;     // an elementary stream of a program map
     bool watched = false;   // for PID_error
     bool pidFlagged = false;
@@ -166,7 +169,7 @@ struct CDVBStreamAnalyser::ServiceState
     int type = -1;
 };
 
-CDVBStreamAnalyser::CDVBStreamAnalyser() : m_pids(8192)
+CDVBStreamAnalyser::CDVBStreamAnalyser()
 {
     Reset();
 }
@@ -176,10 +179,8 @@ CDVBStreamAnalyser::~CDVBStreamAnalyser() = default;
 void CDVBStreamAnalyser::Reset()
 {
     CSingleLock guard(m_lock);
-    for (PidState& state : m_pids)
-        state = PidState();
-    for (WORD pid = 0; pid <= 0x1F; ++pid)
-        m_pids[pid].role = RoleSections;
+    m_slots.fill(nullptr);
+    m_states.clear();
     m_tables.clear();
     m_services.clear();
     m_channelNumbers.clear();
@@ -199,6 +200,13 @@ void CDVBStreamAnalyser::Reset()
     m_pat = Watch{0, 0, false};
     m_patVersion = -1;
     m_patSections.clear();
+}
+
+CDVBStreamAnalyser::PidState& CDVBStreamAnalyser::State(WORD pid)
+{
+    if (m_slots[pid] == nullptr)
+        m_slots[pid] = &m_states.emplace_back(pid);
+    return *m_slots[pid];
 }
 
 void CDVBStreamAnalyser::AnalysePackets(const BYTE* packets, DWORD length)
@@ -239,7 +247,8 @@ void CDVBStreamAnalyser::AnalysePacket(const BYTE* packet)
         m_inSync = true;
 
     const WORD pid = WORD(((packet[1] & 0x1F) << 8) | packet[2]);
-    PidState& state = m_pids[pid];
+    PidState* slot = m_slots[pid];
+    PidState& state = slot ? *slot : State(pid);
     ++state.packets;
     const BYTE control = BYTE(packet[3] >> 4 & 3);
     const std::int8_t counter = std::int8_t(packet[3] & 0x0F);
@@ -375,7 +384,7 @@ std::int64_t CDVBStreamAnalyser::TimeNow() const
 {
     if (m_referencePid < 0)
         return -1;
-    const PidState& reference = m_pids[WORD(m_referencePid)];
+    const PidState& reference = *m_slots[m_referencePid];
     return m_referenceTime + TicksFor(m_packet - m_referencePacket, reference.sumTicks, reference.sumPackets);
 }
 
@@ -391,7 +400,7 @@ void CDVBStreamAnalyser::CheckTimeLimits()
     for (Watch& watch : m_watchedPmts)
         check(watch, TableLimit, CDVBStreamAnalysis::PMTError);
     for (WORD pid : m_watchedPids) {
-        PidState& state = m_pids[pid];
+        PidState& state = State(pid);
         if (!state.pidFlagged && m_referenceTime - state.lastSeenTime > PIDLimit) {
             state.pidFlagged = true;
             Raise(CDVBStreamAnalysis::PIDError);
@@ -546,7 +555,8 @@ void CDVBStreamAnalyser::OnSection(WORD pid, const BYTE* section, DWORD length)
         Arrive(m_pat, TableLimit, CDVBStreamAnalysis::PATError);
     else if (pid == 1 && tableId == 0x01)
         m_catSeen = true;
-    if (tableId == 0x02 && m_pids[pid].isPmt)
+    const bool programMap = tableId == 0x02 && State(pid).isPmt;
+    if (programMap)
         for (Watch& watch : m_watchedPmts)
             if (watch.pid == pid)
                 Arrive(watch, TableLimit, CDVBStreamAnalysis::PMTError);
@@ -555,7 +565,7 @@ void CDVBStreamAnalyser::OnSection(WORD pid, const BYTE* section, DWORD length)
     if (!longForm)
         return;
     const bool changed = Changed(table, section, length);
-    if (tableId == 0x02 && m_pids[pid].isPmt) {
+    if (programMap) {
         const auto service = m_services.find(extension);
         CDVBPMTSection pmt;
         if ((changed || (service != m_services.end() && service->second.streams.empty())) && pmt.Parse(section, length))
@@ -642,41 +652,40 @@ void CDVBStreamAnalyser::SyncStructure()
     for (const auto& [program, pmtPid] : programs)
         m_services[program].pmtPid = pmtPid;
 
-    for (WORD pid = 0; pid < m_pids.size(); ++pid) {
-        PidState& state = m_pids[pid];
+    for (PidState& state : m_states) {
         state.isPmt = state.named = false;
-        state.role = pid <= 0x1F ? RoleSections : RoleStream;
+        state.role = state.pid <= 0x1F ? RoleSections : RoleStream;
     }
     for (const auto& [program, pmtPid] : programs) {
-        m_pids[pmtPid].isPmt = true;
-        m_pids[pmtPid].role = RoleSections;
+        State(pmtPid).isPmt = true;
+        State(pmtPid).role = RoleSections;
     }
     std::vector<WORD> streams;
     for (const auto& [program, service] : m_services)
         for (const auto& [pid, type] : service.streams) {
-            PidState& state = m_pids[pid];
+            PidState& state = State(pid);
             state.named = true;
             if (state.role != RoleSections)
                 state.role = CarriesSections(type) ? RoleStreamOfSections : RoleStream;
             streams.push_back(pid);
         }
-    for (PidState& state : m_pids)
+    for (PidState& state : m_states)
         if (state.role != RoleSections)
             state.sections.reset();
 
     // a watch starts when its PID is named and ends when it no longer is
     m_watchedPmts.erase(std::remove_if(m_watchedPmts.begin(), m_watchedPmts.end(),
-                                       [this](const Watch& w) { return !m_pids[w.pid].isPmt; }),
+                                       [this](const Watch& w) { return !State(w.pid).isPmt; }),
                         m_watchedPmts.end());
     for (const auto& [program, pmtPid] : programs)
         if (std::none_of(m_watchedPmts.begin(), m_watchedPmts.end(), [pid = pmtPid](const Watch& w) { return w.pid == pid; }))
             m_watchedPmts.push_back(Watch{pmtPid, now, false});
     for (WORD pid : m_watchedPids)
-        m_pids[pid].watched = m_pids[pid].named;
-    m_watchedPids.erase(std::remove_if(m_watchedPids.begin(), m_watchedPids.end(), [this](WORD pid) { return !m_pids[pid].named; }),
+        State(pid).watched = State(pid).named;
+    m_watchedPids.erase(std::remove_if(m_watchedPids.begin(), m_watchedPids.end(), [this](WORD pid) { return !State(pid).named; }),
                         m_watchedPids.end());
     for (WORD pid : streams) {
-        PidState& state = m_pids[pid];
+        PidState& state = State(pid);
         if (state.watched)
             continue;
         state.watched = true;
@@ -724,7 +733,8 @@ std::string CDVBStreamAnalyser::Describe(WORD pid) const
     case NullPid: return "Null packets";
     default: break;
     }
-    if (m_pids[pid].isPmt)
+    const PidState* state = Find(pid);
+    if (state && state->isPmt)
         return "PMT";
     const auto found = m_descriptions.find(pid);
     if (found != m_descriptions.end())
@@ -732,7 +742,7 @@ std::string CDVBStreamAnalyser::Describe(WORD pid) const
     for (const auto& [id, service] : m_services)
         if (service.pcrPid == pid)
             return "PCR";
-    return m_pids[pid].role == RoleSections ? "Sections" : "";
+    return state && state->role == RoleSections ? "Sections" : "";
 }
 
 CDVBStreamAnalysis CDVBStreamAnalyser::GetAnalysis() const
@@ -746,7 +756,7 @@ CDVBStreamAnalysis CDVBStreamAnalyser::GetAnalysis() const
     analysis.transportErrors = m_counts[CDVBStreamAnalysis::TransportError].count;
     double bitrate = 0;
     if (m_referencePid >= 0) {
-        const PidState& reference = m_pids[WORD(m_referencePid)];
+        const PidState& reference = *m_slots[m_referencePid];
         if (reference.sumTicks > 0) {
             bitrate = double(reference.sumPackets) * PacketSize * 8 * 27e6 / double(reference.sumTicks);
             analysis.bitrate = bitrate;
@@ -780,7 +790,8 @@ CDVBStreamAnalysis CDVBStreamAnalyser::GetAnalysis() const
         std::sort(service.pids.begin(), service.pids.end());
         service.pids.erase(std::unique(service.pids.begin(), service.pids.end()), service.pids.end());
         for (WORD pid : service.pids)
-            service.packets += m_pids[pid].packets;
+            if (const PidState* state = Find(pid))
+                service.packets += state->packets;
         service.bitrate = share(service.packets);
         analysis.services.push_back(std::move(service));
     }
@@ -788,10 +799,11 @@ CDVBStreamAnalysis CDVBStreamAnalyser::GetAnalysis() const
         return a.lcn.value_or(1 << 20) < b.lcn.value_or(1 << 20);
     });
 
-    for (WORD pid = 0; pid < m_pids.size(); ++pid) {
-        const PidState& state = m_pids[pid];
-        if (state.packets == 0)
+    for (WORD pid = 0; pid < m_slots.size(); ++pid) {
+        const PidState* found = Find(pid);
+        if (found == nullptr || found->packets == 0)
             continue;
+        const PidState& state = *found;
         CDVBStreamAnalysis::Pid out;
         out.pid = pid;
         out.description = Describe(pid);

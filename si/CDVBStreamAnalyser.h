@@ -7,8 +7,8 @@
 // NIT itself, for the services, their names and channel numbers.
 //
 // A receiver hands it each read (CDVBTransportStreamReceiver::SetStreamAnalyser), or a
-// caller any run of packets. Nothing is allocated per packet: the PID table is made with
-// the analyser; a section buffer when a PID turns out to carry sections, a table's and a
+// caller any run of packets. Nothing is allocated per packet: a PID's state when the PID
+// first comes, a section buffer when it turns out to carry sections, a table's and a
 // service's entry when they first come.
 //
 // Threads: AnalysePackets on one thread at a time; GetAnalysis, Reset and GetCount on any
@@ -17,7 +17,9 @@
 #include "platform/LUMTypes.h"
 #include "si/CDVBStreamAnalysis.h"
 
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
@@ -79,7 +81,11 @@ private:
     std::string Describe(WORD pid) const;
 
     mutable CCriticalSection m_lock;
-    std::vector<PidState> m_pids;   // 8192
+    PidState& State(WORD pid);               // made when its PID first comes
+    const PidState* Find(WORD pid) const { return m_slots[pid]; }
+
+    std::array<PidState*, 8192> m_slots{};   // in m_states
+    std::deque<PidState> m_states;           // which keeps them in place as it grows
     std::map<std::uint64_t, TableState> m_tables;
     std::map<WORD, ServiceState> m_services;
     std::map<WORD, std::pair<int, bool>> m_channelNumbers;   // service id: number, visible
