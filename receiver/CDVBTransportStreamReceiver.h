@@ -141,6 +141,13 @@ public:
     CClock* GetClock() const override { return m_clock; }
     std::uint64_t GetPacketsReceived() const override { return m_packetCounter.load(std::memory_order_relaxed); }
     bool IsDataBeingReceived() const { return m_dataBeingReceived.load(std::memory_order_relaxed); }
+    // Gaps: stretches of a reception period of a second or more in which no read brought
+    // data, counted when the data comes back; their count and their time in all. While a
+    // gap lasts, GetTimeSinceData says how long (system clock units, 0 before any data).
+    static constexpr std::int64_t GapSeconds = 1;
+    std::uint64_t GetGaps() const { return m_gaps.load(std::memory_order_relaxed); }
+    std::int64_t GetGapTime() const { return m_gapTime.load(std::memory_order_relaxed); }
+    std::int64_t GetTimeSinceData() const;
     int GetSecondsSinceStart() const { return m_secondsSinceStart.load(std::memory_order_relaxed); }
     // Bits per second: the mean of the programs' PCR bitrates, once a second.
     int GetBitrate() const { return m_bitrate.load(std::memory_order_relaxed); }
@@ -167,6 +174,7 @@ protected:
     void ReceiveTick(BYTE* buffer, DWORD size, int reads);
     // Up to `reads` reads, each dispatched and recorded, until one comes back short.
     void ReadAvailable(BYTE* buffer, DWORD size, int reads);
+    void NoteData();   // a read brought data: a gap before it is counted
     DWORD ReceiveThreadProc();
     static DWORD GlobalReceiveThreadProc(void* receiver);
 
@@ -205,6 +213,9 @@ protected:
     std::atomic<CDVBStreamAnalyser*> m_analyser{nullptr};
     std::array<std::atomic<CDVBTableListener*>, MaxTableListeners> m_tableListeners{};
     std::atomic<bool> m_dataBeingReceived{false};
+    std::atomic<std::int64_t> m_lastData{0};   // system clock of the last read with data; 0: none yet
+    std::atomic<std::uint64_t> m_gaps{0};
+    std::atomic<std::int64_t> m_gapTime{0};
     std::atomic<int> m_secondsSinceStart{0};
     CDVBReferencePointTracker m_referencePoints{50};
     std::int64_t m_lastSecond = 0;   // receive thread only

@@ -75,6 +75,9 @@ bool CDVBTransportStreamReceiver::DeInitialise()
 void CDVBTransportStreamReceiver::Start()
 {
     m_packetCounter = 0;
+    m_lastData = 0;
+    m_gaps = 0;
+    m_gapTime = 0;
     m_packetsAtLastSecond = 0;
     m_secondsSinceStart = 0;
     for (WORD pid : kSIPIDs)
@@ -175,6 +178,7 @@ void CDVBTransportStreamReceiver::ReadAvailable(BYTE* buffer, DWORD size, int re
         if (length > size)
             length = size;   // a source that claims more than it was given: never read past
         m_source->GetSuggestedBufferSize();   // asked at every read, as sources expect; the buffer keeps its first size
+        NoteData();
         AddReferencePoint(m_packetCounter.load(std::memory_order_relaxed));
         ProcessBuffer(buffer, length);
         if (m_recorder.IsRecording())
@@ -182,6 +186,23 @@ void CDVBTransportStreamReceiver::ReadAvailable(BYTE* buffer, DWORD size, int re
         if (length < size)
             return;   // the source had no more
     }
+}
+
+void CDVBTransportStreamReceiver::NoteData()
+{
+    const std::int64_t now = m_clock->GetMonotonicTime();
+    const std::int64_t last = m_lastData.load(std::memory_order_relaxed);
+    if (last != 0 && now - last >= GapSeconds * CDVBTiming::GetSystemClockFrequency()) {
+        m_gapTime.store(m_gapTime.load(std::memory_order_relaxed) + now - last, std::memory_order_relaxed);
+        m_gaps.store(m_gaps.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
+    m_lastData.store(now, std::memory_order_relaxed);
+}
+
+std::int64_t CDVBTransportStreamReceiver::GetTimeSinceData() const
+{
+    const std::int64_t last = m_lastData.load(std::memory_order_relaxed);
+    return last == 0 ? 0 : m_clock->GetMonotonicTime() - last;
 }
 
 DWORD CDVBTransportStreamReceiver::GlobalReceiveThreadProc(void* receiver)

@@ -9,6 +9,7 @@
 #include "apps/common/COutputPath.h"
 
 #include "core/CDVBRecordingParameters.h"
+#include "core/CDVBTiming.h"
 #include "receiver/CDVBTransportStreamReceiver.h"
 #include "si/CDVBServiceRecordingFilter.h"
 
@@ -72,6 +73,12 @@ int RecordCommand(CLumrxHost& host, const CLumrxOptions& options)
                              << recorder.GetBytesWritten() / 188 << " packets) recorded";
                 if (recorder.GetReadsDropped() > 0)
                     out.Report() << ", " << recorder.GetReadsDropped() << " reads lost: the disk fell behind";
+                if (receiver.GetGaps() > 0) {   // the same file goes on across them
+                    char seconds[32];
+                    std::snprintf(seconds, sizeof seconds, "%.1f", double(receiver.GetGapTime()) / CDVBTiming::GetSystemClockFrequency());
+                    out.Report() << ", reception lost " << receiver.GetGaps() << (receiver.GetGaps() == 1 ? " time, " : " times, ")
+                                 << seconds << " s without data";
+                }
                 if (recorder.GetWriteErrors() > 0)   // tried again and written: said, not fatal
                     out.Report() << ", " << recorder.GetWriteErrors() << " writes failed once and were tried again ("
                                  << std::strerror(recorder.GetFirstWriteError()) << ")";

@@ -77,7 +77,9 @@ void CLinuxDVBInputSource::ReadThread()
 {
     std::vector<BYTE> buffer(kReadBytes);
     auto nextSignal = std::chrono::steady_clock::now() + kSignalPeriod;
+    NoteAlive();
     while (!m_stop) {
+        WatchSilence();
         const long n = m_device->Read(buffer.data(), buffer.size(), kReadWaitMs);
         if (n == CLinuxDVBDevice::ReadOverflowed) {
             ++m_overflows;   // the packets in the kernel's buffer are gone; the stream goes on
@@ -99,6 +101,15 @@ void CLinuxDVBInputSource::ReadThread()
             nextSignal += kSignalPeriod;
         }
     }
+}
+
+bool CLinuxDVBInputSource::Reopen()
+{
+    // Tuned again without waiting for the lock: the reads go on, and bring the stream as
+    // soon as the frontend has it, whether this tuning or the frontend itself found it.
+    m_device->Close();
+    std::string error;
+    return m_device->Tune(m_tuning, error) == CLinuxDVBDevice::TuneResult::Tuning && m_device->OpenStream(error);
 }
 
 void CLinuxDVBInputSource::GetStatus(CString& status)

@@ -3,7 +3,7 @@
 // frontend to lock; then a thread of its own reads the DVR device, cuts whole packets
 // (the sync byte found again after damage) into a ring that ReadBuffer drains without
 // waiting, and reads the signal once a second for the status text, which also counts the
-// DVR's overflows.
+// DVR's overflows. A second without a packet (the lock lost) retunes, with a back-off.
 #include "modules/inputs/common/CPacketRingSource.h"
 #include "modules/inputs/dvb/CLinuxDVBDevice.h"
 
@@ -27,6 +27,7 @@ public:
 
 private:
     void ReadThread();
+    bool Reopen() override;
     bool Fail(int failure, const std::string& text);   // closes the device too
 
     std::unique_ptr<CLinuxDVBDevice> m_device;

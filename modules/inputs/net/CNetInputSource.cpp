@@ -20,7 +20,8 @@
 namespace {
 
 constexpr DWORD kAnswerWaitMs = 5000;      // an HTTP server that has not answered by then does not
-constexpr DWORD kReconnectDelayMs = 1000;
+constexpr DWORD kFirstRetryMs = 250;       // after a connection that brought nothing; doubling
+constexpr DWORD kLongestRetryMs = 2000;
 
 bool IsMulticast(const sockaddr* address)
 {
@@ -130,13 +131,11 @@ bool CNetInputSource::Join(const addrinfo* group)
     unsigned index = 0;
     if (!m_interface.empty() && (index = ::if_nametoindex(m_interface.c_str())) == 0)
         return Fail(CLUMInputPluginExtension::OpenFailureDevice, "there is no network interface " + m_interface);
-    const int level = group->ai_family == AF_INET6 ? IPPROTO_IPV6 : IPPROTO_IP;
-    bool ok = false;
-    if (m_address.m_source.empty()) {
-        group_req join{};
-        join.gr_interface = index;
-        std::memcpy(&join.gr_group, group->ai_addr, group->ai_addrlen);
-        ok = ::setsockopt(m_socket, level, MCAST_JOIN_GROUP, &join, sizeof join) == 0;
+    m_level = group->ai_family == AF_INET6 ? IPPROTO_IPV6 : IPPROTO_IP;
+    m_sourceSpecific = !m_address.m_source.empty();
+    if (!m_sourceSpecific) {
+        m_group.gr_interface = index;
+        std::memcpy(&m_group.gr_group, group->ai_addr, group->ai_addrlen);
     } else {
         std::string host = m_address.m_source;
         if (host.size() > 2 && host.front() == '[' && host.back() == ']')
@@ -147,24 +146,46 @@ bool CNetInputSource::Join(const addrinfo* group)
         hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
         if (::getaddrinfo(host.c_str(), std::to_string(m_address.m_port).c_str(), &hints, &source) != 0)
             return Fail(CLUMInputPluginExtension::OpenFailureUnreadable, "the source address does not parse");
-        group_source_req join{};
-        join.gsr_interface = index ? index : RouteInterface(source->ai_addr, source->ai_addrlen);
-        std::memcpy(&join.gsr_group, group->ai_addr, group->ai_addrlen);
-        std::memcpy(&join.gsr_source, source->ai_addr, source->ai_addrlen);
+        m_sourceGroup.gsr_interface = index ? index : RouteInterface(source->ai_addr, source->ai_addrlen);
+        std::memcpy(&m_sourceGroup.gsr_group, group->ai_addr, group->ai_addrlen);
+        std::memcpy(&m_sourceGroup.gsr_source, source->ai_addr, source->ai_addrlen);
         ::freeaddrinfo(source);
-        ok = ::setsockopt(m_socket, level, MCAST_JOIN_SOURCE_GROUP, &join, sizeof join) == 0;
     }
+    const bool ok = m_sourceSpecific
+                        ? ::setsockopt(m_socket, m_level, MCAST_JOIN_SOURCE_GROUP, &m_sourceGroup, sizeof m_sourceGroup) == 0
+                        : ::setsockopt(m_socket, m_level, MCAST_JOIN_GROUP, &m_group, sizeof m_group) == 0;
     if (!ok)
         return Fail(CLUMInputPluginExtension::OpenFailureDevice, std::string("cannot join the group: ") + std::strerror(errno));
+    m_joined = true;
+    return true;
+}
+
+bool CNetInputSource::Reopen()
+{
+    if (m_address.m_scheme == CNetAddress::Scheme::Http) {
+        m_dropConnection = true;   // the thread connects again at once, and counts it
+        return false;
+    }
+    if (!m_joined)
+        return false;   // unicast: there is nothing to ask for, the socket just listens on
+    if (m_sourceSpecific) {
+        ::setsockopt(m_socket, m_level, MCAST_LEAVE_SOURCE_GROUP, &m_sourceGroup, sizeof m_sourceGroup);
+        ::setsockopt(m_socket, m_level, MCAST_JOIN_SOURCE_GROUP, &m_sourceGroup, sizeof m_sourceGroup);
+    } else {
+        ::setsockopt(m_socket, m_level, MCAST_LEAVE_GROUP, &m_group, sizeof m_group);
+        ::setsockopt(m_socket, m_level, MCAST_JOIN_GROUP, &m_group, sizeof m_group);
+    }
     return true;
 }
 
 void CNetInputSource::SocketThread()
 {
     std::vector<BYTE> datagram(65536);
+    NoteAlive();
     while (!m_stop) {
+        WatchSilence();
         pollfd wait{m_socket, POLLIN, 0};
-        if (::poll(&wait, 1, 100) <= 0)   // a tenth of a second: the stop is seen soon
+        if (::poll(&wait, 1, 100) <= 0)   // a tenth of a second: the stop, and a silence, are seen soon
             continue;
         const ssize_t n = ::recv(m_socket, datagram.data(), datagram.size(), 0);
         if (n > 0)
@@ -195,8 +216,22 @@ bool CNetInputSource::OnHttpData(void* object, const char* contentType, const un
         }
     }
     self->m_answered.Set();
+    self->m_httpData = true;
     self->Feed(data, length, false);
     return true;
+}
+
+bool CNetInputSource::OnHttpGoOn(void* object)
+{
+    auto* self = static_cast<CNetInputSource*>(object);
+    if (self->m_stop)
+        return false;
+    if (!self->m_answered.IsSet())
+        return true;   // the first answer has Open's own wait
+    // a connection that stalls is dropped when the stream counts as lost, and again at
+    // each back-off step after, while the server still says nothing
+    self->WatchSilence();
+    return !self->m_dropConnection;
 }
 
 void CNetInputSource::HttpThread()
@@ -208,11 +243,15 @@ void CNetInputSource::HttpThread()
         m_answered.Set();
         return;
     }
+    DWORD retryMs = 0;
     for (bool first = true; !m_stop; first = false) {
         m_httpChecked = false;
+        m_httpData = false;
+        m_dropConnection = false;
         long status = 0;
         char error[256] = "the server closed the connection without sending anything";
-        const int result = get(m_address.m_url.c_str(), &CNetInputSource::OnHttpData, this, &status, error, sizeof error);
+        const int result = get(m_address.m_url.c_str(), &CNetInputSource::OnHttpData, &CNetInputSource::OnHttpGoOn, this,
+                               &status, error, sizeof error);
         if (m_stop || m_failure != CLUMInputPluginExtension::OpenFailureNone)
             break;
         if (first && !m_answered.IsSet()) {   // never a byte: say why, once, and stop trying
@@ -223,8 +262,11 @@ void CNetInputSource::HttpThread()
             m_answered.Set();
             break;
         }
-        ++m_reconnections;   // the connection dropped: try again after a moment
-        m_stopEvent.Wait(kReconnectDelayMs);
+        // at once after a connection that brought data or stalled; a server that refuses or
+        // closes at once is asked less and less often
+        retryMs = m_httpData || m_dropConnection ? 0 : retryMs == 0 ? kFirstRetryMs : std::min(retryMs * 2, kLongestRetryMs);
+        CountReopening();
+        m_stopEvent.Wait(retryMs);
     }
 }
 
@@ -235,7 +277,5 @@ void CNetInputSource::GetStatus(CString& status)
         status.AppendFormat(" on %s", m_interface.c_str());
     if (m_rtp.GetLost() > 0)
         status.AppendFormat(", %llu packets lost", static_cast<unsigned long long>(m_rtp.GetLost()));
-    if (m_reconnections > 0)
-        status.AppendFormat(", %llu reconnections", static_cast<unsigned long long>(m_reconnections));
     AppendRingStatus(status);
 }

@@ -8,6 +8,9 @@ extern "C" {
 // when the server gave none); returning false ends the transfer.
 typedef bool (*LUMNetHttpData)(void* context, const char* contentType, const unsigned char* data, std::size_t length);
 
+// Called at least every 100 ms while the transfer lasts, data or not; returning false ends it.
+typedef bool (*LUMNetHttpGoOn)(void* context);
+
 // How a transfer ended.
 enum
 {
@@ -16,7 +19,8 @@ enum
     LUMNetHttpFailed = 2        // no answer: `error` says why
 };
 
-// GETs `url` (redirects followed; a connection that stalls for 10 s is dropped).
-int LUMNetHttpGet(const char* url, LUMNetHttpData onData, void* context, long* status, char* error,
-                  std::size_t errorSize);
+// GETs `url`, redirects followed; the caller decides through `goOn` when a stalled
+// connection has waited long enough.
+int LUMNetHttpGet(const char* url, LUMNetHttpData onData, LUMNetHttpGoOn goOn, void* context, long* status,
+                  char* error, std::size_t errorSize);
 }

@@ -8,6 +8,7 @@
 #include "plugins/CLUMInputPlugin.h"
 #include "plugins/CLUMInputPluginExtension.h"
 #include "tests/plugins/CTestPluginFolder.h"
+#include "tests/support/CRecoveryRun.h"
 #include "tests/support/CommandOutput.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -183,6 +185,7 @@ protected:
         if (!CTestPluginFolder::IsManagerFresh())
             GTEST_SKIP() << "needs a process of its own (run it through ctest or --gtest_filter)";
         m_folder.CopyIn(LUM_NET_INPUT_LIBRARY, "LUMNetInput.so");
+        m_folder.CopyIn(LUM_NET_INPUT_BACKEND, "libLUMNetInputBackend.so");
         CLUMPluginManager* manager = CLUMPluginManager::GetPluginManager();
         manager->SetPluginFolderPath(m_folder.Path().c_str());
         ASSERT_EQ(manager->LoadPlugins(), 1);
@@ -224,6 +227,161 @@ Bytes ReadUntil(CDVBTransportStreamSource* source, const std::function<bool(cons
     return got;
 }
 
+
+// A live source's schedule: the bundled sample, a chunk of seven packets each millisecond
+// (10.5 Mbit/s), for a second, then nothing for five, then two more seconds. Every chunk
+// that went out is kept, in order.
+class CLiveSchedule
+{
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::size_t kChunk = 7 * 188;
+
+    Clock::time_point Start() const { return m_start; }
+    Clock::time_point Stopped() const { return m_start + std::chrono::seconds(1); }
+    Clock::time_point Returned() const { return m_start + std::chrono::seconds(6); }
+    Clock::time_point End() const { return m_start + std::chrono::seconds(8); }
+    // Calls `send` for each chunk due, in real time, until the end; `send` says whether it went.
+    void Run(const std::function<bool(const BYTE*, std::size_t)>& send)
+    {
+        static const Bytes sample = [] {
+            std::ifstream file(LUM_SAMPLE, std::ios::binary);
+            return Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        }();
+        std::size_t at = 0;
+        for (auto next = m_start; next < End(); next += std::chrono::milliseconds(1)) {
+            std::this_thread::sleep_until(next);   // the sender's pace, as a live source keeps it
+            if (next >= Stopped() && next < Returned())
+                continue;
+            if (at + kChunk > sample.size())
+                at = 0;
+            if (send(sample.data() + at, kChunk)) {
+                std::lock_guard<std::mutex> guard(m_lock);
+                m_sent.insert(m_sent.end(), sample.begin() + long(at), sample.begin() + long(at + kChunk));
+            }
+            at += kChunk;
+        }
+    }
+    Bytes Sent()
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_sent;
+    }
+
+private:
+    Clock::time_point m_start = Clock::now() + std::chrono::milliseconds(300);
+    std::mutex m_lock;
+    Bytes m_sent;
+};
+
+// The schedule served over HTTP to the latest connection; the ones before are closed. A
+// stall keeps the connection open and sends nothing.
+class CStallingHttpServer
+{
+public:
+    CStallingHttpServer() : m_socket(::socket(AF_INET, SOCK_STREAM, 0)), m_port(BindFreePort(m_socket))
+    {
+        ::listen(m_socket, 8);
+        m_acceptor = std::thread([this] {
+            for (;;) {
+                const int client = ::accept(m_socket, nullptr, nullptr);
+                if (client < 0)
+                    return;
+                char request[4096];
+                (void)::recv(client, request, sizeof request, 0);
+                const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n";
+                (void)::send(client, head.data(), head.size(), MSG_NOSIGNAL);
+                std::lock_guard<std::mutex> guard(m_lock);
+                if (m_client >= 0)
+                    ::close(m_client);
+                m_client = client;
+                ++m_connections;
+            }
+        });
+        m_producer = std::thread([this] {
+            m_schedule.Run([this](const BYTE* data, std::size_t size) {
+                std::lock_guard<std::mutex> guard(m_lock);
+                return m_client >= 0 && ::send(m_client, data, size, MSG_NOSIGNAL) == ssize_t(size);
+            });
+        });
+    }
+    ~CStallingHttpServer()
+    {
+        m_producer.join();
+        ::shutdown(m_socket, SHUT_RDWR);
+        ::close(m_socket);
+        m_acceptor.join();
+        if (m_client >= 0)
+            ::close(m_client);
+    }
+    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/live.ts"; }
+    CLiveSchedule& Schedule() { return m_schedule; }
+    void WaitForEnd() { m_producer.join(); m_producer = std::thread([] {}); }
+    int Connections() { std::lock_guard<std::mutex> guard(m_lock); return m_connections; }
+
+private:
+    CLiveSchedule m_schedule;
+    int m_socket, m_port;
+    std::mutex m_lock;
+    int m_client = -1;
+    int m_connections = 0;
+    std::thread m_acceptor, m_producer;
+};
+
+}  // namespace
+
+// A UDP sender silent for five seconds: noticed within a second, packets through again
+// within a second of its return, the recording of the whole run every packet that came, in
+// the same file, and the gap counted.
+TEST_F(CNetInputPluginTest, ASenderSilentForFiveSecondsIsNoticedAndTheRecordingGoesOnAcrossIt)
+{
+    const int port = FreePort();
+    CDVBTransportStreamSource* source = Open("Silent, udp://127.0.0.1:" + std::to_string(port));
+    ASSERT_NE(source, nullptr) << FailureText();
+    CLiveSchedule schedule;
+    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const sockaddr_in to = Address("127.0.0.1", port);
+    {
+        CRecoveryRun run(source, ::testing::TempDir() + "udp_gap_" + std::to_string(::getpid()) + ".ts");
+        std::thread sender([&] {
+            schedule.Run([&](const BYTE* data, std::size_t size) {
+                return ::sendto(s, data, size, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) == ssize_t(size);
+            });
+        });
+        EXPECT_LE(run.Noticed(schedule.Stopped()), 1.0);
+        EXPECT_LE(run.Flowing(schedule.Returned()), 1.0);
+        sender.join();
+        run.Stop();
+        run.Compare(schedule.Sent(), 5.0);
+    }
+    ::close(s);
+    std::remove((::testing::TempDir() + "udp_gap_" + std::to_string(::getpid()) + ".ts").c_str());
+    m_input->CloseMultiplex(source);
+}
+
+// An HTTP server that stalls for five seconds without closing: the connection is dropped
+// and made again until the data comes back, and the recording goes on as over UDP.
+TEST_F(CNetInputPluginTest, AnHttpServerThatStallsIsReconnectedAndTheRecordingGoesOnAcrossIt)
+{
+    CStallingHttpServer server;
+    CDVBTransportStreamSource* source = Open("Stalling, " + server.Url());
+    ASSERT_NE(source, nullptr) << FailureText();
+    const std::string path = ::testing::TempDir() + "http_gap_" + std::to_string(::getpid()) + ".ts";
+    {
+        CRecoveryRun run(source, path);
+        EXPECT_LE(run.Noticed(server.Schedule().Stopped()), 1.0);
+        EXPECT_LE(run.Flowing(server.Schedule().Returned()), 1.0);
+        server.WaitForEnd();
+        run.Stop();
+        run.Compare(server.Schedule().Sent(), 5.0);
+        EXPECT_GE(run.Recovering()->GetReopenings(), 2u);   // dropped when lost, and again while it stalled
+        EXPECT_EQ(run.Recovering()->GetReopenings() + 1, std::uint64_t(server.Connections()));
+    }
+    std::remove(path.c_str());
+    m_input->CloseMultiplex(source);
+}
+
+namespace {
 }  // namespace
 
 // Over UDP, RTP, UDP to a group (where the host has a route for it) and HTTP (whose server

@@ -72,6 +72,25 @@ int64_t nowNs()
     return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
+// LUM_FAKE_DVB_LOCK_LOSS "START,SECONDS": from START seconds after the first device open
+// that saw it set, for SECONDS, no frontend has lock and no dvr has data; what falls due then
+// is lost. Read at each open, as every setting is.
+struct LossWindow { int64_t from = -1, to = -1; };
+std::atomic<int64_t> gLossOrigin{0};
+LossWindow readLossWindow(int64_t now)
+{
+    LossWindow w;
+    const char* s = getenv("LUM_FAKE_DVB_LOCK_LOSS");
+    char* end = nullptr;
+    const double start = s ? strtod(s, &end) : -1;
+    if (!s || !end || *end != ',' || start < 0) return w;
+    int64_t origin = 0;
+    gLossOrigin.compare_exchange_strong(origin, now);
+    w.from = gLossOrigin.load() + int64_t(start * 1e9);
+    w.to = w.from + int64_t(strtod(end + 1, nullptr) * 1e9);
+    return w;
+}
+
 void sleepUntilNs(int64_t t)
 {
     struct timespec ts = {time_t(t / 1000000000), long(t % 1000000000)};
@@ -109,6 +128,9 @@ struct Device {
     int stream = -1;
     uint64_t statusFailures = 0, statReads = 0, size = 0, served = 0, reads = 0;
     int64_t start = 0;
+    std::string servedLog;   // LUM_FAKE_DVB_SERVED: every byte the dvr hands over is appended there
+    LossWindow loss;
+    bool lost(int64_t now) const { return now >= loss.from && now < loss.to; }
 };
 
 pthread_mutex_t gMutex = PTHREAD_MUTEX_INITIALIZER;
@@ -140,6 +162,9 @@ void configure(Device& d, Kind kind, const char* name)
     for (uint64_t n : numbers(getenv("LUM_FAKE_DVB_STATUS_FAILURES"))) d.statusFailures = n;
     d.overflowAt = numbers(getenv("LUM_FAKE_DVB_OVERFLOW_AT"));
     d.start = nowNs();
+    d.loss = readLossWindow(d.start);
+    const char* served = getenv("LUM_FAKE_DVB_SERVED");
+    d.servedLog = served ? served : "";
     const char* stream = getenv("LUM_FAKE_DVB_STREAM");
     if (d.kind != Kind::Dvr || !stream || !*stream) return;
     int fd = int(syscall(SYS_openat, AT_FDCWD, stream, O_RDONLY | O_CLOEXEC, 0));
@@ -194,7 +219,7 @@ void fillStat(const Device& fe, uint32_t cmd, struct dtv_fe_stats& st)
     memset(&st, 0, sizeof st);
     st.len = 1;
     struct dtv_stats& s = st.stat[0];
-    bool relative = fe.relative, locked = fe.tuned && fe.locked;
+    bool relative = fe.relative, locked = fe.tuned && fe.locked && !fe.lost(nowNs());
     // Each step of the pre, post and block counters: errors, then the total.
     const uint64_t step[] = {210, 1000000, 21, 1000000, 3, 10000};
     s.scale = relative ? FE_SCALE_RELATIVE : FE_SCALE_DECIBEL;
@@ -282,7 +307,8 @@ int frontendIoctl(Device& fe, unsigned long request, void* arg)
             logLine(fe.log, fe.name, "FE_READ_STATUS EIO");
             return fail(EIO);
         }
-        *static_cast<fe_status_t*>(arg) = fe_status_t(!fe.tuned ? 0 : fe.locked ? 0x1f : FE_HAS_SIGNAL);
+        *static_cast<fe_status_t*>(arg) =
+            fe_status_t(!fe.tuned ? 0 : fe.locked && !fe.lost(nowNs()) ? 0x1f : FE_HAS_SIGNAL);
         return 0;
     case FE_SET_VOLTAGE:
         line = std::string("FE_SET_VOLTAGE ") + (v == SEC_VOLTAGE_13 ? "13" : v == SEC_VOLTAGE_18 ? "18" : "OFF");
@@ -338,6 +364,9 @@ int64_t nextDueNs(const Device& d)
 ssize_t dvrReadLocked(Device& d, char* buf, size_t count, int64_t* wait)
 {
     int64_t now = nowNs();
+    if (d.loss.from >= 0 && now >= d.loss.from)   // what fell due without lock is gone
+        d.served = std::max(d.served, dueBytes(d, std::max(d.start, std::min(now, d.loss.to))));
+    if (d.lost(now)) return fail(EAGAIN);   // as a driver without lock: nothing, at once
     uint64_t due = dueBytes(d, now), done = 0, n = std::min<uint64_t>(due - std::min(due, d.served), count);
     if (d.overflowAt.count(d.reads + 1)) {
         ++d.reads;
@@ -352,6 +381,10 @@ ssize_t dvrReadLocked(Device& d, char* buf, size_t count, int64_t* wait)
         r = syscall(SYS_pread64, d.stream, buf + done, std::min(n - done, d.size - off), off_t(off));
     }
     if (done == 0) return fail(EIO);
+    if (!d.servedLog.empty()) {
+        long fd = syscall(SYS_openat, AT_FDCWD, d.servedLog.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0) syscall(SYS_write, fd, buf, done), syscall(SYS_close, fd);
+    }
     d.served += done;
     return ssize_t(done);
 }
@@ -381,7 +414,7 @@ int doPoll(struct pollfd* fds, nfds_t nfds, int timeout)
         for (nfds_t i = 0; i < nfds; ++i) {
             Device* d = findLocked(fds[i].fd);
             fake += d != nullptr;
-            bool readable = d && d->kind == Kind::Dvr && d->stream >= 0;
+            bool readable = d && d->kind == Kind::Dvr && d->stream >= 0 && !d->lost(nowNs());
             fds[i].revents = readable ? short(fds[i].events & (POLLIN | POLLRDNORM)) : 0;
             ready += fds[i].revents != 0;
         }
