@@ -1,11 +1,13 @@
 #include "plugins/CTestMultiplexBehaviour.h"
 
 #include "receiver/CDVBTransportStreamReceiver.h"
+#include "core/CDVBRecoveringSource.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "model/CDVBStandardTSUpdateHandler.h"
 #include "platform/CSingleLock.h"
 #include "plugins/CDVBMultiplexDefinition.h"
 #include "plugins/CLUMInputPlugin.h"
+#include "si/CDVBStreamAnalyser.h"
 
 #include <iomanip>
 #include <locale>
@@ -35,6 +37,8 @@ void CTestMultiplexBehaviour::StartTest()
     if (m_source == nullptr)
         return;   // no receiver over a missing source
     m_receiver = new CDVBTransportStreamReceiver(m_source, m_handler, m_clock);
+    m_analyser = new CDVBStreamAnalyser;
+    m_receiver->SetStreamAnalyser(m_analyser);
     m_receiver->Initialise();
     m_receiver->Start();
 }
@@ -57,6 +61,9 @@ void CTestMultiplexBehaviour::OnTimer()
     } else if (!m_receiver->IsDataBeingReceived()) {
         text.Format("No data is being received %d.", m_receiver->GetSecondsSinceStart());
         m_warning = true;
+        const auto* recovering = dynamic_cast<const CDVBRecoveringSource*>(m_source);
+        if (recovering && recovering->IsRecovering())
+            text += " — reception lost, retuning...";
     } else {
         CString sourceStatus;
         m_source->GetStatus(sourceStatus);
@@ -69,6 +76,12 @@ void CTestMultiplexBehaviour::OnTimer()
             text += ".";
         else
             text += " [" + sourceStatus + "]";
+        // what a technician asks next: is the stream itself whole
+        const CDVBStreamAnalysis analysis = m_analyser->GetAnalysis();
+        const std::uint64_t gaps = analysis.indicators[CDVBStreamAnalysis::ContinuityCountError].count;
+        text += (" — " + std::to_string(gaps) + (gaps == 1 ? " continuity error, " : " continuity errors, ") +
+                 analysis.FirstPriorityState())
+                    .c_str();
     }
     m_status = text;
 
@@ -115,6 +128,8 @@ bool CTestMultiplexBehaviour::Close()
         delete m_receiver;
         m_receiver = nullptr;
     }
+    delete m_analyser;
+    m_analyser = nullptr;
     if (m_source) {
         m_plugin->CloseMultiplex(m_source);
         m_source = nullptr;

@@ -12,6 +12,7 @@ class CClock;
 class CDVBMultiplexDefinition;
 class CDVBStandardTSUpdateHandler;
 class CDVBTransportStreamReceiver;
+class CDVBStreamAnalyser;
 class CDVBTransportStreamSource;
 class CLUMInputPlugin;
 
@@ -56,6 +57,7 @@ private:
     CDVBTransportStreamSource* m_source = nullptr;
     CDVBTransportStreamReceiver* m_receiver = nullptr;
     CDVBStandardTSUpdateHandler* m_handler = nullptr;
+    CDVBStreamAnalyser* m_analyser = nullptr;   // sees every packet, for the continuity and TR 101 290 state
     bool m_started = false;
     bool m_stopRequested = false;
     bool m_stopped = true;

@@ -18,3 +18,12 @@ bool CDVBStreamAnalysis::IsFirstPriorityClean() const
             return false;
     return true;
 }
+
+std::string CDVBStreamAnalysis::FirstPriorityState() const
+{
+    std::string faults;
+    for (int i = 0; i < FirstPriorityCount; ++i)
+        if (indicators[i].count != 0)
+            faults += (faults.empty() ? "" : ", ") + std::string(IndicatorName(i)) + " " + std::to_string(indicators[i].count);
+    return "TR 101 290 first priority: " + (faults.empty() ? std::string("clean") : faults);
+}

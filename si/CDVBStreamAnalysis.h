@@ -108,4 +108,7 @@ public:
 
     // The first-priority indicators all at 0.
     bool IsFirstPriorityClean() const;
+    // "TR 101 290 first priority: clean", or the indicators that are not with their counts:
+    // "TR 101 290 first priority: PAT_error 2, Continuity_count_error 5".
+    std::string FirstPriorityState() const;
 };

@@ -125,16 +125,6 @@ nlohmann::json CAnalysisReport::ToJson(const CDVBStreamAnalysis& analysis)
     return {{"ts", ts}, {"services", services}, {"pids", pids}, {"tables", tables}, {"tr101290", indicators}};
 }
 
-std::string CAnalysisReport::FirstPriorityState(const CDVBStreamAnalysis& analysis)
-{
-    std::string faults;
-    for (int i = 0; i < CDVBStreamAnalysis::FirstPriorityCount; ++i)
-        if (analysis.indicators[i].count != 0)
-            faults += (faults.empty() ? "" : ", ") + std::string(CDVBStreamAnalysis::IndicatorName(i)) + " " +
-                      std::to_string(analysis.indicators[i].count);
-    return "TR 101 290 first priority: " + (faults.empty() ? std::string("clean") : faults);
-}
-
 void CAnalysisReport::WriteText(std::ostream& out, const CDVBStreamAnalysis& analysis)
 {
     out << "Transport stream";

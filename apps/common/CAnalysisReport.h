@@ -12,6 +12,4 @@ class CAnalysisReport
 public:
     static nlohmann::json ToJson(const CDVBStreamAnalysis& analysis);
     static void WriteText(std::ostream& out, const CDVBStreamAnalysis& analysis);
-    // "TR 101 290 first priority: clean", or the indicators that are not, with their counts.
-    static std::string FirstPriorityState(const CDVBStreamAnalysis& analysis);
 };

@@ -28,6 +28,10 @@ std::string StatusLine(const CTestMultiplexBehaviour& test, double arrivingMbps,
     const std::string receiving = "Data is being received";
     if (status.compare(0, receiving.size(), receiving) != 0)
         return status;
+    // the stream's own state, after everything else
+    const std::size_t dash = std::min(status.find(" — "), status.size());
+    const std::string state = status.substr(dash);
+    status.erase(dash);
     const std::size_t bracket = std::min(status.find(" ["), status.size());
     std::string rates = status.substr(0, bracket), where = status.substr(bracket);
     if (test.GetReceiver()->GetBitrate() == 0)
@@ -40,7 +44,7 @@ std::string StatusLine(const CTestMultiplexBehaviour& test, double arrivingMbps,
     const std::string real = ", in real time";
     if (simulated && where.find(real) != std::string::npos)
         where.replace(where.find(real), real.size(), ", in simulated time");
-    return rates + where;
+    return rates + where + state;
 }
 
 std::string ServiceLine(const std::pair<WORD, CString>& row)

@@ -7,6 +7,7 @@
 #include "apps/common/CServiceReport.h"
 
 #include "core/CDVBFiniteSource.h"
+#include "core/CDVBRecoveringSource.h"
 #include "core/CDVBTransportStreamSource.h"
 #include "decode/CDVBAudioOutput.h"
 #include "decode/CDVBSubtitleLayer.h"
@@ -195,6 +196,8 @@ bool CLumviewBehaviour::Open(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* d
     const std::string remembered = m_settings.GetSetting("service");
     m_wantedService = m_settings.GetSetting("multiplex") == name && !remembered.empty() ? std::atoi(remembered.c_str()) : -1;
     m_receiver = std::make_unique<CGuideReceiver>(m_source, nullptr);
+    m_analyser.Reset();
+    m_receiver->SetStreamAnalyser(&m_analyser);
     m_receiver->Initialise();
     m_receiver->Start();
     m_quietRefreshes = 0;
@@ -267,14 +270,20 @@ void CLumviewBehaviour::OnRefresh()
     m_quietRefreshes = receiving ? 0 : m_quietRefreshes + 1;
     auto* finite = dynamic_cast<CDVBFiniteSource*>(m_source);
     const std::string& name = m_name;
+    const auto* recovering = dynamic_cast<const CDVBRecoveringSource*>(m_source);
     if (finite && finite->HasEnded())   // a file played once is silent because it is over
         m_state.message = name + " has been played to its end.";
+    else if (recovering && recovering->IsRecovering())
+        m_state.message = "reception lost, retuning...";
     else if (m_quietRefreshes >= kQuietRefreshes)
         m_state.message = "Nothing is being received from " + name + ".";
-    else if (receiving)
+    else if (receiving || recovering)
         m_state.message.clear();
+    const std::uint64_t gaps = m_analyser.GetCount(CDVBStreamAnalysis::ContinuityCountError);
     m_state.status = DescribePlaying() + Megabits(m_receiver->GetBitrate()) +
-                     (sourceStatus.IsEmpty() ? "" : "  —  " + sourceStatus.Str());
+                     (sourceStatus.IsEmpty() ? "" : "  —  " + sourceStatus.Str()) + "  ·  " + std::to_string(gaps) +
+                     (gaps == 1 ? " continuity error  ·  " : " continuity errors  ·  ") +
+                     m_analyser.GetAnalysis().FirstPriorityState();
 }
 
 // "H.264 1920x1080i 25 fps  ·  E-AC-3 48 kHz 5.1(side)  ·  3 dropped  ·  ", empty before

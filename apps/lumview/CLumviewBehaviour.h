@@ -7,6 +7,7 @@
 // and their definitions are borrowed; the source is the plug-in's, asked for back at Close.
 #include "CLumviewState.h"
 #include "apps/common/CServicePlayer.h"
+#include "si/CDVBStreamAnalyser.h"
 
 #include <functional>
 #include <memory>
@@ -112,5 +113,6 @@ private:
     std::string m_name;   // of the multiplex received, as its definition has it
     CLUMInputPlugin* m_plugin = nullptr;
     CDVBTransportStreamSource* m_source = nullptr;
+    CDVBStreamAnalyser m_analyser;   // the receiver's, for the status bar: made before it, gone after it
     std::unique_ptr<CGuideReceiver> m_receiver;
 };

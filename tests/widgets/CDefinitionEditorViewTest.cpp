@@ -79,7 +79,12 @@ void Type(CDefinitionEditorDialog& editor, const std::pair<std::size_t, QString>
     const QString& value = text.second;
     if (auto* browse = editor.findChild<QPushButton*>(QStringLiteral("browse%1").arg(field))) {
         EXPECT_TRUE(WhenShown<QFileDialog>([browse] { browse->click(); }, [&](QFileDialog& chooser) {
-            chooser.selectFile(value);
+            // typed, as a user may: a selection made before the chooser has read its folder
+            // (on a thread of its own) is lost on a busy machine
+            if (auto* name = chooser.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(value);
+            else
+                chooser.selectFile(value);
             static_cast<QDialog&>(chooser).accept();   // public there
         })) << "no file chooser";
         EXPECT_EQ(static_cast<QLineEdit*>(editor.GetEditor(field))->text(), value);
