@@ -63,7 +63,7 @@ void CTestMultiplexBehaviour::OnTimer()
         m_warning = true;
         const auto* recovering = dynamic_cast<const CDVBRecoveringSource*>(m_source);
         if (recovering && recovering->IsRecovering())
-            text += " — reception lost, retuning...";
+            text += " (reception lost, retuning...)";
     } else {
         CString sourceStatus;
         m_source->GetStatus(sourceStatus);
@@ -79,8 +79,8 @@ void CTestMultiplexBehaviour::OnTimer()
         // what a technician asks next: is the stream itself whole
         const CDVBStreamAnalysis analysis = m_analyser->GetAnalysis();
         const std::uint64_t gaps = analysis.indicators[CDVBStreamAnalysis::ContinuityCountError].count;
-        text += (" — " + std::to_string(gaps) + (gaps == 1 ? " continuity error, " : " continuity errors, ") +
-                 analysis.FirstPriorityState())
+        text += (" (" + std::to_string(gaps) + (gaps == 1 ? " continuity error, " : " continuity errors, ") +
+                 analysis.FirstPriorityState() + ")")
                     .c_str();
     }
     m_status = text;

@@ -29,9 +29,9 @@ std::string StatusLine(const CTestMultiplexBehaviour& test, double arrivingMbps,
     if (status.compare(0, receiving.size(), receiving) != 0)
         return status;
     // the stream's own state, after everything else
-    const std::size_t dash = std::min(status.find(" — "), status.size());
-    const std::string state = status.substr(dash);
-    status.erase(dash);
+    const std::size_t open = std::min(status.rfind(" ("), status.size());
+    const std::string state = status.substr(open);
+    status.erase(open);
     const std::size_t bracket = std::min(status.find(" ["), status.size());
     std::string rates = status.substr(0, bracket), where = status.substr(bracket);
     if (test.GetReceiver()->GetBitrate() == 0)

@@ -280,10 +280,11 @@ void CLumviewBehaviour::OnRefresh()
     else if (receiving || recovering)
         m_state.message.clear();
     const std::uint64_t gaps = m_analyser.GetCount(CDVBStreamAnalysis::ContinuityCountError);
-    m_state.status = DescribePlaying() + Megabits(m_receiver->GetBitrate()) +
-                     (sourceStatus.IsEmpty() ? "" : "  —  " + sourceStatus.Str()) + "  ·  " + std::to_string(gaps) +
+    // the stream's own state before the source's, which is long and may be cut
+    m_state.status = DescribePlaying() + Megabits(m_receiver->GetBitrate()) + "  ·  " + std::to_string(gaps) +
                      (gaps == 1 ? " continuity error  ·  " : " continuity errors  ·  ") +
-                     m_analyser.GetAnalysis().FirstPriorityState();
+                     m_analyser.GetAnalysis().FirstPriorityState() +
+                     (sourceStatus.IsEmpty() ? "" : "  —  " + sourceStatus.Str());
 }
 
 // "H.264 1920x1080i 25 fps  ·  E-AC-3 48 kHz 5.1(side)  ·  3 dropped  ·  ", empty before

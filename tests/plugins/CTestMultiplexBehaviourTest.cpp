@@ -87,7 +87,7 @@ TEST_F(CTestMultiplexBehaviourTest, StatusTextsAndRowsFollowTheReception)
     m_behaviour.OnTimer();
     EXPECT_EQ(Status().rfind("Data is being received at ", 0), 0u) << Status();
     // the source says nothing of itself; the stream's own state follows
-    EXPECT_NE(Status().find("second. — 0 continuity errors, TR 101 290 first priority: "), std::string::npos) << Status();
+    EXPECT_NE(Status().find("second. (0 continuity errors, TR 101 290 first priority: "), std::string::npos) << Status();
     EXPECT_FALSE(m_behaviour.IsStatusWarning());
     ASSERT_EQ(m_behaviour.GetRows().size(), 2u);
     EXPECT_EQ(m_behaviour.GetRows()[1].second.Str(), "Two");
@@ -116,7 +116,7 @@ TEST_F(CTestMultiplexBehaviourTest, TheRateHasAPointUnderALocaleOfCommas)
     Deliver(Services(0, "Two"));
     m_behaviour.OnTimer();
     std::setlocale(LC_ALL, "C");
-    EXPECT_TRUE(std::regex_match(Status(), std::regex("Data is being received at [0-9]+\\.[0-9]{2} megabits per second\\. — .*")))
+    EXPECT_TRUE(std::regex_match(Status(), std::regex("Data is being received at [0-9]+\\.[0-9]{2} megabits per second\\. \\(.*\\)")))
         << Status();
     EXPECT_TRUE(m_behaviour.Close());
 }

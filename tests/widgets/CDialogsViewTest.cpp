@@ -100,7 +100,7 @@ TEST_F(DialogsViewTest, TestShowsTheSampleServicesAndTheRateFromItsTimer)
     loop.exec();
     QLabel* status = dialog.GetStatusText();
     EXPECT_TRUE(status->toolTip().startsWith("Data is being received at ")) << status->toolTip().toStdString();
-    EXPECT_TRUE(status->toolTip().contains("played, as fast as it is read] — ")) << "the file's own status, whole: " << status->toolTip().toStdString();
+    EXPECT_TRUE(status->toolTip().contains("played, as fast as it is read] (")) << "the file's own status, whole: " << status->toolTip().toStdString();
     EXPECT_TRUE(status->toolTip().contains(", TR 101 290 first priority: ")) << status->toolTip().toStdString();
     EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->width()) << "not cut at the edge";
     ASSERT_GT(dialog.GetServices()->topLevelItemCount(), 0);

@@ -392,8 +392,8 @@ TEST_F(CLinuxDVBInputPluginTest, LumrxReceivesThroughTheEmulatedTuner)
     ASSERT_EQ(std::system(("cp -r '" + bin + "' '" + copy + "'").c_str()), 0);
     std::ofstream(copy + "/LUMLinuxDVBInput Multiplexes.txt") << "Peer, DVBT, 490000000, 8000000\n";
     std::ofstream(copy + "/LUMFileInput Multiplexes.txt") << "File, " LUM_STREAM ", fast, off\n";
-    const auto lumrx = [&](const std::string& arguments, const std::string& devices = "") {
-        return CommandOutput("ASAN_OPTIONS=verify_asan_link_order=0 LUM_DVB_DEVICES='" + (devices.empty() ? m_root : devices) +
+    const auto lumrx = [&](const std::string& arguments, const std::string& devices = "", const std::string& settings = "") {
+        return CommandOutput(settings + "ASAN_OPTIONS=verify_asan_link_order=0 LUM_DVB_DEVICES='" + (devices.empty() ? m_root : devices) +
                              "' LD_PRELOAD=" LUM_FAKE_DVB_LIBRARY " '" + copy + "/lumrx' " + arguments + " 2>&1");
     };
     const auto fromTuner = lumrx("services Peer --timeout 20");
@@ -412,6 +412,10 @@ TEST_F(CLinuxDVBInputPluginTest, LumrxReceivesThroughTheEmulatedTuner)
     };
     EXPECT_FALSE(codecs("/file.ts").empty());
     EXPECT_EQ(codecs("/tuner.ts"), codecs("/file.ts"));
+    // a lock lost for a second and a half, and the recording says so at its end
+    const auto across = lumrx("record Peer '" + m_root + "/across.ts' --seconds 4", "", "LUM_FAKE_DVB_LOCK_LOSS=1,1.5 ");
+    EXPECT_EQ(across.first, 0) << across.second;
+    EXPECT_NE(across.second.find(", reception lost 1 time, 1."), std::string::npos) << across.second;
 
     const auto unknown = lumrx("scan --plugin LUMLinuxDVBInput zz/Nowhere");
     EXPECT_EQ(unknown.first, 5) << unknown.second;
