@@ -195,6 +195,9 @@ void CDVBTransportStreamReceiver::NoteData()
     if (last != 0 && now - last >= GapSeconds * CDVBTiming::GetSystemClockFrequency()) {
         m_gapTime.store(m_gapTime.load(std::memory_order_relaxed) + now - last, std::memory_order_relaxed);
         m_gaps.store(m_gaps.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        // packets before the gap came at another pace: their mean would time the packets
+        // after it seconds wrong, and with them the program clock
+        m_referencePoints.Initialise();
     }
     m_lastData.store(now, std::memory_order_relaxed);
 }
