@@ -170,9 +170,8 @@ TEST(LumrxTest, TextsInTheirCharacterTablesComeOutAsUTF8AndServicesShowWithoutMa
 }
 
 // On standard output and byte for byte: a recording played on simulated time is the stream,
-// a component's elementary stream what FFmpeg copies out of the file. The guide collected
-// from names holding the character-table byte 0x0B is well formed XML.
-TEST(LumrxTest, CopiesOutWhatFFmpegDoesAndCollectsAWellFormedGuide)
+// a component's elementary stream what FFmpeg copies out of the file.
+TEST(LumrxTest, CopiesOutWhatFFmpegDoes)
 {
     const std::string dir = ::testing::TempDir(), ours = dir + "lumrx_out", theirs = dir + "ffmpeg_out";
     const std::tuple<const char*, const char*, const char*, const char*> cases[] = {   // lumrx's, and FFmpeg's copy
@@ -184,10 +183,6 @@ TEST(LumrxTest, CopiesOutWhatFFmpegDoesAndCollectsAWellFormedGuide)
         const std::string ffmpeg = "ffmpeg -v error -y -i " + std::string(stream) + " -c copy " + (format ? format : "") + " " + theirs;
         ASSERT_TRUE(!format || std::system(ffmpeg.c_str()) == 0);
         EXPECT_EQ(std::system(("cmp " + ours + " " + (format ? theirs : stream)).c_str()), 0) << stream << " " << pid;
-    }
-    for (const char* stream : {LUM_PEER_LATIN_TABLES_TS, LUM_SAMPLE_TS}) {
-        const std::string run = "cd " + dir + " && " LUMRX_PATH " epg " + stream + " >/dev/null && xmllint --noout epg/epg.xml";
-        EXPECT_EQ(std::system(run.c_str()), 0) << stream;
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -55,14 +56,18 @@ public:
     // How long after `stopped` the source said it was without data.
     double Noticed(Clock::time_point stopped)
     {
-        return SecondsUntil(stopped, [this] { return Recovering()->IsRecovering(); });
+        const double seconds = SecondsUntil(stopped, [this] { return Recovering()->IsRecovering(); });
+        std::printf("noticed %.3f s after the data stopped\n", seconds);   // the figure, for the record
+        return seconds;
     }
     // How long after `returned` (waited for first) a packet came through the receiver.
     double Flowing(Clock::time_point returned)
     {
         std::this_thread::sleep_until(returned);
         const std::uint64_t before = m_receiver.GetPacketsReceived();
-        return SecondsUntil(returned, [&] { return m_receiver.GetPacketsReceived() > before; });
+        const double seconds = SecondsUntil(returned, [&] { return m_receiver.GetPacketsReceived() > before; });
+        std::printf("flowing %.3f s after the data came back\n", seconds);
+        return seconds;
     }
     void Stop()
     {

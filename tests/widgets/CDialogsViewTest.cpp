@@ -86,8 +86,6 @@ TEST_F(DialogsViewTest, TestShowsTheSampleServicesAndTheRateFromItsTimer)
 {
     CTestMultiplexDialog dialog(m_plugin, m_plugin->GetMultiplexDefinitionAtIndex(0));
     dialog.show();
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Testing multiplex [Sample]"));
-    EXPECT_EQ(dialog.GetStatusText()->text(), QStringLiteral("Tuning..."));
     // the dialog's own 250 ms timer ticks in this loop; it ends once a tick shows it all
     QEventLoop loop;
     QTimer look;

@@ -4,7 +4,7 @@
 
 namespace {
 
-// ", signal 78%" or ", SNR 23.5 dB": a measure in the scale the driver gave it.
+// ", signal 78%" or ", C/N 23.5 dB": a measure in the scale the driver gave it.
 std::string Measure(const char* name, CLinuxDVBSignal::Scale scale, double decibels, const char* unit, double percent)
 {
     char text[48] = "";
@@ -21,7 +21,7 @@ std::string CLinuxDVBSignal::ToString() const
 {
     std::string text = m_locked ? "locked" : m_hasCarrier ? "signal, no lock" : "no signal";
     text += Measure("signal", m_strengthScale, m_strengthDbm, "dBm", m_strengthPercent);
-    text += Measure("SNR", m_snrScale, m_snrDb, "dB", m_snrPercent);
+    text += Measure("C/N", m_snrScale, m_snrDb, "dB", m_snrPercent);
     char value[48];
     if (m_bitErrorRate >= 0) {
         std::snprintf(value, sizeof value, ", BER %.1e", m_bitErrorRate);

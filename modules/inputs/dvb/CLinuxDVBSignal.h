@@ -1,5 +1,5 @@
 #pragma once
-// What a frontend says of its signal. Strength and SNR come in whatever scale the driver
+// What a frontend says of its signal. Strength and C/N come in whatever scale the driver
 // uses: decibels, a relative 0..65535, or nothing at all. Bit error rate and uncorrected
 // blocks come only from drivers that count them.
 #include <string>
@@ -18,7 +18,7 @@ struct CLinuxDVBSignal
     double m_bitErrorRate = -1;              // after error correction; -1 when not counted
     long long m_uncorrectedBlocks = -1;      // since the tuner was tuned; -1 when not counted
 
-    // "locked, signal 78%, SNR 23.5 dB, BER 2.1e-05, 12 uncorrected blocks"; "no signal"
+    // "locked, signal 78%, C/N 23.5 dB, BER 2.1e-05, 12 uncorrected blocks"; "no signal"
     // before a carrier is found.
     std::string ToString() const;
 };

