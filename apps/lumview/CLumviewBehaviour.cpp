@@ -82,7 +82,8 @@ void CLumviewBehaviour::FillMultiplexes()
 void CLumviewBehaviour::OpenSelected()
 {
     CLUMInputPlugin* plugin = CurrentPlugin();
-    if (plugin && m_state.multiplex >= 0)
+    // the location given on the command line, listed last, is open already
+    if (plugin && m_state.multiplex >= 0 && m_state.multiplex < plugin->GetMultiplexDefinitionCount())
         Open(plugin, plugin->GetMultiplexDefinitionAtIndex(m_state.multiplex));
 }
 
@@ -206,7 +207,26 @@ bool CLumviewBehaviour::Open(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* d
     m_state.receiving = true;
     m_settings.SetSetting("input", plugin->GetName().Str());
     m_settings.SetSetting("multiplex", name);
+    ShowInPickers(plugin, definition);
     return true;
+}
+
+// The pickers say what plays, a file or address given on the command line too, which no
+// plug-in keeps: it is listed last, for this run.
+void CLumviewBehaviour::ShowInPickers(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition)
+{
+    const auto input = std::find(m_state.inputs.begin(), m_state.inputs.end(), plugin->GetName().Str());
+    if (input == m_state.inputs.end())
+        return;
+    m_state.input = int(input - m_state.inputs.begin());
+    FillMultiplexes();
+    for (int i = 0; i < plugin->GetMultiplexDefinitionCount(); ++i)
+        if (plugin->GetMultiplexDefinitionAtIndex(i) == definition) {
+            m_state.multiplex = i;
+            return;
+        }
+    m_state.multiplexes.push_back(definition->GetName().Str());
+    m_state.multiplex = int(m_state.multiplexes.size()) - 1;
 }
 
 void CLumviewBehaviour::Close()

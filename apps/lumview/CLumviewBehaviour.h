@@ -83,6 +83,7 @@ public:
     const CLumviewState& State() const { return m_state; }
 
 private:
+    void ShowInPickers(CLUMInputPlugin* plugin, CDVBMultiplexDefinition* definition);
     CLUMInputPlugin* CurrentPlugin() const;
     void FillMultiplexes();
     void OpenSelected();

@@ -2,12 +2,14 @@
 // plays the bundled sample, and the test plays the view's timers.
 #include "apps/lumview/CLumviewBehaviour.h"
 #include "apps/lumview/CLumviewSettings.h"
+#include "plugins/CLUMInputPluginExtension.h"
 #include "tests/plugins/CFileInputFixture.h"
 
 #include "peer_streams.h"
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -67,21 +69,29 @@ TEST_F(LumviewBehaviourTest, SaysWhatDoesNotOpenIsSilentOrHasEndedAndShowsTheCho
     EXPECT_NE(state.guide.front().title, first) << "the guide is not the chosen service's";
 }
 
-// In channel order, numbered, as the NIT gives them; the first channel plays.
-TEST_F(LumviewBehaviourTest, ListsServicesInChannelOrder)
+// In channel order, numbered, as the NIT gives them; the first channel plays. A file given
+// on the command line, which no definition names, is what the pickers show.
+TEST_F(LumviewBehaviourTest, ListsServicesInChannelOrderAndThePickersShowWhatPlays)
 {
-    Define("Numbered, " LUM_PEER_CHANNEL_NUMBERS_TS ", fast, off");
+    Define("Other, " LUM_SAMPLE ", fast, off");
+    std::unique_ptr<CDVBMultiplexDefinition> given(
+        dynamic_cast<CLUMInputPluginExtension&>(*m_plugin).CreateDefinitionForLocation(LUM_PEER_CHANNEL_NUMBERS_TS, false));
+    ASSERT_NE(given, nullptr);
     Remembered settings;
-    settings.values["multiplex"] = "Numbered";
     CLumviewBehaviour lumview(settings);
     const CLumviewState& state = lumview.State();
-    lumview.OpenRemembered();
+    ASSERT_TRUE(lumview.Open(m_plugin, given.get()));
+    ASSERT_EQ(state.multiplexes, (std::vector<std::string>{"Other", given->GetName().Str()}));
+    EXPECT_EQ(state.multiplex, 1);
+    EXPECT_EQ(state.inputs.at(std::size_t(state.input)), m_plugin->GetName().Str());
     RefreshUntil(lumview, [&] { return state.services.size() == 3 && !state.services.back().number.empty(); });
     std::string list;
     for (const CLumviewState::Service& service : state.services)
         list += service.number + " " + service.name + "; ";
     EXPECT_EQ(list, "1 Radio Trois; 2 LUM One; 7 (hidden) Télé Deux; ");
     EXPECT_EQ(state.service, 0);
+    lumview.ChooseMultiplex(1);   // what plays already: nothing to open
+    EXPECT_TRUE(state.receiving);
 }
 
 // N and P go round the list; the volume stays within 0 to 100 and is remembered with the
