@@ -7,7 +7,7 @@
 #include "si/CDVBLogicalChannelDescriptor.h"
 #include "si/CDVBNetworkNameDescriptor.h"
 #include "si/CDVBParentalRatingDescriptor.h"
-#include "si/CDVBPrivateDataSpecifierDescriptor.h"
+#include "si/CDVBPrivateDataDescriptor.h"
 #include "si/CDVBServiceDescriptor.h"
 #include "si/CDVBShortEventDescriptor.h"
 #include "si/CDVBSubtitlingDescriptor.h"
@@ -55,8 +55,8 @@ CDVBDescriptor* CDVBDescriptor::CreateDescriptor(BYTE tag)
         return new CDVBTeletextDescriptor;
     case CDVBExtensionDescriptor::Tag:
         return new CDVBExtensionDescriptor;
-    case CDVBPrivateDataSpecifierDescriptor::Tag:
-        return new CDVBPrivateDataSpecifierDescriptor;
+    case CDVBPrivateDataDescriptor::Tag:
+        return new CDVBPrivateDataDescriptor;
     case CDVBLogicalChannelDescriptor::Tag:
     case CDVBLogicalChannelDescriptor::NorDigTag:
         return new CDVBLogicalChannelDescriptor;

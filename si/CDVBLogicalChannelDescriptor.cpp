@@ -1,7 +1,7 @@
 #include "si/CDVBLogicalChannelDescriptor.h"
 
 #include "si/CDVBDescriptorList.h"
-#include "si/CDVBPrivateDataSpecifierDescriptor.h"
+#include "si/CDVBPrivateDataDescriptor.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ void CDVBLogicalChannelDescriptor::CopyFrom(const CDVBDescriptor* source)
 
 std::vector<CDVBLogicalChannelDescriptor::Entry> CDVBLogicalChannelDescriptor::Collect(const CDVBDescriptorList& loop)
 {
-    using Specifier = CDVBPrivateDataSpecifierDescriptor;
+    using Specifier = CDVBPrivateDataDescriptor;
     std::vector<Entry> entries;
     DWORD specifier = 0;
     for (const CDVBDescriptor* descriptor : loop) {

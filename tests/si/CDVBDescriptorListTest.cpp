@@ -122,7 +122,7 @@ TEST(CDVBDescriptorListTest, SubtitlingAndTeletextKeepEveryEntry)
 
 // What no tool we have writes: NorDig's two versions, and a tag 0x83 of another specifier.
 // EACEM's, behind its specifier, is read against libdvbpsi's on channel_numbers.ts (LumrxTest).
-TEST(CDVBDescriptorListTest, ChannelNumbersFollowTheirPrivateDataSpecifier)
+TEST(CDVBDescriptorListTest, ChannelNumbersFollowWhoseTheyAre)
 {
     const Bytes nordig = B::Descriptor(0x5F, {0, 0, 0, 0x29});
     // service 0x0101 number 2000 hidden (976 in 10 bits); 0x0102 number 5, the reserved bits set as sent

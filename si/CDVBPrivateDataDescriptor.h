@@ -1,8 +1,9 @@
 #pragma once
-// Private data specifier descriptor (0x5F): whose private descriptors follow it in its loop.
+// Private data descriptor (0x5F, private_data_specifier): whose private descriptors follow it
+// in its loop.
 #include "si/CDVBDescriptor.h"
 
-class CDVBPrivateDataSpecifierDescriptor : public CDVBDescriptor
+class CDVBPrivateDataDescriptor : public CDVBDescriptor
 {
 public:
     static constexpr BYTE Tag = 0x5F;
